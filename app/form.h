@@ -1,0 +1,35 @@
+// The main window's behaviour, apart from its Win32 shell: reads the arguments, lists
+// them, validates the job, runs it once and closes.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/job.h"
+#include "platform/window_system.h"
+
+namespace pelmora {
+
+class TfrmPelmora {
+ public:
+  explicit TfrmPelmora(TWindowSystem& ws) : ws_(ws) {}
+
+  void FormCreate();
+  // Before the window is on screen: reads the arguments into the job and Memo1.
+  void FormShow();
+  // On activation: validates and runs the job the first time, then closes the window.
+  void FormActivate();
+  void FormDestroy();
+  void GetCurrentWindow();
+
+  TJob Job;
+  std::vector<std::string> Memo1;  // the memo's lines
+  std::function<void()> OnClose;   // the shell closes the real window
+
+ private:
+  TWindowSystem& ws_;
+  bool activated_ = false;
+};
+
+}  // namespace pelmora

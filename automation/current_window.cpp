@@ -1,0 +1,179 @@
+#include "automation/current_window.h"
+
+#include <optional>
+
+#include "automation/messages.h"
+#include "automation/screen_table.h"
+
+namespace pelmora {
+namespace {
+
+const char* const MainWindowClass = "Hanbai15Main";
+const char* const MdiClientClass = "MDIClient";
+
+// Start-up limits.
+constexpr int StartSearches = 75;
+constexpr std::uint32_t StartSearchPauseMs = 200;
+constexpr std::uint32_t InputIdleTimeoutMs = 15000;
+constexpr std::uint32_t RestorePauseMs = 100;
+// Visibility waits: 500 tests, a 10 ms pause after each failed one but the last.
+constexpr int VisibleTests = 500;
+constexpr std::uint32_t VisiblePauseMs = 10;
+// Per-screen pauses and limits.
+constexpr std::uint32_t MenuKeyPauseMs = 100;
+constexpr int ScreenSearches = 30;
+constexpr std::uint32_t ScreenSearchPauseMs = 100;
+constexpr std::uint32_t ActivatePauseMs = 100;
+constexpr std::uint32_t ScreenClickPauseMs = 100;
+constexpr int LookupSearches = 30;
+constexpr std::uint32_t LookupSearchPauseMs = 100;
+constexpr std::uint32_t LookupClickPauseMs = 50;
+constexpr std::uint32_t TypedPauseMs = 200;
+
+using TFailure = std::optional<std::string>;
+
+std::string NotStarted(const std::string& detail) { return msg::NotStarted + detail; }
+
+// Searches until found or `searches` are made, pausing after every search.
+template <class Find>
+TWindow Poll(TWindowSystem& ws, int searches, std::uint32_t pauseMs, Find find) {
+  TWindow window = 0;
+  for (int n = 0; window == 0 && n < searches; ++n) {
+    window = find();
+    ws.Sleep(pauseMs);
+  }
+  return window;
+}
+
+bool WaitVisible(TWindowSystem& ws, TWindow window) {
+  for (int failed = 0;;) {
+    if (ws.IsWindowVisible(window)) return true;
+    if (++failed == VisibleTests) return false;
+    ws.Sleep(VisiblePauseMs);
+  }
+}
+
+void PostKey(TWindowSystem& ws, TWindow window, std::uintptr_t key) {
+  ws.PostMessageA(window, wm::KeyDown, key, 0);
+  ws.PostMessageA(window, wm::KeyUp, key, 0);
+}
+
+struct TTarget {
+  TWindow Main = 0;
+  TWindow MdiClient = 0;
+};
+
+// Finds or starts the target and readies it; sets the job's aspect ratio.
+TFailure StartTarget(TWindowSystem& ws, TJob& job, TTarget& target) {
+  auto findMain = [&] { return ws.FindWindowExA(0, MainWindowClass, nullptr); };
+  target.Main = findMain();
+  if (target.Main == 0) {
+    if (!ws.FileExists(job.InstallPath)) return std::string(msg::PathInvalid);
+    ws.ShellExecuteA(job.InstallPath);
+    target.Main = Poll(ws, StartSearches, StartSearchPauseMs, findMain);
+    if (target.Main == 0) return std::string(msg::StartFailed);
+    if (!WaitVisible(ws, target.Main)) return NotStarted(msg::MainHidden);
+  }
+  // A target that never gets idle costs the time-out and is then taken as idle.
+  ws.WaitForInputIdle(ws.GetWindowThreadProcessId(target.Main), InputIdleTimeoutMs);
+  ws.SetForegroundWindow(target.Main);
+  ws.SendMessageA(target.Main, wm::SysCommand, ScRestore, 0);
+  ws.Sleep(RestorePauseMs);
+
+  const int width = ws.GetDeviceCaps(HorzRes);
+  const int height = ws.GetDeviceCaps(VertRes);
+  job.AspectRatio = height > 0 ? static_cast<double>(width) / height : 0.0;
+
+  target.MdiClient = ws.FindWindowExA(target.Main, MdiClientClass, nullptr);
+  if (target.MdiClient == 0) return NotStarted(msg::NoMdiClient);
+  if (!ws.GetMenu(target.Main)) return NotStarted(msg::NoMenu);
+  return std::nullopt;
+}
+
+TWindow FindScreenWindow(TWindowSystem& ws, TWindow mdiClient, const TScreenEntry& row) {
+  for (const char* title : row.WindowTitles) {
+    if (TWindow window = ws.FindWindowExA(mdiClient, nullptr, title)) return window;
+  }
+  return 0;
+}
+
+// Opens one screen's lookup dialog and types the phone number into its search field.
+TFailure LookUpScreen(TWindowSystem& ws, const TJob& job, const TTarget& target,
+                      bool singleScreen) {
+  const TScreenEntry* row = FindScreen(job.ScreenCode);
+  if (row == nullptr) {
+    return std::string(msg::ArgumentPrefix) + msg::NameScreenCode + msg::ArgumentInvalid;
+  }
+  const std::string lookupFailure = std::string(msg::NotStarted) + row->LookupTitle;
+
+  TWindow screen = FindScreenWindow(ws, target.MdiClient, *row);
+  if (screen == 0) {
+    PostKey(ws, target.Main, vk::F10);
+    ws.Sleep(MenuKeyPauseMs);
+    // Key-downs only: the menu acts on them.
+    ws.PostMessageA(target.Main, wm::KeyDown, row->MenuKeys[0], 0);
+    ws.Sleep(MenuKeyPauseMs);
+    ws.PostMessageA(target.Main, wm::KeyDown, row->MenuKeys[1], 0);
+    screen = Poll(ws, ScreenSearches, ScreenSearchPauseMs,
+                  [&] { return FindScreenWindow(ws, target.MdiClient, *row); });
+    if (screen == 0) return NotStarted(msg::NoChild);
+    if (singleScreen && !WaitVisible(ws, screen)) return NotStarted(msg::ChildHidden);
+  }
+
+  ws.PostMessageA(target.MdiClient, wm::MdiActivate, screen, 0);
+  ws.Sleep(ActivatePauseMs);
+
+  const TRect screenRect = ws.GetWindowRect(screen);
+  const TOffset offset = row->ClickOffset[AspectClassOf(job.AspectRatio)];
+  ClickAt(ws, screenRect.Left + offset.X, screenRect.Top + offset.Y, ScreenClickPauseMs);
+
+  PostKey(ws, screen, vk::F8);
+  const TWindow dialog = Poll(ws, LookupSearches, LookupSearchPauseMs,
+                              [&] { return ws.FindWindowExA(0, nullptr, row->LookupTitle); });
+  if (dialog == 0) return lookupFailure + msg::NoLookup;
+  if (singleScreen && !WaitVisible(ws, dialog)) return lookupFailure + msg::LookupHidden;
+
+  const TRect dialogRect = ws.GetWindowRect(dialog);
+  for (const TOffset& point : LookupClickPoints) {
+    ClickAt(ws, dialogRect.Left + point.X, dialogRect.Top + point.Y, LookupClickPauseMs);
+  }
+
+  // Whatever lies at the field's point gets the number: it must belong to the dialog's
+  // own process, never to a window of another program that covers the dialog.
+  const TOffset fieldPoint = LookupClickPoints.back();
+  const TWindow field =
+      ws.WindowFromPoint({dialogRect.Left + fieldPoint.X, dialogRect.Top + fieldPoint.Y});
+  const TProcessId dialogProcess = ws.GetWindowThreadProcessId(dialog);
+  if (field == 0 || dialogProcess == 0 || ws.GetWindowThreadProcessId(field) != dialogProcess) {
+    return lookupFailure + msg::NoSearchField;
+  }
+
+  for (const char c : job.PhoneNumber) {
+    ws.PostMessageA(field, wm::Char, static_cast<unsigned char>(c), 0);
+  }
+  ws.PostMessageA(field, wm::KeyDown, vk::Return, 0);
+  ws.Sleep(TypedPauseMs);
+  return std::nullopt;
+}
+
+}  // namespace
+
+void GetCurrentWindow(TWindowSystem& ws, TJob& job) {
+  TTarget target;
+  if (TFailure failure = StartTarget(ws, job, target)) {
+    ws.ShowErrorBox(*failure);
+    return;
+  }
+  // The job kind is fixed by the item count alone, empty items included.
+  const bool singleScreen = job.ScreenCodes.size() == 1;
+  for (const std::string& code : job.ScreenCodes) {
+    job.ScreenCode = code;
+    TFailure failure = LookUpScreen(ws, job, target, singleScreen);
+    if (failure && singleScreen) {
+      ws.ShowErrorBox(*failure);
+      return;
+    }
+  }
+}
+
+}  // namespace pelmora

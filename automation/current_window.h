@@ -1,0 +1,14 @@
+#pragma once
+
+#include "app/job.h"
+#include "platform/window_system.h"
+
+namespace pelmora {
+
+// Carries out a validated job: makes sure the target runs, is shown, idle, in front and
+// restored, then types the phone number into each named screen's lookup dialog.
+// Failures are reported through the error box (in a job naming several screens, a
+// failing screen is passed over silently); nothing is returned.
+void GetCurrentWindow(TWindowSystem& ws, TJob& job);
+
+}  // namespace pelmora

@@ -1,0 +1,38 @@
+// Every text the program can show in its error box (code page 932 in the binary).
+#pragma once
+
+#include <string>
+
+namespace pelmora::msg {
+
+// Job intake: "実行時引数(" + argument name + ")が不足のため実行できません。"
+inline const char* const ArgumentPrefix = "実行時引数(";
+inline const char* const ArgumentMissing = ")が不足のため実行できません。";
+inline const char* const ArgumentInvalid = ")が不正のため実行できません。";
+inline const char* const NameInstallPath = "弥生販売のインストール・フルパス";
+inline const char* const NameScreenCode = "弥生販売の対象画面CD";
+inline const char* const NamePhoneNumber = "電話番号";
+
+// Start-up.
+inline const char* const PathInvalid = "外部接続画面で設定されている弥生販売のパスが無効です。";
+inline const char* const StartFailed = "弥生販売を起動できませんでした。";
+inline const char* const NotStarted = "弥生販売を正常に起動できませんでした。(";
+inline const char* const MainHidden = "メインウィンドウの表示不可)";
+inline const char* const NoMdiClient = "MDIClientの取得不可)";
+inline const char* const NoMenu = "メニューの取得不可)";
+
+// Per screen: NotStarted + [lookup title +] one of these.
+inline const char* const NoChild = "子ウィンドウの取得不可)";
+inline const char* const ChildHidden = "子ウィンドウの表示不可)";
+inline const char* const NoLookup = "画面の取得不可)";
+inline const char* const LookupHidden = "画面の表示不可)";
+inline const char* const NoSearchField = "画面-入力欄の取得不可)";
+
+// Shown for an error that carries no text of its own.
+inline const char* const UnknownError = "予期しないエラーが発生しました。";
+
+inline std::string MissingArgument(const char* name) {
+  return std::string(ArgumentPrefix) + name + ArgumentMissing;
+}
+
+}  // namespace pelmora::msg

@@ -1,0 +1,32 @@
+#include "automation/screen_table.h"
+
+namespace pelmora {
+namespace {
+
+const TScreenEntry Screens[] = {
+    {"td", {"得意先台帳 (新規)", "得意先台帳 (修正)"}, {'D', 'A'},
+     {{{184, 120}, {184, 114}, {188, 126}}}, "得意先参照"},
+    {"tm", {"得意先元帳"}, {'U', 'J'},
+     {{{163, 120}, {163, 113}, {168, 127}}}, "請求先参照"},
+    {"ud", {"売上伝票 (新規)", "売上伝票 (修正)"}, {'U', 'C'},
+     {{{146, 160}, {146, 152}, {157, 168}}}, "得意先参照"},
+};
+
+}  // namespace
+
+const std::array<TOffset, 3> LookupClickPoints = {{{135, 40}, {115, 180}, {65, 117}}};
+
+TAspectClass AspectClassOf(double ratio) {
+  if (ratio >= 1.6) return acWide;
+  if (ratio < 1.33) return acNarrow;
+  return acMiddle;
+}
+
+const TScreenEntry* FindScreen(const std::string& code) {
+  for (const TScreenEntry& row : Screens) {
+    if (code == row.Code) return &row;
+  }
+  return nullptr;
+}
+
+}  // namespace pelmora

@@ -1,0 +1,206 @@
+#include "platform/win32_window_system.h"
+
+#include <shellapi.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace pelmora {
+namespace {
+
+HWND Hwnd(TWindow window) { return reinterpret_cast<HWND>(window); }
+TWindow Handle(HWND hwnd) { return reinterpret_cast<TWindow>(hwnd); }
+
+// The error box is built by hand: MessageBox with an error icon always plays the
+// system's error sound, and the box must be silent.
+constexpr int ErrorTextId = 0xFFFF;  // the id MessageBox gives its text
+constexpr int Margin = 12;
+constexpr int ButtonWidth = 88;
+constexpr int ButtonHeight = 26;
+
+struct TErrorBox {
+  const std::string* Text;
+  HFONT Font;
+};
+
+HWND AddControl(HWND dialog, const char* className, const char* text, DWORD style, int id,
+                const RECT& r, HFONT font) {
+  HWND control = CreateWindowExA(0, className, text, WS_CHILD | WS_VISIBLE | style, r.left,
+                                 r.top, r.right - r.left, r.bottom - r.top, dialog,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                 GetModuleHandleA(nullptr), nullptr);
+  SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  return control;
+}
+
+// Lays out icon, text and OK button for the text's size, centred on the monitor of
+// the active window.
+void LayOutErrorBox(HWND dialog, const TErrorBox& box) {
+  SetWindowTextA(dialog, "エラー");
+  const HICON icon = LoadIconA(nullptr, MAKEINTRESOURCEA(32513));  // IDI_HAND
+  const int iconSize = GetSystemMetrics(SM_CXICON);
+
+  HWND active = GetForegroundWindow();
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  GetMonitorInfoA(MonitorFromWindow(active ? active : dialog, MONITOR_DEFAULTTOPRIMARY),
+                  &monitor);
+  const RECT& work = monitor.rcWork;
+
+  RECT text{0, 0, std::max<LONG>(200, (work.right - work.left) * 3 / 5), 0};
+  HDC dc = GetDC(dialog);
+  HGDIOBJ old = SelectObject(dc, box.Font);
+  DrawTextA(dc, box.Text->c_str(), static_cast<int>(box.Text->size()), &text,
+            DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
+  SelectObject(dc, old);
+  ReleaseDC(dialog, dc);
+
+  const int textLeft = Margin * 2 + iconSize;
+  const int textHeight = std::max<int>(text.bottom, iconSize);
+  const int clientWidth = std::max<int>(textLeft + text.right + Margin * 2, ButtonWidth + Margin * 2);
+  const int buttonTop = Margin * 2 + textHeight;
+  const int clientHeight = buttonTop + ButtonHeight + Margin;
+
+  RECT iconRect{Margin * 2 - Margin / 2, Margin, 0, 0};
+  iconRect.right = iconRect.left + iconSize;
+  iconRect.bottom = iconRect.top + iconSize;
+  HWND iconControl = AddControl(dialog, "STATIC", nullptr, SS_ICON, -1, iconRect, box.Font);
+  SendMessageA(iconControl, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
+
+  const int textTop = Margin + (textHeight - text.bottom) / 2;
+  RECT textRect{textLeft, textTop, textLeft + text.right, textTop + text.bottom};
+  AddControl(dialog, "STATIC", box.Text->c_str(), SS_LEFT | SS_NOPREFIX, ErrorTextId, textRect,
+             box.Font);
+  const int buttonLeft = (clientWidth - ButtonWidth) / 2;
+  RECT buttonRect{buttonLeft, buttonTop, buttonLeft + ButtonWidth, buttonTop + ButtonHeight};
+  HWND ok = AddControl(dialog, "BUTTON", "OK", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, IDOK,
+                       buttonRect, box.Font);
+
+  RECT frame{0, 0, clientWidth, clientHeight};
+  AdjustWindowRectEx(&frame, GetWindowLongA(dialog, GWL_STYLE), FALSE,
+                     GetWindowLongA(dialog, GWL_EXSTYLE));
+  const int width = frame.right - frame.left;
+  const int height = frame.bottom - frame.top;
+  SetWindowPos(dialog, HWND_TOP, work.left + (work.right - work.left - width) / 2,
+               work.top + (work.bottom - work.top - height) / 2, width, height, 0);
+  SetFocus(ok);
+}
+
+INT_PTR CALLBACK ErrorBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG:
+      LayOutErrorBox(dialog, *reinterpret_cast<const TErrorBox*>(lParam));
+      return FALSE;  // focus already set on OK
+    case WM_COMMAND:
+      // Enter answers through the default button, Esc arrives as IDCANCEL.
+      if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) EndDialog(dialog, IDOK);
+      return TRUE;
+    case WM_CLOSE:
+      EndDialog(dialog, IDOK);
+      return TRUE;
+  }
+  return FALSE;
+}
+
+}  // namespace
+
+TWindow TWin32WindowSystem::FindWindowExA(TWindow parent, const char* className,
+                                          const char* title) {
+  return Handle(::FindWindowExA(Hwnd(parent), nullptr, className, title));
+}
+
+bool TWin32WindowSystem::IsWindowVisible(TWindow window) {
+  return ::IsWindowVisible(Hwnd(window)) != FALSE;
+}
+
+TProcessId TWin32WindowSystem::GetWindowThreadProcessId(TWindow window) {
+  DWORD process = 0;
+  ::GetWindowThreadProcessId(Hwnd(window), &process);
+  return process;
+}
+
+void TWin32WindowSystem::WaitForInputIdle(TProcessId process, std::uint32_t timeoutMs) {
+  if (process == 0) return;
+  HANDLE handle = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, process);
+  if (handle == nullptr) return;
+  ::WaitForInputIdle(handle, timeoutMs);
+  CloseHandle(handle);
+}
+
+void TWin32WindowSystem::SetForegroundWindow(TWindow window) {
+  ::SetForegroundWindow(Hwnd(window));
+}
+
+void TWin32WindowSystem::SendMessageA(TWindow window, std::uint32_t message,
+                                      std::uintptr_t wParam, std::intptr_t lParam) {
+  ::SendMessageA(Hwnd(window), message, wParam, lParam);
+}
+
+void TWin32WindowSystem::PostMessageA(TWindow window, std::uint32_t message,
+                                      std::uintptr_t wParam, std::intptr_t lParam) {
+  ::PostMessageA(Hwnd(window), message, wParam, lParam);
+}
+
+bool TWin32WindowSystem::GetMenu(TWindow window) { return ::GetMenu(Hwnd(window)) != nullptr; }
+
+TRect TWin32WindowSystem::GetWindowRect(TWindow window) {
+  RECT r{};
+  ::GetWindowRect(Hwnd(window), &r);
+  return {r.left, r.top, r.right, r.bottom};
+}
+
+TWindow TWin32WindowSystem::WindowFromPoint(TPoint point) {
+  return Handle(::WindowFromPoint(POINT{point.X, point.Y}));
+}
+
+void TWin32WindowSystem::SetCursorPos(int x, int y) { ::SetCursorPos(x, y); }
+
+void TWin32WindowSystem::mouse_event(std::uint32_t flags, int x, int y) {
+  ::mouse_event(flags, static_cast<DWORD>(x), static_cast<DWORD>(y), 0, 0);
+}
+
+int TWin32WindowSystem::GetSystemMetrics(int index) { return ::GetSystemMetrics(index); }
+
+int TWin32WindowSystem::GetDeviceCaps(int index) {
+  HWND desktop = GetDesktopWindow();
+  HDC dc = GetDC(desktop);
+  const int value = ::GetDeviceCaps(dc, index);
+  ReleaseDC(desktop, dc);
+  return value;
+}
+
+void TWin32WindowSystem::ShellExecuteA(const std::string& path) {
+  ::ShellExecuteA(nullptr, nullptr, path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+bool TWin32WindowSystem::FileExists(const std::string& path) {
+  // Attributes of the path itself: no wildcard matching, no judging by timestamp.
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+void TWin32WindowSystem::Sleep(std::uint32_t ms) { ::Sleep(ms); }
+
+std::string TWin32WindowSystem::GetCommandLineA() { return ::GetCommandLineA(); }
+
+void TWin32WindowSystem::ShowErrorBox(const std::string& text) {
+  // An empty template: the controls are laid out in WM_INITDIALOG for the text's size.
+  struct alignas(4) {
+    DLGTEMPLATE Header;
+    WORD Menu, Class, Title;
+  } dialogTemplate{};
+  dialogTemplate.Header.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
+  dialogTemplate.Header.dwExtendedStyle = WS_EX_DLGMODALFRAME;
+
+  NONCLIENTMETRICSA metrics{};
+  metrics.cbSize = sizeof metrics;
+  HFONT font = SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)
+                   ? CreateFontIndirectA(&metrics.lfMessageFont)
+                   : nullptr;
+  TErrorBox box{&text, font ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT))};
+  DialogBoxIndirectParamA(GetModuleHandleA(nullptr), &dialogTemplate.Header, owner_,
+                          ErrorBoxProc, reinterpret_cast<LPARAM>(&box));
+  if (font) DeleteObject(font);
+}
+
+}  // namespace pelmora

@@ -1,0 +1,41 @@
+// The port realised on the Win32 window system, ANSI functions throughout.
+#pragma once
+
+#include <windows.h>
+
+#include "platform/window_system.h"
+
+namespace pelmora {
+
+class TWin32WindowSystem final : public TWindowSystem {
+ public:
+  // The error box is owned by this window, which stays disabled while the box is up.
+  void SetOwner(HWND owner) { owner_ = owner; }
+
+  TWindow FindWindowExA(TWindow parent, const char* className, const char* title) override;
+  bool IsWindowVisible(TWindow window) override;
+  TProcessId GetWindowThreadProcessId(TWindow window) override;
+  void WaitForInputIdle(TProcessId process, std::uint32_t timeoutMs) override;
+  void SetForegroundWindow(TWindow window) override;
+  void SendMessageA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
+                    std::intptr_t lParam) override;
+  void PostMessageA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
+                    std::intptr_t lParam) override;
+  bool GetMenu(TWindow window) override;
+  TRect GetWindowRect(TWindow window) override;
+  TWindow WindowFromPoint(TPoint point) override;
+  void SetCursorPos(int x, int y) override;
+  void mouse_event(std::uint32_t flags, int x, int y) override;
+  int GetSystemMetrics(int index) override;
+  int GetDeviceCaps(int index) override;
+  void ShellExecuteA(const std::string& path) override;
+  bool FileExists(const std::string& path) override;
+  void Sleep(std::uint32_t ms) override;
+  std::string GetCommandLineA() override;
+  void ShowErrorBox(const std::string& text) override;
+
+ private:
+  HWND owner_ = nullptr;
+};
+
+}  // namespace pelmora

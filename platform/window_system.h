@@ -1,0 +1,93 @@
+// The window-system port: every desktop operation the logic uses, named after the
+// Win32 function that carries it out. No native types here, so the logic builds and
+// runs against a simulated desktop as well as against Win32.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace pelmora {
+
+// Opaque window handle; 0 means no window.
+using TWindow = std::uintptr_t;
+using TProcessId = std::uint32_t;
+
+struct TPoint {
+  std::int32_t X = 0;
+  std::int32_t Y = 0;
+};
+
+struct TRect {
+  std::int32_t Left = 0;
+  std::int32_t Top = 0;
+  std::int32_t Right = 0;
+  std::int32_t Bottom = 0;
+};
+
+// Message, key and flag values as Win32 defines them (kept apart from <windows.h>'s macros).
+namespace wm {
+constexpr std::uint32_t KeyDown = 0x0100;
+constexpr std::uint32_t KeyUp = 0x0101;
+constexpr std::uint32_t Char = 0x0102;
+constexpr std::uint32_t SysCommand = 0x0112;
+constexpr std::uint32_t MdiActivate = 0x0222;
+}  // namespace wm
+
+namespace vk {
+constexpr std::uintptr_t Return = 0x0D;
+constexpr std::uintptr_t F8 = 0x77;
+constexpr std::uintptr_t F10 = 0x79;
+}  // namespace vk
+
+namespace mouse {
+constexpr std::uint32_t LeftDown = 0x0002;
+constexpr std::uint32_t LeftUp = 0x0004;
+constexpr std::uint32_t RightDown = 0x0008;
+constexpr std::uint32_t RightUp = 0x0010;
+}  // namespace mouse
+
+constexpr std::uintptr_t ScRestore = 0xF120;
+constexpr int HorzRes = 8;    // GetDeviceCaps index
+constexpr int VertRes = 10;   // GetDeviceCaps index
+constexpr int SmSwapButton = 23;  // GetSystemMetrics index
+
+class TWindowSystem {
+ public:
+  virtual ~TWindowSystem() = default;
+
+  // First window under `parent` (0: top level) whose class and title match; a null
+  // class or title matches any. Direct children only.
+  virtual TWindow FindWindowExA(TWindow parent, const char* className, const char* title) = 0;
+  virtual bool IsWindowVisible(TWindow window) = 0;
+  // The process owning the window; 0 when the window is gone.
+  virtual TProcessId GetWindowThreadProcessId(TWindow window) = 0;
+  // Waits, at most `timeoutMs`, for the process to be idle for input. A process that
+  // cannot be opened is not waited for.
+  virtual void WaitForInputIdle(TProcessId process, std::uint32_t timeoutMs) = 0;
+  virtual void SetForegroundWindow(TWindow window) = 0;
+  virtual void SendMessageA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
+                            std::intptr_t lParam) = 0;
+  virtual void PostMessageA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
+                            std::intptr_t lParam) = 0;
+  // Only the presence of a menu bar matters to the logic.
+  virtual bool GetMenu(TWindow window) = 0;
+  virtual TRect GetWindowRect(TWindow window) = 0;
+  virtual TWindow WindowFromPoint(TPoint point) = 0;
+  virtual void SetCursorPos(int x, int y) = 0;
+  virtual void mouse_event(std::uint32_t flags, int x, int y) = 0;
+  virtual int GetSystemMetrics(int index) = 0;
+  // GetDeviceCaps on the desktop window's device context.
+  virtual int GetDeviceCaps(int index) = 0;
+  virtual void ShellExecuteA(const std::string& path) = 0;
+  // True when the path names an existing file that is not a directory.
+  virtual bool FileExists(const std::string& path) = 0;
+  virtual void Sleep(std::uint32_t ms) = 0;
+  virtual std::string GetCommandLineA() = 0;
+  // Modal, silent error box captioned "エラー" with a single OK button.
+  virtual void ShowErrorBox(const std::string& text) = 0;
+};
+
+// A logical left click at (x, y), then a pause. The cursor stays at the point.
+void ClickAt(TWindowSystem& ws, int x, int y, std::uint32_t pauseMs);
+
+}  // namespace pelmora
