@@ -138,13 +138,15 @@ TFailure LookUpScreen(TWindowSystem& ws, const TJob& job, const TTarget& target,
     ClickAt(ws, dialogRect.Left + point.X, dialogRect.Top + point.Y, LookupClickPauseMs);
   }
 
-  // Whatever lies at the field's point gets the number: it must belong to the dialog's
-  // own process, never to a window of another program that covers the dialog.
+  // Whatever lies at the field's point would get the number: it must be a control of the
+  // dialog and of the dialog's own process, never another program's window covering the
+  // dialog nor the target's window behind a dialog that has moved or closed.
   const TOffset fieldPoint = LookupClickPoints.back();
   const TWindow field =
       ws.WindowFromPoint({dialogRect.Left + fieldPoint.X, dialogRect.Top + fieldPoint.Y});
   const TProcessId dialogProcess = ws.GetWindowThreadProcessId(dialog);
-  if (field == 0 || dialogProcess == 0 || ws.GetWindowThreadProcessId(field) != dialogProcess) {
+  if (field == 0 || !ws.IsChild(dialog, field) || dialogProcess == 0 ||
+      ws.GetWindowThreadProcessId(field) != dialogProcess) {
     return lookupFailure + msg::NoSearchField;
   }
 

@@ -153,6 +153,10 @@ TWindow TWin32WindowSystem::WindowFromPoint(TPoint point) {
   return Handle(::WindowFromPoint(POINT{point.X, point.Y}));
 }
 
+bool TWin32WindowSystem::IsChild(TWindow parent, TWindow window) {
+  return ::IsChild(Hwnd(parent), Hwnd(window)) != FALSE;
+}
+
 void TWin32WindowSystem::SetCursorPos(int x, int y) { ::SetCursorPos(x, y); }
 
 void TWin32WindowSystem::mouse_event(std::uint32_t flags, int x, int y) {

@@ -24,6 +24,7 @@ class TWin32WindowSystem final : public TWindowSystem {
   bool GetMenu(TWindow window) override;
   TRect GetWindowRect(TWindow window) override;
   TWindow WindowFromPoint(TPoint point) override;
+  bool IsChild(TWindow parent, TWindow window) override;
   void SetCursorPos(int x, int y) override;
   void mouse_event(std::uint32_t flags, int x, int y) override;
   int GetSystemMetrics(int index) override;

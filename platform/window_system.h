@@ -73,6 +73,8 @@ class TWindowSystem {
   virtual bool GetMenu(TWindow window) = 0;
   virtual TRect GetWindowRect(TWindow window) = 0;
   virtual TWindow WindowFromPoint(TPoint point) = 0;
+  // True when `window` lies inside `parent` (a child, or a child's child, and so on).
+  virtual bool IsChild(TWindow parent, TWindow window) = 0;
   virtual void SetCursorPos(int x, int y) = 0;
   virtual void mouse_event(std::uint32_t flags, int x, int y) = 0;
   virtual int GetSystemMetrics(int index) = 0;

@@ -1,0 +1,123 @@
+// A simulated desktop behind the window-system port: a window tree, a virtual clock
+// (pauses advance it, nothing sleeps), scheduled events and a log of every call.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/window_system.h"
+
+namespace pelmora::sim {
+
+struct TSimWindow {
+  TWindow Handle = 0;
+  TWindow Parent = 0;  // 0: top level
+  std::string Class;
+  std::string Title;
+  TRect Rect;          // screen coordinates, frame included
+  TProcessId Process = 0;
+  bool Visible = true;
+  bool Menu = false;
+  bool Alive = true;
+};
+
+struct TCall {
+  std::uint64_t At = 0;
+  std::string Op;
+  TWindow Window = 0;
+  std::uint32_t Message = 0;  // also: mouse flags, pause length, metric index
+  std::uintptr_t WParam = 0;
+  std::string Text;           // class/title of a search, path, message text
+};
+
+struct TClick {
+  TWindow Window;  // under the cursor
+  TPoint At;
+  bool Left;       // logical button
+};
+
+class TSimDesktop : public TWindowSystem {
+ public:
+  TWindow AddWindow(TWindow parent, const std::string& className, const std::string& title,
+                    TRect rect, TProcessId process, bool visible = true);
+  TSimWindow& Window(TWindow handle);
+  void Destroy(TWindow handle);  // with its children
+  // Runs `action` once the clock reaches `timeMs` (at the next port call or pause).
+  void At(std::uint64_t timeMs, std::function<void()> action);
+  std::uint64_t Now() const { return now_; }
+
+  // Calls to `op`, optionally only those searching for `text` (class or title).
+  int Count(const std::string& op) const;
+  int CountSearches(const std::string& text) const;
+  std::vector<std::uint32_t> Pauses() const;
+  std::vector<TCall> Posts() const;
+
+  // Knobs.
+  std::string CommandLine = "pelmora.exe";
+  std::set<std::string> Files;
+  int Width = 1920;
+  int Height = 1080;
+  bool SwapButtons = false;
+  std::map<TProcessId, std::uint64_t> BusyUntil;
+  std::function<void(const std::string&)> OnShellExecute;
+  std::function<void(TWindow, std::uint32_t, std::uintptr_t)> OnPost;
+  std::function<void(const std::string&)> OnErrorBox;
+
+  // What happened.
+  std::vector<TCall> Calls;
+  std::vector<std::string> ErrorBoxes;
+  std::vector<TClick> Clicks;
+  TPoint Cursor;
+
+  // The port.
+  TWindow FindWindowExA(TWindow parent, const char* className, const char* title) override;
+  bool IsWindowVisible(TWindow window) override;
+  TProcessId GetWindowThreadProcessId(TWindow window) override;
+  void WaitForInputIdle(TProcessId process, std::uint32_t timeoutMs) override;
+  void SetForegroundWindow(TWindow window) override;
+  void SendMessageA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
+                    std::intptr_t lParam) override;
+  void PostMessageA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
+                    std::intptr_t lParam) override;
+  bool GetMenu(TWindow window) override;
+  TRect GetWindowRect(TWindow window) override;
+  TWindow WindowFromPoint(TPoint point) override;
+  bool IsChild(TWindow parent, TWindow window) override;
+  void SetCursorPos(int x, int y) override;
+  void mouse_event(std::uint32_t flags, int x, int y) override;
+  int GetSystemMetrics(int index) override;
+  int GetDeviceCaps(int index) override;
+  void ShellExecuteA(const std::string& path) override;
+  bool FileExists(const std::string& path) override;
+  void Sleep(std::uint32_t ms) override;
+  std::string GetCommandLineA() override;
+  void ShowErrorBox(const std::string& text) override;
+
+ private:
+  struct TEvent {
+    std::uint64_t At;
+    std::uint64_t Order;
+    std::function<void()> Action;
+  };
+  const TSimWindow* Find(TWindow handle) const;
+  void Log(const std::string& op, TWindow window = 0, std::uint32_t message = 0,
+           std::uintptr_t wParam = 0, const std::string& text = {});
+  void Advance(std::uint64_t ms);
+  void Settle();
+  TWindow HitTest(TWindow parent, TPoint point) const;
+
+  std::vector<TSimWindow> windows_;  // creation order; later top-level windows lie on top
+  std::vector<TEvent> events_;
+  std::uint64_t now_ = 0;
+  std::uint64_t order_ = 0;
+};
+
+// Window-system comparison of titles and classes: letter case aside, double-byte
+// characters compared whole.
+bool SameText(const std::string& a, const std::string& b);
+
+}  // namespace pelmora::sim

@@ -1,0 +1,140 @@
+#include "tests/sim_target.h"
+
+namespace pelmora::sim {
+namespace {
+
+// The target's own facts, written out here independently of the program's table.
+struct TMenuScreen {
+  std::uintptr_t First, Second;
+  const char* Title;
+};
+const TMenuScreen MenuScreens[] = {
+    {'D', 'A', "得意先台帳 (新規)"},
+    {'U', 'J', "得意先元帳"},
+    {'U', 'C', "売上伝票 (新規)"},
+};
+
+std::string LookupTitleOf(const std::string& screenTitle) {
+  return screenTitle == "得意先元帳" ? "請求先参照" : "得意先参照";
+}
+
+constexpr TRect MainRect{0, 0, 1200, 900};
+constexpr TRect DialogRect{600, 300, 1000, 560};
+
+}  // namespace
+
+TSimTarget::TSimTarget(TSimDesktop& desktop, TTargetScript script)
+    : desktop_(desktop), script_(std::move(script)) {
+  desktop_.OnPost = [this](TWindow w, std::uint32_t m, std::uintptr_t p) { OnPost(w, m, p); };
+  if (script_.Running) {
+    CreateMain();
+  } else {
+    desktop_.Files.insert(TargetPath);
+    desktop_.OnShellExecute = [this](const std::string& path) {
+      if (path != TargetPath || !script_.AppearAfter) return;
+      desktop_.At(desktop_.Now() + *script_.AppearAfter, [this] {
+        CreateMain();
+        desktop_.Window(Main).Visible = false;
+        if (script_.ShowAfter) {
+          desktop_.At(desktop_.Now() + *script_.ShowAfter, [this] { desktop_.Window(Main).Visible = true; });
+        }
+      });
+    };
+  }
+}
+
+void TSimTarget::CreateMain() {
+  Main = desktop_.AddWindow(0, "Hanbai15Main", "弥生販売", MainRect, TargetProcess);
+  desktop_.Window(Main).Menu = script_.Menu;
+  if (script_.MdiClient) {
+    MdiClient = desktop_.AddWindow(Main, "MDIClient", "", {4, 60, 1196, 896}, TargetProcess);
+  }
+  desktop_.BusyUntil[TargetProcess] = desktop_.Now() + script_.BusyMs;
+  for (const std::string& title : script_.OpenAtStart) OpenScreen(title);
+}
+
+const TScreenScript& TSimTarget::ScriptOf(const std::string& title) {
+  return script_.Screens[title];
+}
+
+TWindow TSimTarget::OpenScreen(const std::string& title) {
+  // Screens cascade, so each lies somewhere else on the display.
+  const int shift = 20 * screenCount_++;
+  const TRect rect{10 + shift, 70 + shift, 810 + shift, 670 + shift};
+  const TWindow screen =
+      desktop_.AddWindow(MdiClient, "TScreen", title, rect, TargetProcess, !ScriptOf(title).Hidden);
+  screens_[screen] = title;
+  return screen;
+}
+
+TWindow TSimTarget::ScreenWindow(const std::string& title) const {
+  for (const auto& [window, t] : screens_) {
+    if (t == title) return window;
+  }
+  return 0;
+}
+
+void TSimTarget::OpenDialog(TWindow screen) {
+  // One lookup dialog per title, like a modeless lookup: F8 on another screen takes the
+  // open one over and clears its field.
+  const TScreenScript& s = ScriptOf(screens_[screen]);
+  const std::string title = LookupTitleOf(screens_[screen]);
+  Dialog = dialogs_[title];
+  if (Dialog != 0) {
+    desktop_.Window(Dialog).Visible = !s.DialogHidden;
+    dialogScreen_[Dialog] = screens_[screen];
+    for (const auto& [field, dialog] : fieldDialog_) {
+      if (dialog == Dialog) Typed[field].clear();
+    }
+    return;
+  }
+  Dialog = dialogs_[title] =
+      desktop_.AddWindow(0, "TLookup", title, DialogRect, TargetProcess, !s.DialogHidden);
+  dialogScreen_[Dialog] = screens_[screen];
+  const auto inDialog = [](int l, int t, int r, int b) {
+    return TRect{DialogRect.Left + l, DialogRect.Top + t, DialogRect.Left + r, DialogRect.Top + b};
+  };
+  desktop_.AddWindow(Dialog, "Button", "", inDialog(100, 30, 180, 50), TargetProcess);
+  desktop_.AddWindow(Dialog, "Button", "", inDialog(80, 170, 160, 190), TargetProcess);
+  Field = 0;
+  if (s.Field) {
+    Field = desktop_.AddWindow(Dialog, "Edit", "", inDialog(20, 108, 300, 128), TargetProcess);
+    fieldDialog_[Field] = Dialog;
+  }
+  if (s.ForeignCover) {
+    desktop_.AddWindow(0, "Notepad", "memo", inDialog(0, 100, 400, 140), ForeignProcess);
+  }
+}
+
+void TSimTarget::OnPost(TWindow window, std::uint32_t message, std::uintptr_t wParam) {
+  if (window == Main && message == wm::KeyDown) {
+    if (wParam == vk::F10) {
+      keys_.clear();
+      return;
+    }
+    keys_.push_back(wParam);
+    if (keys_.size() != 2) return;
+    for (const TMenuScreen& m : MenuScreens) {
+      const TScreenScript& s = ScriptOf(m.Title);
+      if (m.First != keys_[0] || m.Second != keys_[1] || !s.OpenAfter) continue;
+      const std::string title = m.Title;
+      desktop_.At(desktop_.Now() + *s.OpenAfter, [this, title] {
+        ++Opened[title];
+        OpenScreen(title);
+      });
+    }
+    return;
+  }
+  if (screens_.count(window) && message == wm::KeyDown && wParam == vk::F8) {
+    const TScreenScript& s = ScriptOf(screens_[window]);
+    if (s.DialogAfter) desktop_.At(desktop_.Now() + *s.DialogAfter, [this, window] { OpenDialog(window); });
+    return;
+  }
+  if (message == wm::Char) Typed[window] += static_cast<char>(wParam);
+  if (message == wm::KeyDown && wParam == vk::Return && fieldDialog_.count(window)) {
+    const TWindow dialog = fieldDialog_[window];
+    Searches.push_back({desktop_.Window(dialog).Title, dialogScreen_[dialog], Typed[window]});
+  }
+}
+
+}  // namespace pelmora::sim

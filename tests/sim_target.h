@@ -1,0 +1,80 @@
+// A scripted stand-in for the target application on the simulated desktop: its main
+// window, MDI client and menu, screens opened by F10 and two letter keys, lookup dialogs
+// opened by F8, and a search field that records what is typed into it.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tests/sim_desktop.h"
+
+namespace pelmora::sim {
+
+constexpr TProcessId TargetProcess = 4242;
+constexpr TProcessId ForeignProcess = 777;
+inline const std::string TargetPath = "C:\\Yayoi\\Hanbai.exe";
+
+// Delays in virtual ms; nullopt: never.
+using TDelay = std::optional<std::uint64_t>;
+
+struct TScreenScript {
+  TDelay OpenAfter = 100;    // after the second menu key
+  bool Hidden = false;       // the screen window never becomes visible
+  TDelay DialogAfter = 50;   // after F8
+  bool DialogHidden = false;
+  bool Field = true;         // a search field lies under the third click point
+  bool ForeignCover = false; // another program's window covers the search field
+};
+
+struct TTargetScript {
+  bool Running = true;     // main window exists before the job starts
+  TDelay AppearAfter = 1000;  // after ShellExecuteA
+  TDelay ShowAfter = 0;       // after appearing
+  bool MdiClient = true;
+  bool Menu = true;
+  std::uint64_t BusyMs = 0;
+  std::vector<std::string> OpenAtStart;  // screen titles already open
+  std::map<std::string, TScreenScript> Screens;  // by screen title; default script otherwise
+};
+
+struct TSearch {
+  std::string Dialog;  // lookup dialog title
+  std::string Screen;  // the screen it was opened from
+  std::string Text;    // the field's bytes when Enter arrived
+};
+
+class TSimTarget {
+ public:
+  TSimTarget(TSimDesktop& desktop, TTargetScript script);
+
+  TWindow Main = 0;
+  TWindow MdiClient = 0;
+  std::vector<TSearch> Searches;
+  std::map<std::string, int> Opened;  // screen title -> times opened by menu
+  std::map<TWindow, std::string> Typed;  // characters received, by window
+
+  TWindow ScreenWindow(const std::string& title) const;
+  // The lookup dialog's corner and its search field, once it exists.
+  TWindow Dialog = 0;
+  TWindow Field = 0;
+
+ private:
+  void CreateMain();
+  TWindow OpenScreen(const std::string& title);
+  void OpenDialog(TWindow screen);
+  void OnPost(TWindow window, std::uint32_t message, std::uintptr_t wParam);
+  const TScreenScript& ScriptOf(const std::string& title);
+
+  TSimDesktop& desktop_;
+  TTargetScript script_;
+  std::map<TWindow, std::string> screens_;  // screen window -> title
+  std::map<TWindow, TWindow> fieldDialog_;  // field -> dialog
+  std::map<std::string, TWindow> dialogs_;       // lookup title -> dialog
+  std::map<TWindow, std::string> dialogScreen_;  // dialog -> screen title that asked for it
+  std::vector<std::uintptr_t> keys_;        // menu key sequence since F10
+  int screenCount_ = 0;
+};
+
+}  // namespace pelmora::sim
