@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace pelmora::msg {
 
@@ -34,5 +35,8 @@ inline const char* const UnknownError = "予期しないエラーが発生しま
 inline std::string MissingArgument(const char* name) {
   return std::string(ArgumentPrefix) + name + ArgumentMissing;
 }
+
+// Every whole text the error box can show, UnknownError last; for the user guide's table.
+std::vector<std::string> AllMessages();
 
 }  // namespace pelmora::msg

@@ -1,5 +1,9 @@
 #include "automation/screen_table.h"
 
+#include <algorithm>
+
+#include "automation/messages.h"
+
 namespace pelmora {
 namespace {
 
@@ -29,4 +33,31 @@ const TScreenEntry* FindScreen(const std::string& code) {
   return nullptr;
 }
 
+namespace msg {
+
+std::vector<std::string> AllMessages() {
+  std::vector<std::string> all;
+  for (const char* name : {NameInstallPath, NameScreenCode, NamePhoneNumber}) {
+    all.push_back(MissingArgument(name));
+  }
+  all.push_back(std::string(ArgumentPrefix) + NameScreenCode + ArgumentInvalid);
+  all.insert(all.end(), {PathInvalid, StartFailed, std::string(NotStarted) + MainHidden,
+                         std::string(NotStarted) + NoMdiClient, std::string(NotStarted) + NoMenu,
+                         std::string(NotStarted) + NoChild, std::string(NotStarted) + ChildHidden});
+  std::vector<std::string> titles;
+  for (const TScreenEntry& row : Screens) {
+    if (std::find(titles.begin(), titles.end(), row.LookupTitle) == titles.end()) {
+      titles.push_back(row.LookupTitle);
+    }
+  }
+  for (const std::string& title : titles) {
+    for (const char* detail : {NoLookup, LookupHidden, NoSearchField}) {
+      all.push_back(NotStarted + title + detail);
+    }
+  }
+  all.push_back(UnknownError);
+  return all;
+}
+
+}  // namespace msg
 }  // namespace pelmora

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "automation/messages.h"
@@ -78,6 +79,26 @@ TEST(CodePageTest, TextsAreShiftJisInTheBinary) {
   EXPECT_EQ(Hex(msg::StartFailed),
             "96 ED 90 B6 94 CC 94 84 82 F0 8B 4E 93 AE 82 C5 82 AB 82 DC 82 B9 82 F1 82 C5 82 B5 "
             "82 BD 81 42");
+}
+
+}  // namespace
+}  // namespace pelmora
+
+namespace pelmora {
+namespace {
+
+TEST(MessagesTest, CatalogueHoldsEveryTextOnceWithBothLookupTitles) {
+  const std::vector<std::string> all = msg::AllMessages();
+  EXPECT_EQ(all.size(), 3u + 1u + 5u + 2u + 2u * 3u + 1u);
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    EXPECT_EQ(std::count(all.begin(), all.end(), all[i]), 1) << i;
+  }
+  for (const std::string& expected :
+       {std::string("弥生販売を正常に起動できませんでした。(請求先参照画面-入力欄の取得不可)"),
+        std::string("弥生販売を正常に起動できませんでした。(得意先参照画面の表示不可)"),
+        std::string("実行時引数(電話番号)が不足のため実行できません。")}) {
+    EXPECT_NE(std::find(all.begin(), all.end(), expected), all.end());
+  }
 }
 
 }  // namespace
