@@ -81,8 +81,9 @@ void LayOutErrorBox(HWND dialog, const TErrorBox& box) {
                      GetWindowLongA(dialog, GWL_EXSTYLE));
   const int width = frame.right - frame.left;
   const int height = frame.bottom - frame.top;
-  SetWindowPos(dialog, HWND_TOP, work.left + (work.right - work.left - width) / 2,
+  SetWindowPos(dialog, HWND_TOPMOST, work.left + (work.right - work.left - width) / 2,
                work.top + (work.bottom - work.top - height) / 2, width, height, 0);
+  SetForegroundWindow(dialog);
   SetFocus(ok);
 }
 
@@ -194,7 +195,9 @@ void TWin32WindowSystem::ShowErrorBox(const std::string& text) {
     WORD Menu, Class, Title;
   } dialogTemplate{};
   dialogTemplate.Header.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
-  dialogTemplate.Header.dwExtendedStyle = WS_EX_DLGMODALFRAME;
+  // Topmost: by the time a failure is reported the target has been brought to the front,
+  // and this process may no longer be allowed to take the foreground back.
+  dialogTemplate.Header.dwExtendedStyle = WS_EX_DLGMODALFRAME | WS_EX_TOPMOST;
 
   NONCLIENTMETRICSA metrics{};
   metrics.cbSize = sizeof metrics;
