@@ -1,0 +1,602 @@
+// A stand-in for the sales application that Pelmora drives: a main window of
+// class "Hanbai15Main" with a menu bar and an MDI client, the three screens and
+// their lookup dialogs, laid out so that every click point lands on a control.
+// Everything it receives (clicks, keys, characters, searches) is appended to the
+// file named by STANDIN_RECORD, one "key=value" line per event, so that tests
+// judge what arrived rather than what the screen looked like.
+//
+// Environment:
+//   STANDIN_RECORD  record file (appended; the cover window writes FILE.cover)
+//   STANDIN_OPEN    screens open from the start: td, td_edit, tm, ud, ud_edit
+//   STANDIN_FAULT   comma list of name[=value]; a screen fault without a value
+//                   applies to every screen, with one only to that code:
+//     nomain            exit at once without a window
+//     slow=MS           create the main window only after MS
+//     hidden            never show the main window
+//     minimized         show the main window minimized
+//     nomdi, nomenu     no MDI client / no menu bar
+//     busy=MS           block MS after showing, before reading any message
+//     screen_never, screen_hidden, dialog_never, dialog_hidden, nofield, cover
+//     exit_at_click=N   end the process at the Nth click into a lookup dialog
+//     close_at_click=N  the lookup dialog closes itself at its Nth click
+#ifndef UNICODE
+#define UNICODE
+#endif
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+const UINT kSyncMessage = WM_APP + 1;   // wParam: id; recorded when it comes out of the queue
+const UINT kCoverMessage = WM_APP + 2;  // lParam: screen point to cover
+const int kFirstScreenCommand = 100;
+
+// One row per screen window the application can show. Field: rectangle, from the
+// screen window's outer corner, that holds the click offsets of all aspect classes.
+struct ScreenKind {
+  const char* tag;
+  const char* code;
+  const wchar_t* title;
+  UINT key1, key2;  // menu keys after F10; 0 when only reachable by STANDIN_OPEN
+  const wchar_t* lookupTitle;
+  RECT field;
+  const wchar_t* fieldLabel;
+  const char* fieldName;
+};
+
+const ScreenKind kScreens[] = {
+    {"td", "td", L"得意先台帳 (新規)", 'D', 'A', L"得意先参照", {150, 104, 300, 136}, L"得意先コード", "code"},
+    {"td_edit", "td", L"得意先台帳 (修正)", 0, 0, L"得意先参照", {150, 104, 300, 136}, L"得意先コード", "code"},
+    {"tm", "tm", L"得意先元帳", 'U', 'J', L"請求先参照", {130, 104, 280, 136}, L"請求先", "billing"},
+    {"ud", "ud", L"売上伝票 (新規)", 'U', 'C', L"得意先参照", {110, 142, 260, 178}, L"得意先", "customer"},
+    {"ud_edit", "ud", L"売上伝票 (修正)", 0, 0, L"得意先参照", {110, 142, 260, 178}, L"得意先", "customer"},
+};
+
+// Lookup dialog layout, from its outer corner; the driver clicks (135,40),
+// (115,180) and (65,117) and types into the window at the last point.
+// Placed beside the main window: under Wine a popup over an MDI child stays
+// unpainted in screenshots. Clear of Pelmora's own window at (764, 23).
+const POINT kDialogPos = {604, 240};
+const SIZE kDialogSize = {420, 300};
+const RECT kByPhoneRect = {100, 28, 220, 52};
+const RECT kByNameRect = {20, 28, 96, 52};
+const RECT kSearchLabelRect = {20, 84, 300, 102};
+const RECT kSearchRect = {20, 105, 300, 129};
+const RECT kSearchButtonRect = {310, 105, 390, 129};
+const RECT kResultsRect = {20, 140, 400, 240};
+const RECT kResultTextRect = {20, 246, 400, 270};
+
+struct OpenScreen {
+  const ScreenKind* kind;
+  HWND wnd, status;
+  HWND dialog, search, results, resultText;
+  int dialogClicks;
+};
+
+struct Named {
+  HWND hwnd;
+  std::string win;  // tag of the top-level or MDI window it belongs to
+  std::string ctl;  // control name, "-" for the window itself
+};
+
+HANDLE g_record = INVALID_HANDLE_VALUE;
+std::string g_faults;
+HINSTANCE g_inst;
+HFONT g_font;
+HWND g_main, g_mdi;
+std::vector<OpenScreen> g_open;
+std::vector<Named> g_names;
+bool g_menuArmed = false;
+UINT g_menuFirst = 0;
+
+std::string Utf8(const std::wstring& w) {
+  int n = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), (int)w.size(), nullptr, 0, nullptr, nullptr);
+  std::string s(n, '\0');
+  WideCharToMultiByte(CP_UTF8, 0, w.c_str(), (int)w.size(), &s[0], n, nullptr, nullptr);
+  return s;
+}
+
+std::string Hex(const std::string& bytes) {
+  static const char digits[] = "0123456789abcdef";
+  std::string h;
+  for (unsigned char c : bytes) {
+    h += digits[c >> 4];
+    h += digits[c & 15];
+  }
+  return h;
+}
+
+std::wstring Env(const wchar_t* name) {
+  wchar_t buf[4096];
+  DWORD n = GetEnvironmentVariableW(name, buf, 4096);
+  return n > 0 && n < 4096 ? std::wstring(buf, n) : std::wstring();
+}
+
+void Record(const std::string& event) {
+  if (g_record == INVALID_HANDLE_VALUE) return;
+  char head[64];
+  snprintf(head, sizeof head, "t=%lu pid=%lu ", GetTickCount(), GetCurrentProcessId());
+  std::string line = head + event + "\n";
+  DWORD written;
+  WriteFile(g_record, line.data(), (DWORD)line.size(), &written, nullptr);
+}
+
+void OpenRecord(const std::wstring& suffix) {
+  std::wstring path = Env(L"STANDIN_RECORD");
+  if (path.empty()) return;
+  path += suffix;
+  g_record = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// The value of fault NAME ("" when given without one), or nullptr when absent.
+const char* Fault(const char* name) {
+  static std::string value;
+  size_t pos = 0;
+  while (pos <= g_faults.size()) {
+    size_t end = g_faults.find(',', pos);
+    if (end == std::string::npos) end = g_faults.size();
+    std::string item = g_faults.substr(pos, end - pos);
+    size_t eq = item.find('=');
+    if (item.substr(0, eq) == name) {
+      value = eq == std::string::npos ? "" : item.substr(eq + 1);
+      return value.c_str();
+    }
+    pos = end + 1;
+  }
+  return nullptr;
+}
+
+bool FaultFor(const char* name, const char* code) {
+  const char* v = Fault(name);
+  return v && (!*v || strcmp(v, code) == 0);
+}
+
+long FaultNumber(const char* name) {
+  const char* v = Fault(name);
+  return v ? atol(v) : 0;
+}
+
+void Name(HWND hwnd, const std::string& win, const std::string& ctl) { g_names.push_back({hwnd, win, ctl}); }
+
+const Named* Find(HWND hwnd) {
+  for (const Named& n : g_names)
+    if (n.hwnd == hwnd) return &n;
+  return nullptr;
+}
+
+OpenScreen* ScreenOf(HWND hwnd) {
+  for (OpenScreen& s : g_open)
+    if (s.wnd == hwnd || (s.dialog && s.dialog == hwnd)) return &s;
+  return nullptr;
+}
+
+// Where a message landed: the named window it belongs to and the control, if any.
+struct Place {
+  std::string win, ctl;
+  HWND top;
+};
+
+Place Locate(HWND hwnd) {
+  std::string ctl = "?";
+  for (HWND h = hwnd; h; h = GetAncestor(h, GA_PARENT)) {
+    if (const Named* n = Find(h)) {
+      if (n->ctl != "-") {
+        ctl = n->ctl;
+        continue;
+      }
+      return {n->win, h == hwnd ? "-" : ctl, h};
+    }
+  }
+  return {"?", "?", nullptr};
+}
+
+// Creates a child control so that its rectangle, given from the parent's outer
+// corner, holds exactly the points the driver aims at, whatever the frame sizes.
+HWND Control(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, const RECT& outer,
+             const std::string& win, const std::string& name) {
+  RECT wr;
+  POINT origin = {0, 0};
+  GetWindowRect(parent, &wr);
+  ClientToScreen(parent, &origin);
+  int dx = origin.x - wr.left, dy = origin.y - wr.top;
+  HWND h = CreateWindowExW(lstrcmpW(cls, L"EDIT") == 0 || lstrcmpW(cls, L"LISTBOX") == 0 ? WS_EX_CLIENTEDGE : 0,
+                           cls, text, WS_CHILD | WS_VISIBLE | style, outer.left - dx, outer.top - dy,
+                           outer.right - outer.left, outer.bottom - outer.top, parent, nullptr, g_inst, nullptr);
+  SendMessageW(h, WM_SETFONT, (WPARAM)g_font, FALSE);
+  if (!name.empty()) Name(h, win, name);
+  return h;
+}
+
+void CloseDialog(OpenScreen& s) {
+  if (!s.dialog) return;
+  HWND d = s.dialog;
+  s.dialog = s.search = s.results = s.resultText = nullptr;
+  DestroyWindow(d);
+  Record("dialog_closed screen=" + std::string(s.kind->tag));
+}
+
+void OpenLookup(OpenScreen& s) {
+  const char* code = s.kind->code;
+  if (FaultFor("dialog_never", code)) {
+    Record("f8_ignored screen=" + std::string(s.kind->tag));
+    return;
+  }
+  std::string tag = std::string("dlg_") + s.kind->tag;
+  if (s.dialog) {
+    // A second F8 brings the open dialog back with an empty field.
+    if (s.search) SetWindowTextW(s.search, L"");
+  } else {
+    s.dialog = CreateWindowExW(0, L"StandinLookup", s.kind->lookupTitle, WS_POPUP | WS_CAPTION | WS_SYSMENU,
+                               kDialogPos.x, kDialogPos.y, kDialogSize.cx, kDialogSize.cy, g_main, nullptr,
+                               g_inst, nullptr);
+    Name(s.dialog, tag, "-");
+    s.dialogClicks = 0;
+    Control(s.dialog, L"BUTTON", L"得意先名", BS_AUTORADIOBUTTON, kByNameRect, tag, "by_name");
+    HWND byPhone = Control(s.dialog, L"BUTTON", L"電話番号", BS_AUTORADIOBUTTON, kByPhoneRect, tag, "by_phone");
+    SendMessageW(byPhone, BM_SETCHECK, BST_CHECKED, 0);
+    if (!FaultFor("nofield", code)) {
+      Control(s.dialog, L"STATIC", L"検索文字列", 0, kSearchLabelRect, tag, "");
+      s.search = Control(s.dialog, L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, kSearchRect, tag, "search");
+    }
+    Control(s.dialog, L"BUTTON", L"検索", BS_PUSHBUTTON, kSearchButtonRect, tag, "search_button");
+    s.results = Control(s.dialog, L"LISTBOX", L"", WS_VSCROLL, kResultsRect, tag, "results");
+    s.resultText = Control(s.dialog, L"STATIC", L"", 0, kResultTextRect, tag, "");
+  }
+  bool hidden = FaultFor("dialog_hidden", code);
+  if (!hidden) {
+    ShowWindow(s.dialog, SW_SHOW);
+    SetForegroundWindow(s.dialog);
+    if (s.search) SetFocus(s.search);
+  }
+  Record("dialog screen=" + std::string(s.kind->tag) + " win=" + tag + " visible=" + (hidden ? "0" : "1"));
+  if (FaultFor("cover", code)) {
+    // Another process's window over the search field: the number must not reach it.
+    RECT r;
+    GetWindowRect(s.dialog, &r);
+    if (HWND cover = FindWindowW(L"StandinCover", nullptr))
+      PostMessageW(cover, kCoverMessage, 0, MAKELPARAM(r.left + 65, r.top + 117));
+  }
+}
+
+void RunSearch(OpenScreen& s) {
+  int n = GetWindowTextLengthA(s.search);
+  std::string bytes(n + 1, '\0');
+  n = GetWindowTextA(s.search, &bytes[0], n + 1);
+  bytes.resize(n);
+  std::wstring text(GetWindowTextLengthW(s.search) + 1, L'\0');
+  text.resize(GetWindowTextW(s.search, &text[0], (int)text.size()));
+  Record("search screen=" + std::string(s.kind->tag) + " win=dlg_" + s.kind->tag +
+         " bytes=" + std::to_string(n) + " hex=" + Hex(bytes) + " text=" + Utf8(text));
+  SendMessageW(s.results, LB_RESETCONTENT, 0, 0);
+  std::wstring item = L"0001  株式会社ペルモラ商事  " + text;
+  SendMessageW(s.results, LB_ADDSTRING, 0, (LPARAM)item.c_str());
+  SetWindowTextW(s.resultText, (L"電話番号「" + text + L"」: 1 件").c_str());
+  SetWindowTextW(s.status, (L"参照: " + text).c_str());
+}
+
+OpenScreen* OpenScreenWindow(const ScreenKind& kind) {
+  for (OpenScreen& s : g_open)
+    if (s.kind == &kind) {
+      SendMessageW(g_mdi, WM_MDIACTIVATE, (WPARAM)s.wnd, 0);
+      return &s;
+    }
+  bool hidden = FaultFor("screen_hidden", kind.code);
+  int i = (int)(&kind - kScreens);
+  MDICREATESTRUCTW mc = {};
+  mc.szClass = L"StandinScreen";
+  mc.szTitle = kind.title;
+  mc.hOwner = g_inst;
+  mc.x = mc.y = 10 + 30 * i;
+  mc.cx = 440;
+  mc.cy = 330;
+  mc.style = WS_OVERLAPPEDWINDOW | (hidden ? 0 : WS_VISIBLE);
+  g_open.push_back({&kind, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0});
+  HWND w = (HWND)SendMessageW(g_mdi, WM_MDICREATE, 0, (LPARAM)&mc);
+  OpenScreen& s = g_open.back();
+  s.wnd = w;
+  Name(w, kind.tag, "-");
+  Control(w, L"STATIC", kind.fieldLabel, 0, {kind.field.left, kind.field.top - 24, kind.field.right, kind.field.top - 4},
+          kind.tag, "");
+  Control(w, L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, kind.field, kind.tag, kind.fieldName);
+  s.status = Control(w, L"STATIC", L"", 0, {20, 220, 420, 244}, kind.tag, "");
+  if (hidden) ShowWindow(w, SW_HIDE);
+  Record("open screen=" + std::string(kind.tag) + " visible=" + (IsWindowVisible(w) ? "1" : "0"));
+  return &s;
+}
+
+// F10, then two letter key-downs, opens a screen as the menu would.
+void OnMainKey(UINT vk) {
+  if (vk == VK_F10) {
+    g_menuArmed = true;
+    g_menuFirst = 0;
+    return;
+  }
+  if (!g_menuArmed) return;
+  if (!g_menuFirst) {
+    g_menuFirst = vk;
+    return;
+  }
+  g_menuArmed = false;
+  for (const ScreenKind& k : kScreens) {
+    if (k.key1 != g_menuFirst || k.key2 != vk) continue;
+    if (FaultFor("screen_never", k.code) || !g_mdi)
+      Record("open_ignored screen=" + std::string(k.tag));
+    else
+      OpenScreenWindow(k);
+    return;
+  }
+}
+
+LRESULT CALLBACK MainProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_KEYDOWN:
+      OnMainKey((UINT)wp);
+      return 0;
+    case WM_SYSCOMMAND:
+    {
+      char cmd[16];
+      snprintf(cmd, sizeof cmd, "0x%04X", (unsigned)(wp & 0xFFF0));
+      Record(std::string("syscommand cmd=") + cmd);
+      break;
+    }
+    case WM_COMMAND:
+      if (LOWORD(wp) >= kFirstScreenCommand && LOWORD(wp) < kFirstScreenCommand + ARRAYSIZE(kScreens) && g_mdi) {
+        OpenScreenWindow(kScreens[LOWORD(wp) - kFirstScreenCommand]);
+        return 0;
+      }
+      break;
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+  }
+  return DefFrameProcW(hwnd, g_mdi, msg, wp, lp);
+}
+
+LRESULT CALLBACK ScreenProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  OpenScreen* s = ScreenOf(hwnd);
+  switch (msg) {
+    case WM_KEYDOWN:
+      if (wp == VK_F8 && s) OpenLookup(*s);
+      return 0;
+    case WM_MDIACTIVATE:
+      // A lookup belongs to its screen: leaving the screen closes it, as a modal
+      // lookup would have been closed before another screen could be reached.
+      if (s && (HWND)wp == hwnd) CloseDialog(*s);
+      if (s && (HWND)lp == hwnd) Record("activate screen=" + std::string(s->kind->tag));
+      break;
+    case WM_DESTROY:
+      if (s) CloseDialog(*s);
+      break;
+  }
+  return DefMDIChildProcW(hwnd, msg, wp, lp);
+}
+
+LRESULT CALLBACK LookupProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  OpenScreen* s = ScreenOf(hwnd);
+  switch (msg) {
+    case WM_COMMAND:
+      if (s && s->search && lp && Find((HWND)lp) && Find((HWND)lp)->ctl == "search_button") RunSearch(*s);
+      return 0;
+    case WM_CLOSE:
+      if (s) CloseDialog(*s);
+      return 0;
+  }
+  return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+LRESULT CALLBACK CoverProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case kCoverMessage: {
+      int x = (short)LOWORD(lp), y = (short)HIWORD(lp);
+      SetWindowPos(hwnd, HWND_TOPMOST, x - 40, y - 14, 200, 28, SWP_SHOWWINDOW | SWP_NOACTIVATE);
+      Record("cover_shown x=" + std::to_string(x) + " y=" + std::to_string(y));
+      return 0;
+    }
+    case WM_TIMER: {
+      HANDLE parent = (HANDLE)GetWindowLongPtrW(hwnd, GWLP_USERDATA);
+      if (!parent || WaitForSingleObject(parent, 0) == WAIT_OBJECT_0) DestroyWindow(hwnd);
+      return 0;
+    }
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(hwnd, &ps);
+      SelectObject(dc, g_font);
+      RECT r;
+      GetClientRect(hwnd, &r);
+      FillRect(dc, &r, (HBRUSH)GetStockObject(LTGRAY_BRUSH));
+      SetBkMode(dc, TRANSPARENT);
+      DrawTextW(dc, L"別のアプリの通知", -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+      EndPaint(hwnd, &ps);
+      return 0;
+    }
+  }
+  return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+void RecordInput(const MSG& m) {
+  Place p = Locate(m.hwnd);
+  std::string where = "win=" + p.win + " ctl=" + p.ctl;
+  switch (m.message) {
+    case WM_LBUTTONDOWN:
+    case WM_NCLBUTTONDOWN: {
+      RECT r = {};
+      if (p.top) GetWindowRect(p.top, &r);
+      Record("click " + where + " dx=" + std::to_string(m.pt.x - r.left) + " dy=" + std::to_string(m.pt.y - r.top) +
+             " x=" + std::to_string(m.pt.x) + " y=" + std::to_string(m.pt.y));
+      break;
+    }
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_SYSKEYDOWN:
+    case WM_SYSKEYUP: {
+      char vk[8];
+      snprintf(vk, sizeof vk, "0x%02X", (unsigned)m.wParam);
+      Record("key " + where + " msg=" + (m.message == WM_KEYDOWN || m.message == WM_SYSKEYDOWN ? "down" : "up") +
+             (m.message >= WM_SYSKEYDOWN ? "_sys" : "") + " vk=" + vk);
+      break;
+    }
+    case WM_CHAR: {
+      // The Unicode loop receives a double-byte character whole; record its bytes.
+      wchar_t w = (wchar_t)m.wParam;
+      char bytes[4];
+      int n = WideCharToMultiByte(932, 0, &w, 1, bytes, sizeof bytes, nullptr, nullptr);
+      Record("char " + where + " hex=" + Hex(std::string(bytes, n > 0 ? n : 0)));
+      break;
+    }
+  }
+}
+
+// A click into a lookup dialog may end the process or close the dialog (fault storms).
+void DialogClickFaults(const MSG& m) {
+  if (m.message != WM_LBUTTONDOWN && m.message != WM_NCLBUTTONDOWN) return;
+  Place p = Locate(m.hwnd);
+  OpenScreen* s = p.top ? ScreenOf(p.top) : nullptr;
+  if (!s || s->dialog != p.top) return;
+  ++s->dialogClicks;
+  if (s->dialogClicks == FaultNumber("exit_at_click")) {
+    Record("exit_at_click n=" + std::to_string(s->dialogClicks));
+    ExitProcess(3);
+  }
+  if (s->dialogClicks == FaultNumber("close_at_click")) CloseDialog(*s);
+}
+
+// Returns true when the message was consumed here.
+bool PreDispatch(const MSG& m) {
+  if (m.message == kSyncMessage) {
+    Record("sync id=" + std::to_string(m.wParam));
+    return true;
+  }
+  RecordInput(m);
+  DialogClickFaults(m);
+  if (m.message == WM_KEYDOWN && m.wParam == VK_RETURN) {
+    for (OpenScreen& s : g_open)
+      if (s.search && s.search == m.hwnd) {
+        RunSearch(s);
+        return true;
+      }
+  }
+  return false;
+}
+
+// No TranslateMessage: the record must hold only what others sent, not
+// characters derived from posted key-downs.
+int MessageLoop() {
+  MSG m;
+  while (GetMessageW(&m, nullptr, 0, 0) > 0)
+    if (!PreDispatch(m)) DispatchMessageW(&m);
+  return (int)m.wParam;
+}
+
+void RegisterClasses() {
+  WNDCLASSW wc = {};
+  wc.hInstance = g_inst;
+  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  wc.hbrBackground = (HBRUSH)(COLOR_BTNFACE + 1);
+  const struct {
+    const wchar_t* name;
+    WNDPROC proc;
+  } classes[] = {{L"Hanbai15Main", MainProc},
+                 {L"StandinScreen", ScreenProc},
+                 {L"StandinLookup", LookupProc},
+                 {L"StandinCover", CoverProc}};
+  for (const auto& c : classes) {
+    wc.lpszClassName = c.name;
+    wc.lpfnWndProc = c.proc;
+    RegisterClassW(&wc);
+  }
+}
+
+HMENU BuildMenu() {
+  HMENU bar = CreateMenu(), file = CreatePopupMenu(), customer = CreatePopupMenu(), sales = CreatePopupMenu();
+  AppendMenuW(file, MF_STRING, 2, L"終了(&X)");
+  AppendMenuW(customer, MF_STRING, kFirstScreenCommand + 0, L"得意先台帳(&A)");
+  AppendMenuW(sales, MF_STRING, kFirstScreenCommand + 2, L"得意先元帳(&J)");
+  AppendMenuW(sales, MF_STRING, kFirstScreenCommand + 3, L"売上伝票(&C)");
+  AppendMenuW(bar, MF_POPUP, (UINT_PTR)file, L"ファイル(&F)");
+  AppendMenuW(bar, MF_POPUP, (UINT_PTR)customer, L"得意先(&D)");
+  AppendMenuW(bar, MF_POPUP, (UINT_PTR)sales, L"売上(&U)");
+  return bar;
+}
+
+// Second process, started with "--cover PID": a window that another process
+// owns, shown over a lookup dialog's search field on request.
+int RunCover(DWORD parentPid) {
+  OpenRecord(L".cover");
+  Record("start role=cover");
+  HANDLE parent = OpenProcess(SYNCHRONIZE, FALSE, parentPid);
+  HWND cover = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, L"StandinCover", L"通知",
+                               WS_POPUP | WS_BORDER, 0, 0, 200, 28, nullptr, nullptr, g_inst, nullptr);
+  Name(cover, "cover", "-");
+  // The cover goes when the stand-in goes.
+  SetTimer(cover, 1, 200, nullptr);
+  SetWindowLongPtrW(cover, GWLP_USERDATA, (LONG_PTR)parent);
+  return MessageLoop();
+}
+
+void StartCover() {
+  wchar_t exe[MAX_PATH];
+  GetModuleFileNameW(nullptr, exe, MAX_PATH);
+  std::wstring cmd = L"\"" + std::wstring(exe) + L"\" --cover " + std::to_wstring(GetCurrentProcessId());
+  STARTUPINFOW si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi;
+  if (!CreateProcessW(exe, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return;
+  WaitForInputIdle(pi.hProcess, 10000);  // its window must exist before any dialog asks for it
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int) {
+  g_inst = inst;
+  g_faults = Utf8(Env(L"STANDIN_FAULT"));
+  g_font = CreateFontW(-14, 0, 0, 0, FW_NORMAL, 0, 0, 0, SHIFTJIS_CHARSET, 0, 0, 0, 0, L"IPAGothic");
+  RegisterClasses();
+
+  int argc = 0;
+  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  if (argc >= 3 && lstrcmpW(argv[1], L"--cover") == 0) return RunCover((DWORD)_wtol(argv[2]));
+
+  OpenRecord(L"");
+  std::wstring open = Env(L"STANDIN_OPEN");
+  Record("start role=main fault=" + g_faults + " open=" + Utf8(open));
+  if (Fault("nomain")) return 2;
+  if (Fault("cover")) StartCover();
+  if (long ms = FaultNumber("slow")) Sleep(ms);
+
+  g_main = CreateWindowExW(0, L"Hanbai15Main", L"販売管理 スタンドイン", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0,
+                           0, 600, 560, nullptr, Fault("nomenu") ? nullptr : BuildMenu(), inst, nullptr);
+  Name(g_main, "main", "-");
+  if (!Fault("nomdi")) {
+    CLIENTCREATESTRUCT ccs = {nullptr, 50000};
+    RECT r;
+    GetClientRect(g_main, &r);
+    g_mdi = CreateWindowExW(WS_EX_CLIENTEDGE, L"MDICLIENT", nullptr,
+                            WS_CHILD | WS_CLIPCHILDREN | WS_VISIBLE | MDIS_ALLCHILDSTYLES, 0, 0, r.right, r.bottom,
+                            g_main, nullptr, inst, &ccs);
+    Name(g_mdi, "mdi", "-");
+  }
+  if (!Fault("hidden")) ShowWindow(g_main, Fault("minimized") ? SW_SHOWMINIMIZED : SW_SHOWNORMAL);
+  UpdateWindow(g_main);
+  for (const ScreenKind& k : kScreens) {
+    std::wstring tag(k.tag, k.tag + strlen(k.tag));
+    if (g_mdi && (L"," + open + L",").find(L"," + tag + L",") != std::wstring::npos) OpenScreenWindow(k);
+  }
+  Record("ready visible=" + std::string(IsWindowVisible(g_main) ? "1" : "0"));
+  if (long ms = FaultNumber("busy")) {
+    Sleep(ms);
+    Record("busy_end");
+  }
+  return MessageLoop();
+}
