@@ -123,7 +123,10 @@ TFailure LookUpScreen(TWindowSystem& ws, const TJob& job, const TTarget& target,
   ws.PostMessageA(target.MdiClient, wm::MdiActivate, screen, 0);
   ws.Sleep(ActivatePauseMs);
 
-  const TRect screenRect = ws.GetWindowRect(screen);
+  // A window that has gone gives no rectangle: clicking at offsets from nothing would
+  // click into whatever program lies near the display's corner.
+  TRect screenRect;
+  if (!ws.GetWindowRect(screen, screenRect)) return NotStarted(msg::NoChild);
   const TOffset offset = row->ClickOffset[AspectClassOf(job.AspectRatio)];
   ClickAt(ws, screenRect.Left + offset.X, screenRect.Top + offset.Y, ScreenClickPauseMs);
 
@@ -133,7 +136,8 @@ TFailure LookUpScreen(TWindowSystem& ws, const TJob& job, const TTarget& target,
   if (dialog == 0) return lookupFailure + msg::NoLookup;
   if (singleScreen && !WaitVisible(ws, dialog)) return lookupFailure + msg::LookupHidden;
 
-  const TRect dialogRect = ws.GetWindowRect(dialog);
+  TRect dialogRect;
+  if (!ws.GetWindowRect(dialog, dialogRect)) return lookupFailure + msg::NoLookup;
   for (const TOffset& point : LookupClickPoints) {
     ClickAt(ws, dialogRect.Left + point.X, dialogRect.Top + point.Y, LookupClickPauseMs);
   }

@@ -144,10 +144,11 @@ void TWin32WindowSystem::PostMessageA(TWindow window, std::uint32_t message,
 
 bool TWin32WindowSystem::GetMenu(TWindow window) { return ::GetMenu(Hwnd(window)) != nullptr; }
 
-TRect TWin32WindowSystem::GetWindowRect(TWindow window) {
+bool TWin32WindowSystem::GetWindowRect(TWindow window, TRect& rect) {
   RECT r{};
-  ::GetWindowRect(Hwnd(window), &r);
-  return {r.left, r.top, r.right, r.bottom};
+  if (!::GetWindowRect(Hwnd(window), &r)) return false;
+  rect = {r.left, r.top, r.right, r.bottom};
+  return true;
 }
 
 TWindow TWin32WindowSystem::WindowFromPoint(TPoint point) {

@@ -71,7 +71,8 @@ class TWindowSystem {
                             std::intptr_t lParam) = 0;
   // Only the presence of a menu bar matters to the logic.
   virtual bool GetMenu(TWindow window) = 0;
-  virtual TRect GetWindowRect(TWindow window) = 0;
+  // The outer rectangle, frame included; false when the window is gone.
+  virtual bool GetWindowRect(TWindow window, TRect& rect) = 0;
   virtual TWindow WindowFromPoint(TPoint point) = 0;
   // True when `window` lies inside `parent` (a child, or a child's child, and so on).
   virtual bool IsChild(TWindow parent, TWindow window) = 0;

@@ -368,3 +368,34 @@ TEST_F(LookupTest, UnknownCodeInAMultiScreenJobIsSkippedBeforeAnythingIsPosted) 
 
 }  // namespace
 }  // namespace pelmora
+
+namespace pelmora {
+namespace {
+
+// A window that goes before its rectangle is read gives no click points at all.
+TEST_F(LookupTest, ScreenGoneBeforeItsClickIsReportedWithoutClicking) {
+  TTargetScript s;
+  s.OpenAtStart = {TdNew};
+  Start(s);
+  Desktop.At(150, [this] { Desktop.Destroy(Target->ScreenWindow(TdNew)); });
+  RunJob({"td"});
+  EXPECT_EQ(Boxes(), std::vector<std::string>{NotStarted + "子ウィンドウの取得不可)"});
+  EXPECT_TRUE(Desktop.Clicks.empty());
+  EXPECT_EQ(Desktop.Count("SetCursorPos"), 0);
+}
+
+TEST_F(LookupTest, DialogGoneBeforeItsClicksIsPassedOverInAMultiScreenJob) {
+  TTargetScript s;
+  s.OpenAtStart = {TdNew, Ledger};
+  Start(s);
+  // td: activated at 100, clicked at 200, F8 at 300, dialog at 350, found at 400.
+  Desktop.At(450, [this] { Desktop.Destroy(Target->Dialog); });
+  RunJob({"td", "tm"});
+  EXPECT_TRUE(Boxes().empty());
+  ASSERT_EQ(Desktop.Clicks.size(), 1u + 4u);  // td's screen, then all of tm's
+  ASSERT_EQ(Target->Searches.size(), 1u);
+  EXPECT_EQ(Target->Searches[0].Dialog, BillingLookup);
+}
+
+}  // namespace
+}  // namespace pelmora

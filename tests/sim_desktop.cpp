@@ -177,10 +177,11 @@ bool TSimDesktop::GetMenu(TWindow window) {
   return w && w->Menu;
 }
 
-TRect TSimDesktop::GetWindowRect(TWindow window) {
+bool TSimDesktop::GetWindowRect(TWindow window, TRect& rect) {
   Log("GetWindowRect", window);
   const TSimWindow* w = Find(window);
-  return w ? w->Rect : TRect{};
+  if (w) rect = w->Rect;
+  return w != nullptr;
 }
 
 TWindow TSimDesktop::HitTest(TWindow parent, TPoint p) const {

@@ -84,7 +84,7 @@ class TSimDesktop : public TWindowSystem {
   void PostMessageA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
                     std::intptr_t lParam) override;
   bool GetMenu(TWindow window) override;
-  TRect GetWindowRect(TWindow window) override;
+  bool GetWindowRect(TWindow window, TRect& rect) override;
   TWindow WindowFromPoint(TPoint point) override;
   bool IsChild(TWindow parent, TWindow window) override;
   void SetCursorPos(int x, int y) override;
