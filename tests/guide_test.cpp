@@ -1,0 +1,235 @@
+// The user guide's message table must list exactly the texts the error box can show, so a
+// message added, changed or dropped on either side fails here.
+#include <gtest/gtest.h>
+#include <iconv.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "automation/messages.h"
+
+namespace pelmora {
+namespace {
+
+const char* const GuidePath = PELMORA_SOURCE_DIR "/docs/ja/guide.md";
+const char* const TableHeading = u8"## 6. メッセージ一覧";
+
+// The program's texts are code page 932; the guide is UTF-8.
+std::string Cp932ToUtf8(const std::string& text) {
+  iconv_t cd = iconv_open("UTF-8", "CP932");
+  if (cd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("iconv_open CP932 failed");
+  std::string in = text;
+  std::string out(text.size() * 4 + 4, '\0');
+  char* inPtr = in.data();
+  char* outPtr = out.data();
+  std::size_t inLeft = in.size();
+  std::size_t outLeft = out.size();
+  const std::size_t result = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+  const int error = errno;
+  iconv_close(cd);
+  if (result == static_cast<std::size_t>(-1)) {
+    throw std::runtime_error("not valid CP932: " + text + " (errno " + std::to_string(error) + ")");
+  }
+  out.resize(out.size() - outLeft);
+  return out;
+}
+
+std::vector<std::string> ProgramMessagesUtf8() {
+  std::vector<std::string> all;
+  for (const std::string& text : msg::AllMessages()) all.push_back(Cp932ToUtf8(text));
+  return all;
+}
+
+std::string ReadGuide() {
+  std::ifstream in(GuidePath, std::ios::binary);
+  if (!in) throw std::runtime_error(std::string("cannot read ") + GuidePath);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+struct TMessageTable {
+  std::vector<std::string> Messages;
+  // Rows or structure that do not fit the table's format; any of them is a defect.
+  std::vector<std::string> Problems;
+};
+
+std::string Trim(const std::string& s) {
+  const auto first = s.find_first_not_of(" \t\r");
+  if (first == std::string::npos) return "";
+  return s.substr(first, s.find_last_not_of(" \t\r") - first + 1);
+}
+
+// Reads the Markdown tables of the section under `heading` (up to the next heading of
+// level one or two). Each body row's first cell must be one message in backticks.
+TMessageTable ReadMessageTable(const std::string& markdown, const std::string& heading) {
+  TMessageTable table;
+  std::istringstream lines(markdown);
+  std::string line;
+  bool inSection = false, sectionFound = false;
+  std::vector<std::string> block;
+  const std::regex separator(R"(^\|(\s*:?-+:?\s*\|)+$)");
+  const std::regex messageCell(R"(^`([^`]+)`$)");
+
+  auto flush = [&] {
+    if (block.empty()) return;
+    if (block.size() < 2 || !std::regex_match(block[1], separator)) {
+      table.Problems.push_back("table without header separator: " + block[0]);
+    } else {
+      for (std::size_t i = 2; i < block.size(); ++i) {
+        const std::string& row = block[i];
+        const std::string first = Trim(row.substr(1, row.find('|', 1) - 1));
+        std::smatch match;
+        if (std::regex_match(first, match, messageCell)) {
+          table.Messages.push_back(match[1]);
+        } else {
+          table.Problems.push_back("first cell is not a message in backticks: " + row);
+        }
+      }
+    }
+    block.clear();
+  };
+
+  while (std::getline(lines, line)) {
+    line = Trim(line);
+    if (line.rfind("# ", 0) == 0 || line.rfind("## ", 0) == 0) {
+      flush();
+      inSection = line == heading;
+      sectionFound = sectionFound || inSection;
+      continue;
+    }
+    if (!inSection) continue;
+    if (!line.empty() && line[0] == '|') {
+      block.push_back(line);
+    } else {
+      flush();
+    }
+  }
+  flush();
+  if (!sectionFound) table.Problems.push_back("no section " + heading);
+  if (sectionFound && table.Messages.empty()) table.Problems.push_back("no message rows");
+  return table;
+}
+
+std::vector<std::string> Without(const std::vector<std::string>& from,
+                                 const std::vector<std::string>& known) {
+  std::vector<std::string> rest;
+  for (const std::string& s : from) {
+    if (std::find(known.begin(), known.end(), s) == known.end()) rest.push_back(s);
+  }
+  return rest;
+}
+
+std::vector<std::string> Duplicates(std::vector<std::string> items) {
+  std::sort(items.begin(), items.end());
+  std::vector<std::string> twice;
+  for (std::size_t i = 1; i < items.size(); ++i) {
+    if (items[i] == items[i - 1] && (twice.empty() || twice.back() != items[i])) {
+      twice.push_back(items[i]);
+    }
+  }
+  return twice;
+}
+
+std::string Lines(const std::vector<std::string>& items) {
+  std::string text;
+  for (const std::string& s : items) text += "  " + s + "\n";
+  return text;
+}
+
+class GuideTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    guide_ = ReadGuide();
+    table_ = ReadMessageTable(guide_, TableHeading);
+    program_ = ProgramMessagesUtf8();
+  }
+  std::string guide_;
+  TMessageTable table_;
+  std::vector<std::string> program_;
+};
+
+TEST_F(GuideTest, TableIsWellFormed) {
+  EXPECT_TRUE(table_.Problems.empty()) << Lines(table_.Problems);
+}
+
+TEST_F(GuideTest, EveryProgramMessageIsInTheTable) {
+  const std::vector<std::string> missing = Without(program_, table_.Messages);
+  EXPECT_TRUE(missing.empty()) << "not in the guide's table:\n" << Lines(missing);
+}
+
+TEST_F(GuideTest, EveryTableMessageIsAProgramMessage) {
+  const std::vector<std::string> unknown = Without(table_.Messages, program_);
+  EXPECT_TRUE(unknown.empty()) << "the program never shows:\n" << Lines(unknown);
+}
+
+TEST_F(GuideTest, TableListsEachMessageOnce) {
+  const std::vector<std::string> twice = Duplicates(table_.Messages);
+  EXPECT_TRUE(twice.empty()) << Lines(twice);
+  EXPECT_EQ(table_.Messages.size(), program_.size());
+}
+
+// The checks above are only worth something if a drift on either side shows up in them.
+TEST_F(GuideTest, ADroppedRowIsNoticed) {
+  const std::string dropped = program_.back();
+  const std::size_t at = guide_.find("| `" + dropped + "` |");
+  ASSERT_NE(at, std::string::npos);
+  std::string edited = guide_;
+  edited.erase(at, edited.find('\n', at) + 1 - at);
+
+  const TMessageTable table = ReadMessageTable(edited, TableHeading);
+  EXPECT_EQ(Without(program_, table.Messages), std::vector<std::string>{dropped});
+  EXPECT_TRUE(Without(table.Messages, program_).empty());
+}
+
+TEST_F(GuideTest, AnAlteredMessageIsNoticedBothWays) {
+  const std::string original = program_.front();
+  const std::string altered = original.substr(0, original.size() - 3) + u8"!";
+  std::string edited = guide_;
+  const std::size_t at = edited.find("`" + original + "`");
+  ASSERT_NE(at, std::string::npos);
+  edited.replace(at + 1, original.size(), altered);
+
+  const TMessageTable table = ReadMessageTable(edited, TableHeading);
+  EXPECT_EQ(Without(program_, table.Messages), std::vector<std::string>{original});
+  EXPECT_EQ(Without(table.Messages, program_), std::vector<std::string>{altered});
+}
+
+TEST(GuideTableReaderTest, ReadsOnlyTheNamedSection) {
+  const std::string text =
+      "## Other\n| a | b |\n|---|---|\n| `elsewhere` | x |\n"
+      "## Messages\n\nintro\n\n| m | w |\n|---|:--:|\n| `one` | x |\n|  `two`  | y |\n"
+      "\n### Sub\n| m | w |\n|---|---|\n| `three` | z |\n"
+      "## Next\n| m | w |\n|---|---|\n| `after` | z |\n";
+  const TMessageTable table = ReadMessageTable(text, "## Messages");
+  EXPECT_TRUE(table.Problems.empty()) << Lines(table.Problems);
+  EXPECT_EQ(table.Messages, (std::vector<std::string>{"one", "two", "three"}));
+}
+
+TEST(GuideTableReaderTest, RejectsRowsThatAreNotMessages) {
+  const std::string text = "## Messages\n| m | w |\n|---|---|\n| plain text | x |\n| `ok` | y |\n";
+  const TMessageTable table = ReadMessageTable(text, "## Messages");
+  EXPECT_EQ(table.Messages, std::vector<std::string>{"ok"});
+  EXPECT_EQ(table.Problems.size(), 1u);
+}
+
+TEST(GuideTableReaderTest, ReportsAMissingSection) {
+  const TMessageTable table = ReadMessageTable("## Else\n| `a` | b |\n", "## Messages");
+  EXPECT_TRUE(table.Messages.empty());
+  EXPECT_FALSE(table.Problems.empty());
+}
+
+TEST(GuideCodePageTest, ConvertsProgramTextsToUtf8) {
+  EXPECT_EQ(Cp932ToUtf8(msg::UnknownError), u8"予期しないエラーが発生しました。");
+  EXPECT_EQ(Cp932ToUtf8(msg::MissingArgument(msg::NameScreenCode)),
+            u8"実行時引数(弥生販売の対象画面CD)が不足のため実行できません。");
+}
+
+}  // namespace
+}  // namespace pelmora
