@@ -18,7 +18,7 @@ namespace pelmora {
 namespace {
 
 const char* const GuidePath = PELMORA_SOURCE_DIR "/docs/ja/guide.md";
-const char* const TableHeading = u8"## 6. メッセージ一覧";
+const char* const TableHeading = u8"メッセージ一覧";
 
 // The program's texts are code page 932; the guide is UTF-8.
 std::string Cp932ToUtf8(const std::string& text) {
@@ -66,9 +66,10 @@ std::string Trim(const std::string& s) {
   return s.substr(first, s.find_last_not_of(" \t\r") - first + 1);
 }
 
-// Reads the Markdown tables of the section under `heading` (up to the next heading of
-// level one or two). Each body row's first cell must be one message in backticks.
-TMessageTable ReadMessageTable(const std::string& markdown, const std::string& heading) {
+// Reads the Markdown tables of the level-two section whose heading ends with `title` (a
+// section number may precede it), up to the next heading of level one or two. Each body
+// row's first cell must be one message in backticks.
+TMessageTable ReadMessageTable(const std::string& markdown, const std::string& title) {
   TMessageTable table;
   std::istringstream lines(markdown);
   std::string line;
@@ -100,7 +101,8 @@ TMessageTable ReadMessageTable(const std::string& markdown, const std::string& h
     line = Trim(line);
     if (line.rfind("# ", 0) == 0 || line.rfind("## ", 0) == 0) {
       flush();
-      inSection = line == heading;
+      inSection = line.rfind("## ", 0) == 0 && line.size() >= title.size() &&
+                  line.compare(line.size() - title.size(), title.size(), title) == 0;
       sectionFound = sectionFound || inSection;
       continue;
     }
@@ -112,7 +114,7 @@ TMessageTable ReadMessageTable(const std::string& markdown, const std::string& h
     }
   }
   flush();
-  if (!sectionFound) table.Problems.push_back("no section " + heading);
+  if (!sectionFound) table.Problems.push_back("no section " + title);
   if (sectionFound && table.Messages.empty()) table.Problems.push_back("no message rows");
   return table;
 }
@@ -204,23 +206,25 @@ TEST_F(GuideTest, AnAlteredMessageIsNoticedBothWays) {
 TEST(GuideTableReaderTest, ReadsOnlyTheNamedSection) {
   const std::string text =
       "## Other\n| a | b |\n|---|---|\n| `elsewhere` | x |\n"
-      "## Messages\n\nintro\n\n| m | w |\n|---|:--:|\n| `one` | x |\n|  `two`  | y |\n"
+      "## 2. Messages\n\nintro\n\n| m | w |\n|---|:--:|\n| `one` | x |\n|  `two`  | y |\n"
       "\n### Sub\n| m | w |\n|---|---|\n| `three` | z |\n"
       "## Next\n| m | w |\n|---|---|\n| `after` | z |\n";
-  const TMessageTable table = ReadMessageTable(text, "## Messages");
+  const TMessageTable table = ReadMessageTable(text, "Messages");
   EXPECT_TRUE(table.Problems.empty()) << Lines(table.Problems);
   EXPECT_EQ(table.Messages, (std::vector<std::string>{"one", "two", "three"}));
 }
 
 TEST(GuideTableReaderTest, RejectsRowsThatAreNotMessages) {
   const std::string text = "## Messages\n| m | w |\n|---|---|\n| plain text | x |\n| `ok` | y |\n";
-  const TMessageTable table = ReadMessageTable(text, "## Messages");
+  const TMessageTable table = ReadMessageTable(text, "Messages");
   EXPECT_EQ(table.Messages, std::vector<std::string>{"ok"});
   EXPECT_EQ(table.Problems.size(), 1u);
 }
 
 TEST(GuideTableReaderTest, ReportsAMissingSection) {
-  const TMessageTable table = ReadMessageTable("## Else\n| `a` | b |\n", "## Messages");
+  // Only a level-two heading names the section.
+  const TMessageTable table =
+      ReadMessageTable("## Else\n| `a` | b |\n# Messages\n| m |\n|---|\n| `a` |\n", "Messages");
   EXPECT_TRUE(table.Messages.empty());
   EXPECT_FALSE(table.Problems.empty());
 }
