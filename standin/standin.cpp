@@ -34,7 +34,7 @@
 namespace {
 
 const UINT kSyncMessage = WM_APP + 1;   // wParam: id; recorded when it comes out of the queue
-const UINT kCoverMessage = WM_APP + 2;  // lParam: screen point to cover
+const UINT kCoverMessage = WM_APP + 2;  // wParam: show or hide; lParam: screen point to cover
 const int kFirstScreenCommand = 100;
 
 // One row per screen window the application can show. Field: rectangle, from the
@@ -220,6 +220,9 @@ void CloseDialog(OpenScreen& s) {
   s.dialog = s.search = s.results = s.resultText = nullptr;
   DestroyWindow(d);
   Record("dialog_closed screen=" + std::string(s.kind->tag));
+  // The cover belongs over this dialog only, not over the next screen's.
+  if (FaultFor("cover", s.kind->code))
+    if (HWND cover = FindWindowW(L"StandinCover", nullptr)) PostMessageW(cover, kCoverMessage, 0, 0);
 }
 
 void OpenLookup(OpenScreen& s) {
@@ -261,7 +264,7 @@ void OpenLookup(OpenScreen& s) {
     RECT r;
     GetWindowRect(s.dialog, &r);
     if (HWND cover = FindWindowW(L"StandinCover", nullptr))
-      PostMessageW(cover, kCoverMessage, 0, MAKELPARAM(r.left + 65, r.top + 117));
+      PostMessageW(cover, kCoverMessage, 1, MAKELPARAM(r.left + 65, r.top + 117));
   }
 }
 
@@ -394,6 +397,11 @@ LRESULT CALLBACK LookupProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 LRESULT CALLBACK CoverProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case kCoverMessage: {
+      if (!wp) {
+        ShowWindow(hwnd, SW_HIDE);
+        Record("cover_hidden");
+        return 0;
+      }
       int x = (short)LOWORD(lp), y = (short)HIWORD(lp);
       SetWindowPos(hwnd, HWND_TOPMOST, x - 40, y - 14, 200, 28, SWP_SHOWWINDOW | SWP_NOACTIVATE);
       Record("cover_shown x=" + std::to_string(x) + " y=" + std::to_string(y));

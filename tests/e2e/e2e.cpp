@@ -1,0 +1,724 @@
+// End-to-end suite: runs the real pelmora.exe as the host application would,
+// against the stand-in target, and judges what the stand-in received, the error
+// box pelmora shows and pelmora's own window. Runs under Wine in Xvfb; one
+// group of scenarios per screen size (aspect class).
+//
+//   e2e.exe --pelmora EXE --standin EXE --work DIR --group wide|middle|narrow
+//           [--expect N] [--only NAME]
+//
+// Prints one line per scenario and a last line "N passed, N failed"; exits
+// non-zero when any failed or when the number run differs from --expect.
+#include <windows.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+const UINT kSyncMessage = WM_APP + 1;  // the stand-in records it when it leaves its queue
+
+const char kPhone[] = "0312345678";
+const char kDbcsPhone[] = "０３ソ表－１２３４";  // trail bytes 0x5C included
+const char kPrefix[] = "弥生販売を正常に起動できませんでした。(";
+
+// Fixed messages the program may show (argument names, start-up, per-screen).
+const std::string kMsgMissingPath = "実行時引数(弥生販売のインストール・フルパス)が不足のため実行できません。";
+const std::string kMsgMissingCodes = "実行時引数(弥生販売の対象画面CD)が不足のため実行できません。";
+const std::string kMsgMissingPhone = "実行時引数(電話番号)が不足のため実行できません。";
+const std::string kMsgInvalidCode = "実行時引数(弥生販売の対象画面CD)が不正のため実行できません。";
+const std::string kMsgBadPath = "外部接続画面で設定されている弥生販売のパスが無効です。";
+const std::string kMsgNotStarted = "弥生販売を起動できませんでした。";
+const std::string kMsgMainHidden = std::string(kPrefix) + "メインウィンドウの表示不可)";
+const std::string kMsgNoMdi = std::string(kPrefix) + "MDIClientの取得不可)";
+const std::string kMsgNoMenu = std::string(kPrefix) + "メニューの取得不可)";
+const std::string kMsgNoChild = std::string(kPrefix) + "子ウィンドウの取得不可)";
+const std::string kMsgChildHidden = std::string(kPrefix) + "子ウィンドウの表示不可)";
+std::string LookupMsg(const char* title, const char* what) { return std::string(kPrefix) + title + what; }
+const std::string kMsgTdNoDialog = LookupMsg("得意先参照", "画面の取得不可)");
+const std::string kMsgTmNoDialog = LookupMsg("請求先参照", "画面の取得不可)");
+const std::string kMsgUdDialogHidden = LookupMsg("得意先参照", "画面の表示不可)");
+const std::string kMsgTdNoField = LookupMsg("得意先参照", "画面-入力欄の取得不可)");
+
+const std::vector<std::string> kFixedMessages = {
+    kMsgMissingPath, kMsgMissingCodes, kMsgMissingPhone, kMsgInvalidCode, kMsgBadPath, kMsgNotStarted,
+    kMsgMainHidden, kMsgNoMdi, kMsgNoMenu, kMsgNoChild, kMsgChildHidden,
+    LookupMsg("得意先参照", "画面の取得不可)"), LookupMsg("請求先参照", "画面の取得不可)"),
+    LookupMsg("得意先参照", "画面の表示不可)"), LookupMsg("請求先参照", "画面の表示不可)"),
+    LookupMsg("得意先参照", "画面-入力欄の取得不可)"), LookupMsg("請求先参照", "画面-入力欄の取得不可)")};
+
+// Where each screen's click must land, by aspect class (narrow, middle, wide),
+// from the screen window's outer corner, and the stand-in control placed there.
+struct ScreenClick {
+  const char* code;
+  POINT offset[3];
+  const char* control;
+};
+const ScreenClick kScreenClicks[] = {
+    {"td", {{184, 120}, {184, 114}, {188, 126}}, "code"},
+    {"tm", {{163, 120}, {163, 113}, {168, 127}}, "billing"},
+    {"ud", {{146, 160}, {146, 152}, {157, 168}}, "customer"},
+};
+// The lookup dialog's three clicks, in order, and the controls under them.
+const struct {
+  POINT offset;
+  const char* control;
+} kDialogClicks[] = {{{135, 40}, "by_phone"}, {{115, 180}, "results"}, {{65, 117}, "search"}};
+
+struct Group {
+  const char* name;
+  int width, height, aspect;
+};
+const Group kGroups[] = {{"narrow", 1280, 1024, 0}, {"middle", 1024, 768, 1}, {"wide", 1920, 1080, 2}};
+
+enum class Target { None, Running, Started };
+
+struct Result;
+using Extra = std::function<void(Result&)>;
+
+struct Scenario {
+  const char* name;
+  const char* group;
+  Target target;
+  const char* fault;     // STANDIN_FAULT
+  const char* open;      // STANDIN_OPEN
+  std::string args;      // command line after the program; {S} {B} {U} {X} {W} expand to paths
+  const char* memo;      // expected memo lines joined by '|', or nullptr: not checked
+  std::string box;       // expected error box text; "" for none
+  const char* searches;  // dialogs (screen tags) that must receive the number, comma list
+  std::string phone;
+  int limitMs;
+  unsigned flags;
+  Extra extra;
+};
+
+enum : unsigned {
+  kNoMenuKeys = 1,     // screens already open: no F10 may arrive
+  kCheckClicks = 2,    // clicks must land where the table says
+  kStrayChars = 4,     // characters may legitimately land outside search fields
+  kFacts = 8,          // check pelmora's window, owner and memo
+  kAnyBoxOrNone = 16,  // a fixed message or none is acceptable
+  kNoTypingCheck = 32, // searches not judged (behaviour not specified)
+};
+
+struct Paths {
+  std::string pelmora, standin, work, blank, missing;
+};
+Paths g;
+int g_aspect = 2;
+int g_syncId = 0;
+
+struct Event {
+  std::map<std::string, std::string> f;
+  std::string Get(const char* k) const {
+    auto it = f.find(k);
+    return it == f.end() ? "" : it->second;
+  }
+};
+
+struct Result {
+  std::vector<std::string> failures;
+  std::vector<Event> events, coverEvents;
+  std::vector<std::string> boxes;
+  DWORD elapsedMs = 0;
+  void Fail(const std::string& why) { failures.push_back(why); }
+  void Expect(bool ok, const std::string& why) {
+    if (!ok) Fail(why);
+  }
+};
+
+std::string Hex(const std::string& bytes) {
+  static const char digits[] = "0123456789abcdef";
+  std::string h;
+  for (unsigned char c : bytes) {
+    h += digits[c >> 4];
+    h += digits[c & 15];
+  }
+  return h;
+}
+
+std::string Replace(std::string s, const std::string& from, const std::string& to) {
+  for (size_t pos = 0; (pos = s.find(from, pos)) != std::string::npos; pos += to.size()) s.replace(pos, from.size(), to);
+  return s;
+}
+
+std::string Expand(const std::string& s) {
+  std::string out = Replace(s, "{S}", g.standin);
+  out = Replace(out, "{B}", g.blank);
+  out = Replace(out, "{X}", g.missing);
+  return Replace(out, "{W}", g.work);
+}
+
+std::vector<std::string> Split(const std::string& s, char sep) {
+  std::vector<std::string> parts;
+  size_t pos = 0;
+  for (;;) {
+    size_t end = s.find(sep, pos);
+    parts.push_back(s.substr(pos, end == std::string::npos ? std::string::npos : end - pos));
+    if (end == std::string::npos) return parts;
+    pos = end + 1;
+  }
+}
+
+std::string Slurp(const std::string& path) {
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return "";
+  std::string data;
+  char buf[65536];
+  DWORD n;
+  while (ReadFile(h, buf, sizeof buf, &n, nullptr) && n) data.append(buf, n);
+  CloseHandle(h);
+  return data;
+}
+
+// Record lines are "key=value" tokens; "text=" takes the rest of the line.
+std::vector<Event> ParseRecord(const std::string& data) {
+  std::vector<Event> events;
+  for (const std::string& line : Split(data, '\n')) {
+    if (line.empty()) continue;
+    Event e;
+    size_t pos = 0;
+    while (pos < line.size()) {
+      size_t end = line.find(' ', pos);
+      if (line.compare(pos, 5, "text=") == 0) end = std::string::npos;
+      std::string tok = line.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
+      size_t eq = tok.find('=');
+      if (eq == std::string::npos)
+        e.f["ev"] = tok;
+      else
+        e.f[tok.substr(0, eq)] = tok.substr(eq + 1);
+      if (end == std::string::npos) break;
+      pos = end + 1;
+    }
+    events.push_back(e);
+  }
+  return events;
+}
+
+std::string WindowText(HWND h) {
+  char buf[8192];
+  DWORD_PTR n = 0;
+  if (!SendMessageTimeoutA(h, WM_GETTEXT, sizeof buf, (LPARAM)buf, SMTO_ABORTIFHUNG, 2000, &n)) return "<no answer>";
+  return std::string(buf, n);
+}
+
+std::string ClassOf(HWND h) {
+  char buf[256];
+  int n = GetClassNameA(h, buf, sizeof buf);
+  return std::string(buf, n > 0 ? n : 0);
+}
+
+BOOL CALLBACK Collect(HWND h, LPARAM lp) {
+  ((std::vector<HWND>*)lp)->push_back(h);
+  return TRUE;
+}
+
+std::vector<HWND> TopWindowsOf(DWORD pid, const char* cls) {
+  std::vector<HWND> all, found;
+  EnumWindows(Collect, (LPARAM)&all);
+  for (HWND h : all) {
+    DWORD p = 0;
+    GetWindowThreadProcessId(h, &p);
+    if (p == pid && ClassOf(h) == cls) found.push_back(h);
+  }
+  return found;
+}
+
+std::vector<HWND> ChildrenOf(HWND parent) {
+  std::vector<HWND> kids;
+  EnumChildWindows(parent, Collect, (LPARAM)&kids);
+  return kids;
+}
+
+// Lets Wine deliver pending X events before window state is read.
+void Settle(DWORD ms) {
+  DWORD end = GetTickCount() + ms;
+  while ((LONG)(end - GetTickCount()) > 0) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, end - GetTickCount(), QS_ALLINPUT);
+    MSG m;
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+  }
+}
+
+void SetEnv(const char* name, const char* value) { SetEnvironmentVariableA(name, value && *value ? value : nullptr); }
+
+bool Launch(const std::string& exe, const std::string& tail, PROCESS_INFORMATION& pi) {
+  std::string cmd = "\"" + exe + "\"" + (tail.empty() ? "" : " " + tail);
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  return CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi) != 0;
+}
+
+bool WaitForRecord(const std::string& path, const std::string& needle, DWORD ms) {
+  DWORD end = GetTickCount() + ms;
+  do {
+    if (Slurp(path).find(needle) != std::string::npos) return true;
+    Settle(50);
+  } while ((LONG)(end - GetTickCount()) > 0);
+  return false;
+}
+
+// Ends every stand-in process the scenario started (their pids are in the records).
+void KillStandins(const std::string& record) {
+  for (const std::string& path : {record, record + ".cover"})
+    for (const Event& e : ParseRecord(Slurp(path))) {
+      if (e.Get("ev") != "start") continue;
+      if (HANDLE h = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, strtoul(e.Get("pid").c_str(), nullptr, 10))) {
+        TerminateProcess(h, 1);
+        WaitForSingleObject(h, 5000);
+        CloseHandle(h);
+      }
+    }
+  for (int i = 0; i < 100 && FindWindowExA(nullptr, nullptr, "Hanbai15Main", nullptr); ++i) Settle(50);
+}
+
+// Queues a marker behind everything pelmora posted and waits until it is handled.
+void SyncWith(const char* cls, const std::string& record, Result& r) {
+  HWND h = FindWindowExA(nullptr, nullptr, cls, nullptr);
+  if (!h) return;
+  int id = ++g_syncId;
+  PostMessageA(h, kSyncMessage, id, 0);
+  if (!WaitForRecord(record, "sync id=" + std::to_string(id), 60000)) r.Fail(std::string("no sync from ") + cls);
+}
+
+struct BoxFacts {
+  std::string caption, text;
+  int buttons = 0;
+  bool okButton = false;
+};
+
+BoxFacts ReadBox(HWND box) {
+  BoxFacts b;
+  b.caption = WindowText(box);
+  for (HWND c : ChildrenOf(box)) {
+    std::string cls = ClassOf(c);
+    int id = GetDlgCtrlID(c) & 0xFFFF;
+    if (cls == "Button") {
+      ++b.buttons;
+      b.okButton = id == IDOK && WindowText(c) == "OK";
+    } else if (cls == "Static" && id == 0xFFFF) {
+      b.text = WindowText(c);
+    }
+  }
+  return b;
+}
+
+void CheckFacts(DWORD pid, const Scenario& s, Result& r) {
+  std::vector<HWND> mains = TopWindowsOf(pid, "TfrmPelmora");
+  if (mains.size() != 1) return r.Fail("main window TfrmPelmora count " + std::to_string(mains.size()));
+  HWND main = mains[0];
+  char caption[256];
+  GetWindowTextA(main, caption, sizeof caption);
+  r.Expect(std::string(caption) == "Pelmora", std::string("caption '") + caption + "'");
+  RECT wr, cr;
+  GetWindowRect(main, &wr);
+  GetClientRect(main, &cr);
+  r.Expect(wr.left == 764 && wr.top == 23,
+           "window at " + std::to_string(wr.left) + "," + std::to_string(wr.top) + " not 764,23");
+  r.Expect(cr.right == 290 && cr.bottom == 155,
+           "client " + std::to_string(cr.right) + "x" + std::to_string(cr.bottom) + " not 290x155");
+  HWND owner = GetWindow(main, GW_OWNER);
+  RECT orc = {};
+  GetWindowRect(owner, &orc);
+  char otitle[256] = "";
+  GetWindowTextA(owner, otitle, sizeof otitle);
+  r.Expect(owner && ClassOf(owner) == "TPelmoraApplication", "owner class '" + ClassOf(owner) + "'");
+  r.Expect(std::string(otitle) == "リンク", std::string("owner title '") + otitle + "'");
+  r.Expect(orc.right == orc.left && orc.bottom == orc.top, "owner window is not zero-size");
+  (void)s;
+}
+
+void CheckMemo(DWORD pid, const Scenario& s, Result& r) {
+  std::vector<HWND> mains = TopWindowsOf(pid, "TfrmPelmora");
+  HWND memo = mains.empty() ? nullptr : GetDlgItem(mains[0], 1);
+  if (!memo) return r.Fail("no memo (control 1)");
+  std::string want = Replace(Expand(s.memo), "|", "\r\n");
+  std::string got = WindowText(memo);
+  r.Expect(got == want, "memo '" + Replace(got, "\r\n", "|") + "' expected '" + Replace(want, "\r\n", "|") + "'");
+}
+
+// Runs pelmora with TAIL, answers its error box, and waits (bounded) for its end.
+void RunPelmora(const Scenario& s, const std::string& tail, Result& r, bool answerWithClick) {
+  PROCESS_INFORMATION pi;
+  DWORD start = GetTickCount();
+  if (!Launch(g.pelmora, tail, pi)) return r.Fail("cannot start pelmora.exe");
+  bool ended = false;
+  std::set<HWND> seen;
+  while (GetTickCount() - start < (DWORD)s.limitMs) {
+    if (WaitForSingleObject(pi.hProcess, 50) == WAIT_OBJECT_0) {
+      ended = true;
+      break;
+    }
+    for (HWND box : TopWindowsOf(pi.dwProcessId, "#32770")) {
+      if (seen.count(box) || !IsWindowVisible(box)) continue;
+      seen.insert(box);
+      Settle(100);
+      BoxFacts b = ReadBox(box);
+      r.boxes.push_back(b.text);
+      r.Expect(b.caption == "エラー", "box caption '" + b.caption + "'");
+      r.Expect(b.buttons == 1 && b.okButton, "box buttons: " + std::to_string(b.buttons) + ", OK found " +
+                                                 std::to_string(b.okButton));
+      if (s.flags & kFacts) CheckFacts(pi.dwProcessId, s, r);
+      if (s.memo) CheckMemo(pi.dwProcessId, s, r);
+      // The box is modal: pelmora must still be there until it is answered.
+      r.Expect(WaitForSingleObject(pi.hProcess, 300) == WAIT_TIMEOUT, "pelmora ended before the box was answered");
+      if (answerWithClick) {
+        for (HWND c : ChildrenOf(box))
+          if (ClassOf(c) == "Button") PostMessageA(c, BM_CLICK, 0, 0);
+      } else {
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+      }
+      if (WaitForSingleObject(pi.hProcess, 5000) != WAIT_OBJECT_0) r.Fail("pelmora still running 5 s after the box");
+    }
+  }
+  r.elapsedMs = GetTickCount() - start;
+  if (!ended && WaitForSingleObject(pi.hProcess, 0) != WAIT_OBJECT_0) {
+    r.Fail("pelmora did not end within " + std::to_string(s.limitMs) + " ms; killed");
+    TerminateProcess(pi.hProcess, 1);
+    WaitForSingleObject(pi.hProcess, 5000);
+  }
+  DWORD code = 0;
+  GetExitCodeProcess(pi.hProcess, &code);
+  r.Expect(code < 0xC0000000u, "pelmora ended by exception 0x" + Hex(std::string{char(code >> 24), char(code >> 16),
+                                                                                 char(code >> 8), char(code)}));
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+}
+
+std::string CodeOf(const std::string& tag) { return tag.substr(0, 2); }
+
+void CheckBoxes(const Scenario& s, Result& r) {
+  for (const std::string& text : r.boxes) {
+    bool fixed = false;
+    for (const std::string& m : kFixedMessages) fixed |= m == text;
+    r.Expect(fixed, "box text not a fixed message: '" + text + "'");
+  }
+  if (s.flags & kAnyBoxOrNone) {
+    r.Expect(r.boxes.size() <= 1, std::to_string(r.boxes.size()) + " boxes");
+    return;
+  }
+  if (s.box.empty()) {
+    r.Expect(r.boxes.empty(), "unexpected box '" + (r.boxes.empty() ? "" : r.boxes[0]) + "'");
+  } else {
+    r.Expect(r.boxes.size() == 1 && r.boxes[0] == s.box,
+             "box '" + (r.boxes.empty() ? std::string("<none>") : r.boxes[0]) + "' expected '" + s.box + "'");
+  }
+}
+
+void CheckClicks(const Scenario& s, Result& r, const std::string& tag) {
+  const ScreenClick* sc = nullptr;
+  for (const ScreenClick& c : kScreenClicks)
+    if (CodeOf(tag) == c.code) sc = &c;
+  std::vector<const Event*> screen, dialog;
+  for (const Event& e : r.events) {
+    if (e.Get("ev") != "click") continue;
+    if (e.Get("win") == tag) screen.push_back(&e);
+    if (e.Get("win") == "dlg_" + tag) dialog.push_back(&e);
+  }
+  POINT want = sc->offset[g_aspect];
+  r.Expect(!screen.empty() && screen[0]->Get("ctl") == sc->control && screen[0]->Get("dx") == std::to_string(want.x) &&
+               screen[0]->Get("dy") == std::to_string(want.y),
+           tag + " screen click " +
+               (screen.empty() ? std::string("missing")
+                               : screen[0]->Get("ctl") + " at " + screen[0]->Get("dx") + "," + screen[0]->Get("dy")) +
+               ", expected " + sc->control + " at " + std::to_string(want.x) + "," + std::to_string(want.y));
+  r.Expect(dialog.size() == 3, tag + " dialog got " + std::to_string(dialog.size()) + " clicks");
+  for (size_t i = 0; i < dialog.size() && i < 3; ++i) {
+    const Event& e = *dialog[i];
+    r.Expect(e.Get("ctl") == kDialogClicks[i].control && e.Get("dx") == std::to_string(kDialogClicks[i].offset.x) &&
+                 e.Get("dy") == std::to_string(kDialogClicks[i].offset.y),
+             tag + " dialog click " + std::to_string(i + 1) + " on " + e.Get("ctl") + " at " + e.Get("dx") + "," +
+                 e.Get("dy"));
+  }
+  (void)s;
+}
+
+// The number reaches each expected dialog's search field once, followed by Enter
+// and a search, and no window anywhere else.
+void CheckTyping(const Scenario& s, Result& r) {
+  std::string phoneHex = Hex(s.phone);
+  std::set<std::string> expected;
+  for (const std::string& tag : Split(s.searches, ','))
+    if (!tag.empty()) expected.insert(tag);
+  std::map<std::string, std::string> typed;  // "win/ctl" -> bytes in hex
+  std::map<std::string, int> enters;
+  std::map<std::string, std::vector<std::string>> searches;
+  for (const Event& e : r.events) {
+    std::string where = e.Get("win") + "/" + e.Get("ctl");
+    if (e.Get("ev") == "char") typed[where] += e.Get("hex");
+    if (e.Get("ev") == "key" && e.Get("vk") == "0x0D" && e.Get("msg") == "down") ++enters[where];
+    if (e.Get("ev") == "search") searches[e.Get("screen")].push_back(e.Get("hex"));
+  }
+  for (const std::string& tag : expected) {
+    std::string field = "dlg_" + tag + "/search";
+    r.Expect(typed[field] == phoneHex, tag + " field got " + std::to_string(typed[field].size() / 2) + " bytes " +
+                                           typed[field].substr(0, 64) + ", expected " + phoneHex.substr(0, 64));
+    r.Expect(enters[field] == 1, tag + " field got " + std::to_string(enters[field]) + " Enter");
+    r.Expect(searches[tag].size() == 1 && searches[tag][0] == phoneHex, tag + " search not recorded with the number");
+  }
+  for (const auto& kv : searches)
+    r.Expect(expected.count(kv.first) > 0, "unexpected search in " + kv.first);
+  if (!(s.flags & kStrayChars))
+    for (const auto& kv : typed) {
+      bool ok = false;
+      for (const std::string& tag : expected) ok |= kv.first == "dlg_" + tag + "/search";
+      r.Expect(ok, "characters landed in " + kv.first);
+    }
+  for (const Event& e : r.coverEvents)
+    r.Expect(e.Get("ev") != "char" && e.Get("ev") != "key", "the covering window received " + e.Get("ev"));
+  if (s.flags & kNoMenuKeys)
+    for (const Event& e : r.events)
+      r.Expect(!(e.Get("ev") == "key" && e.Get("vk") == "0x79"), "F10 sent although the screen was open");
+  if (s.flags & kCheckClicks)
+    for (const std::string& tag : expected) CheckClicks(s, r, tag);
+}
+
+Result Run(const Scenario& s, int index) {
+  Result r;
+  std::string record = g.work + "\\" + std::to_string(index) + "-" + s.name + ".rec";
+  DeleteFileA(record.c_str());
+  DeleteFileA((record + ".cover").c_str());
+  SetEnv("STANDIN_RECORD", record.c_str());
+  SetEnv("STANDIN_FAULT", s.fault);
+  SetEnv("STANDIN_OPEN", s.open);
+  if (s.target == Target::Running) {
+    PROCESS_INFORMATION pi;
+    if (!Launch(g.standin, "", pi)) {
+      r.Fail("cannot start the stand-in");
+      return r;
+    }
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    if (!WaitForRecord(record, " ready ", 20000)) r.Fail("stand-in not ready");
+    Settle(200);
+  }
+  RunPelmora(s, Expand(s.args), r, index % 2 == 0);
+  SyncWith("Hanbai15Main", record, r);
+  SyncWith("StandinCover", record + ".cover", r);
+  r.events = ParseRecord(Slurp(record));
+  r.coverEvents = ParseRecord(Slurp(record + ".cover"));
+  CheckBoxes(s, r);
+  if (!(s.flags & kNoTypingCheck)) CheckTyping(s, r);
+  if (s.extra) s.extra(r);
+  KillStandins(record);
+  return r;
+}
+
+// ---- scenario table -------------------------------------------------------
+
+const int kQuick = 20000;   // paths without the program's long waits
+const int kSlow = 45000;    // paths bounded by the 15 s limits
+
+std::vector<Scenario> Scenarios() {
+  const char* none = "";
+  std::vector<Scenario> v = {
+      // The typical job, and the number arriving intact.
+      {"typical td,ud, target running", "wide", Target::Running, none, none, "{S} td,ud 0312345678", nullptr, "",
+       "td,ud", kPhone, kQuick, kCheckClicks, nullptr},
+      {"typical td,ud, target started from a path with blanks", "wide", Target::Started, none, none,
+       "\"{B}\" td,ud 0312345678", nullptr, "", "td,ud", kPhone, kSlow, kCheckClicks, nullptr},
+      {"screens already open in their edit state", "wide", Target::Running, none, "td_edit,ud_edit",
+       "{S} td,ud 0312345678", nullptr, "", "td_edit,ud_edit", kPhone, kQuick, kNoMenuKeys | kCheckClicks, nullptr},
+      {"double-byte phone number arrives intact", "wide", Target::Running, none, none,
+       std::string("{S} tm ") + kDbcsPhone, nullptr, "", "tm", kDbcsPhone, kQuick, 0, nullptr},
+      {"target minimized: restored, then the job runs", "wide", Target::Running, "minimized", none,
+       "{S} td 0312345678", nullptr, "", "td", kPhone, kQuick, kCheckClicks,
+       [](Result& r) {
+         bool restored = false;
+         for (const Event& e : r.events) restored |= e.Get("ev") == "syscommand" && e.Get("cmd") == "0xF120";
+         r.Expect(restored, "no restore request reached the target");
+       }},
+      {"aspect class wide: td,tm,ud clicks", "wide", Target::Running, none, none, "{S} td,tm,ud 0312345678", nullptr,
+       "", "td,tm,ud", kPhone, kQuick, kCheckClicks, nullptr},
+      {"aspect class middle: td,tm,ud clicks", "middle", Target::Running, none, none, "{S} td,tm,ud 0312345678",
+       nullptr, "", "td,tm,ud", kPhone, kQuick, kCheckClicks, nullptr},
+      {"aspect class narrow: td,tm,ud clicks", "narrow", Target::Running, none, none, "{S} td,tm,ud 0312345678",
+       nullptr, "", "td,tm,ud", kPhone, kQuick, kCheckClicks, nullptr},
+      {"target busy 3 s: waits for idle, then the job runs", "wide", Target::Running, "busy=3000", none,
+       "{S} td 0312345678", nullptr, "", "td", kPhone, kQuick, 0, nullptr},
+      {"target starts slowly (3 s)", "narrow", Target::Started, "slow=3000", none, "{S} ud 0312345678", nullptr, "",
+       "ud", kPhone, kSlow, kCheckClicks, nullptr},
+
+      // Window facts, with double-byte arguments (0x5C trail bytes) and a fourth one.
+      {"window facts and memo with double-byte arguments", "wide", Target::None, none, none,
+       "\"{W}\\表示 ソフト\\販売.exe\" td,tm ０３ソ表 余分", "{W}\\表示 ソフト\\販売.exe|td,tm|０３ソ表|余分",
+       kMsgBadPath, "", kPhone, kQuick, kFacts, nullptr},
+
+      // The five start-up messages.
+      {"start-up: install path does not exist", "wide", Target::None, none, none, "{X} td 0312345678",
+       "{X}|td|0312345678", kMsgBadPath, "", kPhone, kQuick, 0, nullptr},
+      {"start-up: install path is a directory", "middle", Target::None, none, none, "{W} td 0312345678",
+       "{W}|td|0312345678", kMsgBadPath, "", kPhone, kQuick, 0, nullptr},
+      {"start-up: target never shows a main window", "middle", Target::Started, "nomain", none, "{S} td 0312345678",
+       "{S}|td|0312345678", kMsgNotStarted, "", kPhone, kSlow, 0, nullptr},
+      {"start-up: main window stays hidden", "narrow", Target::Started, "hidden", none, "{S} td 0312345678", nullptr,
+       kMsgMainHidden, "", kPhone, kSlow, 0, nullptr},
+      {"start-up: no MDI client", "wide", Target::Running, "nomdi", none, "{S} td 0312345678", nullptr, kMsgNoMdi, "",
+       kPhone, kQuick, 0, nullptr},
+      {"start-up: no menu bar", "wide", Target::Running, "nomenu", none, "{S} td 0312345678", nullptr, kMsgNoMenu, "",
+       kPhone, kQuick, 0, nullptr},
+      {"start-up message also in a multi-screen job", "middle", Target::Running, "nomdi", none,
+       "{S} td,ud 0312345678", nullptr, kMsgNoMdi, "", kPhone, kQuick, 0, nullptr},
+
+      // The five per-screen messages in single-screen jobs, and the bad code.
+      {"single td: screen never opens", "wide", Target::Running, "screen_never", none, "{S} td 0312345678", nullptr,
+       kMsgNoChild, "", kPhone, kQuick, 0, nullptr},
+      {"single tm: screen stays hidden", "narrow", Target::Running, "screen_hidden", none, "{S} tm 0312345678",
+       nullptr, kMsgChildHidden, "", kPhone, kQuick, 0, nullptr},
+      {"single tm: lookup dialog never opens", "wide", Target::Running, "dialog_never", none, "{S} tm 0312345678",
+       nullptr, kMsgTmNoDialog, "", kPhone, kQuick, 0, nullptr},
+      {"single ud: lookup dialog stays hidden", "middle", Target::Running, "dialog_hidden", none,
+       "{S} ud 0312345678", nullptr, kMsgUdDialogHidden, "", kPhone, kQuick, 0, nullptr},
+      {"single td: another process's window over the field", "wide", Target::Running, "cover", none,
+       "{S} td 0312345678", nullptr, kMsgTdNoField, "", kPhone, kQuick, 0,
+       [](Result& r) {
+         int clicks = 0;
+         for (const Event& e : r.coverEvents) clicks += e.Get("ev") == "click";
+         r.Expect(clicks == 1, "covering window got " + std::to_string(clicks) + " clicks, expected the third one");
+       }},
+      // Only a control inside the dialog counts as the field; the dialog's own
+      // client area does not, so nothing is typed and the field message shows.
+      {"single td: no field at the point", "narrow", Target::Running, "nofield", none, "{S} td 0312345678",
+       nullptr, kMsgTdNoField, "", kPhone, kQuick, 0,
+       [](Result& r) {
+         int clicks = 0;
+         for (const Event& e : r.events) clicks += e.Get("ev") == "click" && e.Get("win") == "dlg_td";
+         r.Expect(clicks == 3, "dialog got " + std::to_string(clicks) + " clicks");
+       }},
+      {"single code TD (upper case) is refused", "wide", Target::Running, none, none, "{S} TD 0312345678",
+       "{S}|TD|0312345678", kMsgInvalidCode, "", kPhone, kQuick, 0, nullptr},
+      {"unquoted install path with a blank shifts the arguments", "wide", Target::Running, none, none,
+       "{B} td 0312345678", "{W}\\Program|Files\\ソフト\\standin.exe|td|0312345678", kMsgInvalidCode, "", kPhone, kQuick, 0, nullptr},
+
+      // The same failures are silent in multi-screen jobs; the next screen is worked.
+      {"multi td,ud: td screen never opens, silent", "wide", Target::Running, "screen_never=td", none,
+       "{S} td,ud 0312345678", nullptr, "", "ud", kPhone, kQuick, 0, nullptr},
+      {"multi td,ud: td screen hidden, silent", "middle", Target::Running, "screen_hidden=td", none,
+       "{S} td,ud 0312345678", nullptr, "", "ud", kPhone, kQuick, kNoTypingCheck,
+       [](Result& r) {
+         bool ud = false;
+         for (const Event& e : r.events) ud |= e.Get("ev") == "search" && e.Get("screen") == "ud";
+         r.Expect(ud, "ud was not searched after the td failure");
+       }},
+      {"multi tm,ud: tm lookup never opens, silent", "wide", Target::Running, "dialog_never=tm", none,
+       "{S} tm,ud 0312345678", nullptr, "", "ud", kPhone, kQuick, 0, nullptr},
+      {"multi tm,ud: tm lookup hidden, silent", "narrow", Target::Running, "dialog_hidden=tm", none,
+       "{S} tm,ud 0312345678", nullptr, "", "ud", kPhone, kQuick, kStrayChars, nullptr},
+      {"multi td,ud: td field covered, silent", "wide", Target::Running, "cover=td", none, "{S} td,ud 0312345678",
+       nullptr, "", "ud", kPhone, kQuick, 0, nullptr},
+      {"multi td,: trailing comma makes it multi, failure silent", "wide", Target::Running, "dialog_never=td", none,
+       "{S} td, 0312345678", nullptr, "", "", kPhone, kQuick, 0, nullptr},
+      {"multi td,XX: unknown code passed over", "middle", Target::Running, none, none, "{S} td,XX 0312345678",
+       nullptr, "", "td", kPhone, kQuick, 0, nullptr},
+
+      // The missing-argument message, per position.
+      {"no arguments", "middle", Target::None, none, none, "", "", kMsgMissingPath, "", kPhone, kQuick, 0, nullptr},
+      {"install path only", "narrow", Target::None, none, none, "{X}", "{X}", kMsgMissingCodes, "", kPhone, kQuick,
+       0, nullptr},
+      {"no phone number", "middle", Target::None, none, none, "{X} td", "{X}|td", kMsgMissingPhone, "", kPhone,
+       kQuick, 0, nullptr},
+      {"codes a single comma: first code empty", "narrow", Target::None, none, none, "{X} , 0312345678",
+       "{X}|,|0312345678", kMsgMissingCodes, "", kPhone, kQuick, 0, nullptr},
+      {"empty quoted argument moves the number up", "middle", Target::None, none, none, "{X} \"\" 0312345678",
+       "{X}|0312345678", kMsgMissingPhone, "", kPhone, kQuick, 0, nullptr},
+      {"empty quoted first argument", "narrow", Target::None, none, none, "\"\" {X} td", "{X}|td", kMsgMissingPhone,
+       "", kPhone, kQuick, 0, nullptr},
+      {"unquoted path with a blank, nothing else", "middle", Target::None, none, none, "{B}",
+       "{W}\\Program|Files\\ソフト\\standin.exe",
+       kMsgMissingPhone, "", kPhone, kQuick, 0, nullptr},
+  };
+  return v;
+}
+
+// Messages hold code page 932 text; the terminal reading the output wants UTF-8.
+void Print(const std::string& text) {
+  int n = MultiByteToWideChar(932, 0, text.data(), (int)text.size(), nullptr, 0);
+  std::wstring w(n, L'\0');
+  MultiByteToWideChar(932, 0, text.data(), (int)text.size(), &w[0], n);
+  int m = WideCharToMultiByte(CP_UTF8, 0, w.data(), n, nullptr, 0, nullptr, nullptr);
+  std::string u(m, '\0');
+  WideCharToMultiByte(CP_UTF8, 0, w.data(), n, &u[0], m, nullptr, nullptr);
+  fwrite(u.data(), 1, u.size(), stdout);
+}
+
+std::string Format(const char* fmt, ...) {
+  char buf[1024];
+  va_list ap;
+  va_start(ap, fmt);
+  vsnprintf(buf, sizeof buf, fmt, ap);
+  va_end(ap);
+  return buf;
+}
+
+int Usage() {
+  fprintf(stderr, "usage: e2e --pelmora EXE --standin EXE --work DIR --group wide|middle|narrow [--expect N] "
+                  "[--only NAME]\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string group, only;
+  int expect = -1;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    std::string k = argv[i], v = argv[i + 1];
+    if (k == "--pelmora") g.pelmora = v;
+    else if (k == "--standin") g.standin = v;
+    else if (k == "--work") g.work = v;
+    else if (k == "--group") group = v;
+    else if (k == "--expect") expect = atoi(v.c_str());
+    else if (k == "--only") only = v;
+    else return Usage();
+  }
+  if (g.pelmora.empty() || g.standin.empty() || g.work.empty() || group.empty()) return Usage();
+  setvbuf(stdout, nullptr, _IONBF, 0);
+
+  const Group* grp = nullptr;
+  for (const Group& gr : kGroups)
+    if (group == gr.name) grp = &gr;
+  if (!grp) return Usage();
+  int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+  if (w != grp->width || h != grp->height) {
+    Print(Format("FAIL screen is %dx%d, group %s needs %dx%d\n0 passed, 1 failed\n", w, h, group.c_str(),
+                 grp->width, grp->height));
+    return 1;
+  }
+  g_aspect = grp->aspect;
+
+  // A copy of the stand-in under a folder with a blank and double-byte name.
+  CreateDirectoryA(g.work.c_str(), nullptr);
+  std::string dir = g.work + "\\Program Files";
+  CreateDirectoryA(dir.c_str(), nullptr);
+  dir += "\\ソフト";
+  CreateDirectoryA(dir.c_str(), nullptr);
+  g.blank = dir + "\\standin.exe";
+  CopyFileA(g.standin.c_str(), g.blank.c_str(), FALSE);
+  g.missing = g.work + "\\absent\\standin.exe";
+
+  int passed = 0, failed = 0, index = 0;
+  for (const Scenario& s : Scenarios()) {
+    ++index;
+    if (group != s.group || (!only.empty() && only != s.name)) continue;
+    Result r = Run(s, index);
+    if (r.failures.empty()) {
+      ++passed;
+      Print(Format("PASS %-60s %6.1f s\n", s.name, r.elapsedMs / 1000.0));
+    } else {
+      ++failed;
+      Print(Format("FAIL %-60s %6.1f s\n", s.name, r.elapsedMs / 1000.0));
+      for (const std::string& f : r.failures) Print("       " + f + "\n");
+    }
+  }
+  int run = passed + failed;
+  if (expect >= 0 && run != expect) Print(Format("ran %d scenarios, expected %d\n", run, expect));
+  Print(Format("%d passed, %d failed\n", passed, failed));
+  return failed || run == 0 || (expect >= 0 && run != expect) ? 1 : 0;
+}
