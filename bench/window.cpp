@@ -1,0 +1,54 @@
+// The floor of a process start under this Wine: register a class, open one window
+// shaped like Pelmora's, paint the arguments into it, and wait to be closed.
+#include <windows.h>
+
+namespace {
+
+const char* Arguments() {
+  // Skip the program token the same simple way for any quoting.
+  const char* p = GetCommandLineA();
+  bool quoted = false;
+  for (; *p && (quoted || (*p != ' ' && *p != '\t')); ++p)
+    if (*p == '"') quoted = !quoted;
+  while (*p == ' ' || *p == '\t') ++p;
+  return p;
+}
+
+LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(hwnd, &ps);
+      RECT r;
+      GetClientRect(hwnd, &r);
+      FillRect(dc, &r, GetSysColorBrush(COLOR_WINDOW));
+      SetBkMode(dc, TRANSPARENT);
+      DrawTextA(dc, Arguments(), -1, &r, DT_LEFT | DT_TOP | DT_NOPREFIX);
+      EndPaint(hwnd, &ps);
+      return 0;
+    }
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+  }
+  return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = WindowProc;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+  wc.lpszClassName = "PelmoraBenchWindow";
+  if (!RegisterClassA(&wc)) return 1;
+  HWND hwnd = CreateWindowExA(0, wc.lpszClassName, "Bench", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU,
+                              764, 23, 296, 184, nullptr, nullptr, instance, nullptr);
+  if (!hwnd) return 1;
+  ShowWindow(hwnd, show);
+  UpdateWindow(hwnd);
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+  return 0;
+}
