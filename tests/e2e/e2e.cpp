@@ -96,6 +96,7 @@ struct Scenario {
   int limitMs;
   unsigned flags;
   Extra extra;
+  std::string second = "";  // a second pelmora's arguments, started while the first works
 };
 
 enum : unsigned {
@@ -344,52 +345,81 @@ void CheckMemo(DWORD pid, const Scenario& s, Result& r) {
   r.Expect(got == want, "memo '" + Replace(got, "\r\n", "|") + "' expected '" + Replace(want, "\r\n", "|") + "'");
 }
 
-// Runs pelmora with TAIL, answers its error box, and waits (bounded) for its end.
-void RunPelmora(const Scenario& s, const std::string& tail, Result& r, bool answerWithClick) {
-  PROCESS_INFORMATION pi;
-  DWORD start = GetTickCount();
-  if (!Launch(g.pelmora, tail, pi)) return r.Fail("cannot start pelmora.exe");
+struct Pelmora {
+  PROCESS_INFORMATION pi = {};
+  DWORD start = 0;
   bool ended = false;
   std::set<HWND> seen;
-  while (GetTickCount() - start < (DWORD)s.limitMs) {
-    if (WaitForSingleObject(pi.hProcess, 50) == WAIT_OBJECT_0) {
-      ended = true;
-      break;
-    }
-    for (HWND box : TopWindowsOf(pi.dwProcessId, "#32770")) {
-      if (seen.count(box) || !IsWindowVisible(box)) continue;
-      seen.insert(box);
-      Settle(100);
-      BoxFacts b = ReadBox(box);
-      r.boxes.push_back(b.text);
-      r.Expect(b.caption == "エラー", "box caption '" + b.caption + "'");
-      r.Expect(b.buttons == 1 && b.okButton, "box buttons: " + std::to_string(b.buttons) + ", OK found " +
-                                                 std::to_string(b.okButton));
-      if (s.flags & kFacts) CheckFacts(pi.dwProcessId, s, r);
-      if (s.memo) CheckMemo(pi.dwProcessId, s, r);
-      // The box is modal: pelmora must still be there until it is answered.
-      r.Expect(WaitForSingleObject(pi.hProcess, 300) == WAIT_TIMEOUT, "pelmora ended before the box was answered");
-      if (answerWithClick) {
-        for (HWND c : ChildrenOf(box))
-          if (ClassOf(c) == "Button") PostMessageA(c, BM_CLICK, 0, 0);
-      } else {
-        PostMessageA(box, WM_COMMAND, IDOK, 0);
+};
+
+// Reads and answers a newly shown error box of P.
+void AnswerBox(const Scenario& s, Pelmora& p, HWND box, Result& r, bool answerWithClick) {
+  p.seen.insert(box);
+  Settle(100);
+  BoxFacts b = ReadBox(box);
+  r.boxes.push_back(b.text);
+  r.Expect(b.caption == "エラー", "box caption '" + b.caption + "'");
+  r.Expect(b.buttons == 1 && b.okButton,
+           "box buttons: " + std::to_string(b.buttons) + ", OK found " + std::to_string(b.okButton));
+  if (s.flags & kFacts) CheckFacts(p.pi.dwProcessId, s, r);
+  if (s.memo) CheckMemo(p.pi.dwProcessId, s, r);
+  // The box is modal: pelmora must still be there until it is answered.
+  r.Expect(WaitForSingleObject(p.pi.hProcess, 300) == WAIT_TIMEOUT, "pelmora ended before the box was answered");
+  if (answerWithClick) {
+    for (HWND c : ChildrenOf(box))
+      if (ClassOf(c) == "Button") PostMessageA(c, BM_CLICK, 0, 0);
+  } else {
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+  }
+  if (WaitForSingleObject(p.pi.hProcess, 5000) != WAIT_OBJECT_0) r.Fail("pelmora still running 5 s after the box");
+}
+
+// Runs pelmora with the scenario's arguments (and, for two jobs at once, a second
+// pelmora once the first has its lookup dialog open), answers error boxes, and
+// waits, bounded, for every process to end; kills and fails past the bound.
+void RunPelmora(const Scenario& s, const std::string& record, Result& r, bool answerWithClick) {
+  std::vector<Pelmora> procs(1);
+  DWORD start = GetTickCount();
+  procs[0].start = start;
+  if (!Launch(g.pelmora, Expand(s.args), procs[0].pi)) return r.Fail("cannot start pelmora.exe");
+  bool secondDue = !s.second.empty();
+  for (;;) {
+    bool all = true;
+    for (Pelmora& p : procs) {
+      if (p.ended) continue;
+      if (WaitForSingleObject(p.pi.hProcess, 25) == WAIT_OBJECT_0) {
+        p.ended = true;
+        continue;
       }
-      if (WaitForSingleObject(pi.hProcess, 5000) != WAIT_OBJECT_0) r.Fail("pelmora still running 5 s after the box");
+      all = false;
+      for (HWND box : TopWindowsOf(p.pi.dwProcessId, "#32770"))
+        if (!p.seen.count(box) && IsWindowVisible(box)) AnswerBox(s, p, box, r, answerWithClick);
     }
+    if (secondDue && (Slurp(record).find(" dialog ") != std::string::npos || GetTickCount() - start > 10000)) {
+      secondDue = false;
+      procs.emplace_back();
+      procs.back().start = GetTickCount();
+      if (!Launch(g.pelmora, Expand(s.second), procs.back().pi)) return r.Fail("cannot start the second pelmora.exe");
+      continue;
+    }
+    if (all && !secondDue) break;
+    if (GetTickCount() - start > (DWORD)s.limitMs) break;
   }
   r.elapsedMs = GetTickCount() - start;
-  if (!ended && WaitForSingleObject(pi.hProcess, 0) != WAIT_OBJECT_0) {
-    r.Fail("pelmora did not end within " + std::to_string(s.limitMs) + " ms; killed");
-    TerminateProcess(pi.hProcess, 1);
-    WaitForSingleObject(pi.hProcess, 5000);
+  for (Pelmora& p : procs) {
+    if (!p.ended && WaitForSingleObject(p.pi.hProcess, 0) != WAIT_OBJECT_0) {
+      r.Fail("pelmora did not end within " + std::to_string(s.limitMs) + " ms; killed");
+      TerminateProcess(p.pi.hProcess, 1);
+      WaitForSingleObject(p.pi.hProcess, 5000);
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(p.pi.hProcess, &code);
+    char hex[16];
+    snprintf(hex, sizeof hex, "0x%08lX", (unsigned long)code);
+    r.Expect(code < 0xC0000000u, std::string("pelmora ended by exception ") + hex);
+    CloseHandle(p.pi.hThread);
+    CloseHandle(p.pi.hProcess);
   }
-  DWORD code = 0;
-  GetExitCodeProcess(pi.hProcess, &code);
-  r.Expect(code < 0xC0000000u, "pelmora ended by exception 0x" + Hex(std::string{char(code >> 24), char(code >> 16),
-                                                                                 char(code >> 8), char(code)}));
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
 }
 
 std::string CodeOf(const std::string& tag) { return tag.substr(0, 2); }
@@ -499,7 +529,7 @@ Result Run(const Scenario& s, int index) {
     if (!WaitForRecord(record, " ready ", 20000)) r.Fail("stand-in not ready");
     Settle(200);
   }
-  RunPelmora(s, Expand(s.args), r, index % 2 == 0);
+  RunPelmora(s, record, r, index % 2 == 0);
   SyncWith("Hanbai15Main", record, r);
   SyncWith("StandinCover", record + ".cover", r);
   r.events = ParseRecord(Slurp(record));
@@ -511,7 +541,42 @@ Result Run(const Scenario& s, int index) {
   return r;
 }
 
+// Messages hold code page 932 text; the terminal reading the output wants UTF-8.
+void Print(const std::string& text) {
+  int n = MultiByteToWideChar(932, 0, text.data(), (int)text.size(), nullptr, 0);
+  std::wstring w(n, L'\0');
+  MultiByteToWideChar(932, 0, text.data(), (int)text.size(), &w[0], n);
+  int m = WideCharToMultiByte(CP_UTF8, 0, w.data(), n, nullptr, 0, nullptr, nullptr);
+  std::string u(m, '\0');
+  WideCharToMultiByte(CP_UTF8, 0, w.data(), n, &u[0], m, nullptr, nullptr);
+  fwrite(u.data(), 1, u.size(), stdout);
+}
+
+std::string Format(const char* fmt, ...) {
+  char buf[1024];
+  va_list ap;
+  va_start(ap, fmt);
+  vsnprintf(buf, sizeof buf, fmt, ap);
+  va_end(ap);
+  return buf;
+}
+
 // ---- scenario table -------------------------------------------------------
+
+// Several KB of digits; the position marks make a lost or repeated stretch visible.
+std::string LongNumber() {
+  std::string n;
+  for (int i = 0; n.size() < 4096; ++i) n += Format("%06d", i);
+  return n.substr(0, 4096);
+}
+
+// The target died mid-job: nothing reached it after its end and its process is gone.
+void TargetEnded(Result& r) {
+  bool exited = false;
+  for (const Event& e : r.events) exited |= e.Get("ev") == "exit_at_click";
+  r.Expect(exited, "the target did not end as planned");
+  r.Expect(FindWindowExA(nullptr, nullptr, "Hanbai15Main", nullptr) == nullptr, "the target is still there");
+}
 
 const int kQuick = 20000;   // paths without the program's long waits
 const int kSlow = 45000;    // paths bounded by the 15 s limits
@@ -556,7 +621,7 @@ std::vector<Scenario> Scenarios() {
        "{X}|td|0312345678", kMsgBadPath, "", kPhone, kQuick, 0, nullptr},
       {"start-up: install path is a directory", "middle", Target::None, none, none, "{W} td 0312345678",
        "{W}|td|0312345678", kMsgBadPath, "", kPhone, kQuick, 0, nullptr},
-      {"start-up: target never shows a main window", "middle", Target::Started, "nomain", none, "{S} td 0312345678",
+      {"start-up: target never shows a main window", "wide", Target::Started, "nomain", none, "{S} td 0312345678",
        "{S}|td|0312345678", kMsgNotStarted, "", kPhone, kSlow, 0, nullptr},
       {"start-up: main window stays hidden", "narrow", Target::Started, "hidden", none, "{S} td 0312345678", nullptr,
        kMsgMainHidden, "", kPhone, kSlow, 0, nullptr},
@@ -633,28 +698,40 @@ std::vector<Scenario> Scenarios() {
       {"unquoted path with a blank, nothing else", "middle", Target::None, none, none, "{B}",
        "{W}\\Program|Files\\ソフト\\standin.exe",
        kMsgMissingPhone, "", kPhone, kQuick, 0, nullptr},
+
+      // Fault storms: each ends in the specified behaviour with pelmora gone.
+      {"storm: target ends at the first dialog click", "narrow", Target::Running, "exit_at_click=1", none,
+       "{S} td 0312345678", nullptr, kMsgTdNoField, "", kPhone, kQuick, 0, TargetEnded},
+      {"storm: target ends at the last dialog click", "wide", Target::Running, "exit_at_click=3", none,
+       "{S} td 0312345678", nullptr, "", "", kPhone, kQuick, kAnyBoxOrNone, TargetEnded},
+      {"storm: dialog closed between the clicks", "narrow", Target::Running, "close_at_click=2", none,
+       "{S} td 0312345678", nullptr, kMsgTdNoField, "", kPhone, kQuick, 0,
+       [](Result& r) {
+         bool closed = false;
+         for (const Event& e : r.events) closed |= e.Get("ev") == "dialog_closed";
+         r.Expect(closed, "the dialog did not close");
+       }},
+      {"storm: target busy 20 s, pelmora waits its 15 s and goes on", "middle", Target::Running, "busy=20000",
+       none, "{S} td 0312345678", nullptr, "", "td", kPhone, kSlow, 0,
+       [](Result& r) { r.Expect(r.elapsedMs >= 15000, "ended after " + std::to_string(r.elapsedMs) + " ms"); }},
+      {"storm: a 4 KB phone number arrives whole", "middle", Target::Running, none, none,
+       "{S} td " + LongNumber(), nullptr, "", "td", LongNumber(), kQuick, 0, nullptr},
+      {"storm: a second pelmora starts while the first works", "wide", Target::Running, none, none,
+       "{S} td,ud 0312345678", nullptr, "", "", kPhone, kSlow, kAnyBoxOrNone | kNoTypingCheck,
+       [](Result& r) {
+         // Which job's number lands where is not specified; that only digits land is.
+         for (const Event& e : r.events)
+           if (e.Get("ev") == "char") {
+             std::string hex = e.Get("hex");
+             r.Expect(hex.size() == 2 && hex[0] == '3' && hex[1] <= '9', "a non-digit arrived: " + hex);
+           }
+         bool alive = false;
+         for (const Event& e : r.events) alive |= e.Get("ev") == "sync";
+         r.Expect(alive, "the target stopped answering");
+       },
+       "{S} tm 0998887777"},
   };
   return v;
-}
-
-// Messages hold code page 932 text; the terminal reading the output wants UTF-8.
-void Print(const std::string& text) {
-  int n = MultiByteToWideChar(932, 0, text.data(), (int)text.size(), nullptr, 0);
-  std::wstring w(n, L'\0');
-  MultiByteToWideChar(932, 0, text.data(), (int)text.size(), &w[0], n);
-  int m = WideCharToMultiByte(CP_UTF8, 0, w.data(), n, nullptr, 0, nullptr, nullptr);
-  std::string u(m, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, w.data(), n, &u[0], m, nullptr, nullptr);
-  fwrite(u.data(), 1, u.size(), stdout);
-}
-
-std::string Format(const char* fmt, ...) {
-  char buf[1024];
-  va_list ap;
-  va_start(ap, fmt);
-  vsnprintf(buf, sizeof buf, fmt, ap);
-  va_end(ap);
-  return buf;
 }
 
 int Usage() {
