@@ -48,8 +48,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
   wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
   wc.lpszClassName = "PelmoraBenchWindow";
   if (!RegisterClassA(&wc)) return 1;
-  HWND hwnd = CreateWindowExA(0, wc.lpszClassName, "Bench", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU,
-                              764, 23, 296, 184, nullptr, nullptr, instance, nullptr);
+  HWND hwnd = CreateWindowExA(0, wc.lpszClassName, "Bench", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, 764, 23,
+                              296, 184, nullptr, nullptr, instance, nullptr);
   if (!hwnd) return 1;
 #ifdef BENCH_WINDOW_SHELL32
   // Never true: the import is what counts.
