@@ -543,7 +543,8 @@ int main(int argc, char** argv) {
                 record.c_str());
         continue;
       }
-      if (o.verbose)
+      // Every run with --verbose; otherwise those far off the target, to tell load from cost.
+      if (o.verbose || r.work > r.floor * 1.1)
         fprintf(stderr,
                 "%s run %d: %.0f ms, floor %.0f ms, searches %s, ms to window %s, peak %s; window visible at "
                 "%.1f ms, text shown at %.1f ms, %ld ms before the restore\n",
