@@ -4,8 +4,8 @@
 // the comma text). Out-of-range reads are caught by AddressSanitizer and by the
 // library's checked operator[] (_GLIBCXX_ASSERTIONS).
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -16,9 +16,9 @@ namespace {
 using Strings = std::vector<std::string>;
 
 [[noreturn]] void Fail(const char* what, const std::string& input) {
-  std::fprintf(stderr, "violated: %s\ninput (%zu bytes):", what, input.size());
-  for (unsigned char c : input) std::fprintf(stderr, " %02x", c);
-  std::fprintf(stderr, "\n");
+  std::cerr << "violated: " << what << "\ninput (" << input.size() << " bytes):" << std::hex;
+  for (const unsigned char c : input) std::cerr << ' ' << static_cast<int>(c);
+  std::cerr << std::endl;
   std::abort();
 }
 

@@ -8,7 +8,6 @@
 // Usage: cp932_literals <input> <output>
 #include <iconv.h>
 
-#include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -36,9 +35,8 @@ std::string ToCp932(const std::string& utf8) {
 }
 
 std::string Octal(unsigned char c) {
-  char buf[5];
-  std::snprintf(buf, sizeof buf, "\\%03o", c);
-  return buf;
+  return {'\\', static_cast<char>('0' + (c >> 6)), static_cast<char>('0' + ((c >> 3) & 7)),
+          static_cast<char>('0' + (c & 7))};
 }
 
 bool IsIdentChar(char c) {
@@ -81,35 +79,46 @@ std::size_t CopyLiteral(const std::string& s, std::size_t i, const std::string& 
   return i + 1;
 }
 
+// Copies a comment starting at `i`, if one does; returns the position after it.
+std::size_t CopyComment(const std::string& s, std::size_t i, std::string& out) {
+  std::size_t end = i;
+  if (s.compare(i, 2, "//") == 0) {
+    end = s.find('\n', i);
+    if (end == std::string::npos) end = s.size();
+  } else if (s.compare(i, 2, "/*") == 0) {
+    end = s.find("*/", i + 2);
+    if (end == std::string::npos) throw std::runtime_error("unterminated comment");
+    end += 2;
+  }
+  out.append(s, i, end - i);
+  return end;
+}
+
+// Copies an identifier or number whole, so a digit separator is not taken for a quote,
+// and a literal that it prefixes.
+std::size_t CopyWord(const std::string& s, std::size_t i, std::string& out) {
+  const std::size_t start = i;
+  const bool number = s[start] >= '0' && s[start] <= '9';
+  while (i < s.size() && (IsIdentChar(s[i]) || (number && s[i] == '\''))) ++i;
+  const std::string word = s.substr(start, i - start);
+  out += word;
+  if (i >= s.size() || (s[i] != '"' && s[i] != '\'')) return i;
+  if (word == "R" || word == "u8R" || word == "uR" || word == "UR" || word == "LR") {
+    throw std::runtime_error("raw string literals are not supported");
+  }
+  const bool prefix = word == "u8" || word == "u" || word == "U" || word == "L";
+  return prefix ? CopyLiteral(s, i, word, out) : i;
+}
+
 std::string Convert(const std::string& s) {
   std::string out;
   std::size_t i = 0;
   while (i < s.size()) {
-    if (s.compare(i, 2, "//") == 0) {
-      const std::size_t end = s.find('\n', i);
-      const std::size_t stop = end == std::string::npos ? s.size() : end;
-      out.append(s, i, stop - i);
-      i = stop;
-    } else if (s.compare(i, 2, "/*") == 0) {
-      const std::size_t end = s.find("*/", i + 2);
-      if (end == std::string::npos) throw std::runtime_error("unterminated comment");
-      out.append(s, i, end + 2 - i);
-      i = end + 2;
+    const std::size_t next = CopyComment(s, i, out);
+    if (next != i) {
+      i = next;
     } else if (IsIdentChar(s[i])) {
-      // Identifiers and numbers whole, so a digit separator is not taken for a quote.
-      const std::size_t start = i;
-      while (i < s.size() && (IsIdentChar(s[i]) || (s[i] == '\'' && (s[start] >= '0' && s[start] <= '9')))) {
-        ++i;
-      }
-      const std::string word = s.substr(start, i - start);
-      out += word;
-      if (i < s.size() && (s[i] == '"' || s[i] == '\'')) {
-        if (word == "R" || word == "u8R" || word == "uR" || word == "UR" || word == "LR") {
-          throw std::runtime_error("raw string literals are not supported");
-        }
-        const bool prefix = word == "u8" || word == "u" || word == "U" || word == "L";
-        if (prefix) i = CopyLiteral(s, i, word, out);
-      }
+      i = CopyWord(s, i, out);
     } else if (s[i] == '"' || s[i] == '\'') {
       i = CopyLiteral(s, i, "", out);
     } else {

@@ -12,9 +12,10 @@
 // exactly once; every click is a logical left click.
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -45,10 +46,10 @@ const TDisplay Displays[8] = {{1920, 1080}, {1024, 768}, {1280, 1024}, {1920, 12
                               {1366, 768},  {800, 600},  {1280, 800},  {640, 0}};
 
 // Limits of the fixed waits, in virtual ms.
-constexpr std::uint64_t FoundAtOnceMs = 15000 + 100;                    // idle wait, restore
-constexpr std::uint64_t StartedMs = 75 * 200 + 499 * 10 + 15000 + 100;  // + start, shown
+constexpr std::uint64_t FoundAtOnceMs = 15000 + 100;  // idle wait, restore
+constexpr std::uint64_t StartedMs = 75 * 200 + 499 * 10 + FoundAtOnceMs;  // + start, shown
 constexpr std::uint64_t MultiScreenMs = 100 + 100 + 30 * 100 + 100 + 100 + 30 * 100 + 3 * 50 + 200;
-constexpr std::uint64_t SingleScreenMs = MultiScreenMs + 2 * 499 * 10;  // + visibility waits
+constexpr std::uint64_t SingleScreenMs = MultiScreenMs + std::uint64_t{2} * 499 * 10;  // + visibility waits
 // Polling limits: pauses in one search loop, tests in one visibility wait.
 constexpr int MainSearchPauses = 75;
 constexpr int ScreenSearchPauses = 30;
@@ -57,9 +58,9 @@ constexpr int VisibilityTests = 500;
 std::string CurrentInput;
 
 [[noreturn]] void Fail(const std::string& what) {
-  std::fprintf(stderr, "violated: %s\ninput (%zu bytes):", what.c_str(), CurrentInput.size());
-  for (unsigned char c : CurrentInput) std::fprintf(stderr, " %02x", c);
-  std::fprintf(stderr, "\n");
+  std::cerr << "violated: " << what << "\ninput (" << CurrentInput.size() << " bytes):" << std::hex;
+  for (const unsigned char c : CurrentInput) std::cerr << ' ' << static_cast<int>(c);
+  std::cerr << std::endl;
   std::abort();
 }
 
@@ -160,7 +161,9 @@ void Storm(TSimDesktop& desktop, TSimTarget& target, std::uint8_t kind) {
     case 11:  // the target's own top-level window over the field
       desktop.AddWindow(0, "TToolTip", "", Around(FieldPoint(desktop, target)), TargetProcess);
       break;
-    case 12: desktop.BusyUntil[TargetProcess] = desktop.Now() + 1000u * (arg + 1) * 2; break;
+    case 12:  // the target turns busy for 2 to 32 s
+      desktop.BusyUntil[TargetProcess] = desktop.Now() + 2000U * static_cast<std::uint64_t>(arg + 1);
+      break;
     case 13: SetVisible(desktop, screen, false); break;
     case 14: SetVisible(desktop, screen, true); break;
     case 15:  // another program covers the whole display
@@ -187,7 +190,7 @@ TTargetScript ReadScript(TBytes& k, TSimDesktop& desktop, bool& activateTwice) {
   desktop.Height = Displays[f >> 5].Height;
   script.AppearAfter = Delay(k.Byte(), 1000, 100);  // up to 25.4 s: past the 15 s limit
   script.ShowAfter = Delay(k.Byte(), 0, 25);        // up to 6.35 s: past the 5 s limit
-  script.BusyMs = k.Byte() * 100u;                  // up to 25.5 s: past the 15 s limit
+  script.BusyMs = k.Byte() * std::uint64_t{100};  // up to 25.5 s: past the 15 s limit
   const std::uint8_t open = k.Byte();
   for (int i = 0; i < ScreenTitleCount; ++i) {
     if (open & (1 << i)) script.OpenAtStart.push_back(ScreenTitles[i]);
@@ -230,69 +233,85 @@ enum TSearched { sNone, sMain, sScreen, sLookup };
 TSearched SearchedFor(const TCall& c) {
   if (c.Text == "Hanbai15Main") return sMain;
   if (c.Text == CustomerLookup || c.Text == BillingLookup) return sLookup;
-  for (const char* title : ScreenTitles) {
-    if (c.Text == title) return sScreen;
-  }
-  return sNone;
+  const auto* const end = std::end(ScreenTitles);
+  return std::find(std::begin(ScreenTitles), end, c.Text) != end ? sScreen : sNone;
 }
 
-// Pauses are of the fixed lengths only. Every loop stays within its own limit: a search loop is a run of searches for one kind
-// of window and pauses; a visibility wait a run of tests of one window and pauses.
-void CheckPolls(const TSimDesktop& desktop) {
-  TSearched searching = sNone;
-  int pauses = 0;
-  TWindow testing = 0;
-  int tests = 0;
-  for (const TCall& c : desktop.Calls) {
-    if (c.Op != "Sleep" && c.Op != "IsWindowVisible") {
-      testing = 0;
-      tests = 0;
-    }
-    if (c.Op != "Sleep" && c.Op != "FindWindowExA") {
-      searching = sNone;
-      pauses = 0;
-    }
+// Follows the polling loops through the call log: a search loop is a run of searches
+// for one kind of window and pauses, a visibility wait a run of tests of one window and
+// pauses. Each must stay within its own limit, and every pause be of a fixed length.
+class TPollWatch {
+ public:
+  void Add(const TCall& c) {
     if (c.Op == "FindWindowExA") {
+      EndTests();
       const TSearched kind = SearchedFor(c);
-      if (kind != searching) pauses = 0;
-      searching = kind;
+      if (kind != searching_) pauses_ = 0;
+      searching_ = kind;
     } else if (c.Op == "IsWindowVisible") {
-      if (c.Window != testing) tests = 0;
-      testing = c.Window;
-      if (++tests > VisibilityTests) Fail("a visibility wait past its 500 tests");
+      EndSearches();
+      if (c.Window != testing_) tests_ = 0;
+      testing_ = c.Window;
+      if (++tests_ > VisibilityTests) Fail("a visibility wait past its 500 tests");
     } else if (c.Op == "Sleep") {
-      if (c.Message != 10 && c.Message != 50 && c.Message != 100 && c.Message != 200) {
-        Fail("a pause of " + std::to_string(c.Message) + " ms, not one of the fixed lengths");
-      }
-      ++pauses;
-      if (searching == sMain && pauses > MainSearchPauses) {
-        Fail("more than 75 searches for the main window");
-      }
-      if ((searching == sScreen || searching == sLookup) && pauses > ScreenSearchPauses) {
-        Fail("a window searched for past its 30 searches");
-      }
+      Pause(c.Message);
+    } else {
+      EndTests();
+      EndSearches();
     }
   }
+
+ private:
+  void Pause(std::uint32_t ms) {
+    if (ms != 10 && ms != 50 && ms != 100 && ms != 200) {
+      Fail("a pause of " + std::to_string(ms) + " ms, not one of the fixed lengths");
+    }
+    ++pauses_;
+    if (searching_ == sMain && pauses_ > MainSearchPauses) {
+      Fail("more than 75 searches for the main window");
+    }
+    if ((searching_ == sScreen || searching_ == sLookup) && pauses_ > ScreenSearchPauses) {
+      Fail("a window searched for past its 30 searches");
+    }
+  }
+  void EndTests() {
+    testing_ = 0;
+    tests_ = 0;
+  }
+  void EndSearches() {
+    searching_ = sNone;
+    pauses_ = 0;
+  }
+
+  TSearched searching_ = sNone;
+  int pauses_ = 0;
+  TWindow testing_ = 0;
+  int tests_ = 0;
+};
+
+void CheckPolls(const TSimDesktop& desktop) {
+  TPollWatch watch;
+  for (const TCall& c : desktop.Calls) watch.Add(c);
   if (desktop.CountSearches("Hanbai15Main") > 1 + MainSearchPauses) {
     Fail("more than 76 searches for the main window");
   }
 }
 
-void CheckRun(const TCheckedDesktop& desktop, const TJob& job, int closed) {
-  if (closed != 1) Fail("the window closed " + std::to_string(closed) + " times");
-  CheckPolls(desktop);
-  const std::vector<std::string>& boxes = desktop.ErrorBoxes;
-  if (boxes.size() > 1) Fail("more than one error box");
+void CheckMessagesAndClicks(const TSimDesktop& desktop) {
+  if (desktop.ErrorBoxes.size() > 1) Fail("more than one error box");
   static const std::vector<std::string> all = msg::AllMessages();
-  for (const std::string& box : boxes) {
+  for (const std::string& box : desktop.ErrorBoxes) {
     if (!Contains(all, box)) Fail("error box with a text of its own: " + box);
   }
   for (const TClick& click : desktop.Clicks) {
     if (!click.Left) Fail("a click that is not a logical left click");
   }
+}
 
-  // The characters before each Enter, all to the Enter's window, spell the number.
-  int enters = 0;
+// The characters before each Enter, all to the Enter's window, spell the number.
+// Returns the number of searches started.
+std::size_t CheckTypedNumbers(const TSimDesktop& desktop, const TJob& job) {
+  std::size_t enters = 0;
   TWindow typingInto = 0;
   std::string typed;
   for (const TCall& post : desktop.Posts()) {
@@ -309,14 +328,21 @@ void CheckRun(const TCheckedDesktop& desktop, const TJob& job, int closed) {
     }
   }
   if (!typed.empty()) Fail("characters typed without Enter");
+  return enters;
+}
 
-  const std::string missing = job.InstallPath.empty()          ? msg::NameInstallPath
-                              : job.ScreenCodes.empty() ||
-                                      job.ScreenCodes.front().empty() ? msg::NameScreenCode
-                              : job.PhoneNumber.empty()        ? msg::NamePhoneNumber
-                                                               : "";
-  if (!missing.empty()) {
-    if (boxes != std::vector<std::string>{msg::MissingArgument(missing.c_str())}) {
+// The name of the first missing argument, or null for a complete job.
+const char* MissingArgument(const TJob& job) {
+  if (job.InstallPath.empty()) return msg::NameInstallPath;
+  if (job.ScreenCodes.empty() || job.ScreenCodes.front().empty()) return msg::NameScreenCode;
+  if (job.PhoneNumber.empty()) return msg::NamePhoneNumber;
+  return nullptr;
+}
+
+void CheckOutcome(const TSimDesktop& desktop, const TJob& job, std::size_t enters) {
+  const std::vector<std::string>& boxes = desktop.ErrorBoxes;
+  if (const char* missing = MissingArgument(job)) {
+    if (boxes != std::vector<std::string>{msg::MissingArgument(missing)}) {
       Fail("an incomplete job without its missing-argument message");
     }
     if (desktop.Count("FindWindowExA") != 0 || !desktop.Posts().empty()) {
@@ -324,30 +350,34 @@ void CheckRun(const TCheckedDesktop& desktop, const TJob& job, int closed) {
     }
     return;
   }
-
   const std::size_t screens = job.ScreenCodes.size();
   const bool single = screens == 1;
   if (single && boxes.size() + enters != 1) {
     Fail("a single-screen job must end in either one message or one search");
   }
-  if (!single && enters > static_cast<int>(screens)) Fail("more searches than screens");
+  if (!single && enters > screens) Fail("more searches than screens");
   if (!single && !boxes.empty() && IsPerScreenMessage(boxes.front())) {
     Fail("a multi-screen job showed a per-screen message: " + boxes.front());
   }
-  const std::uint64_t bound = (desktop.Count("ShellExecuteA") ? StartedMs : FoundAtOnceMs) +
+  const std::uint64_t bound = (desktop.Count("ShellExecuteA") != 0 ? StartedMs : FoundAtOnceMs) +
                               screens * (single ? SingleScreenMs : MultiScreenMs);
   if (desktop.Now() > bound) {
     Fail("took " + std::to_string(desktop.Now()) + " ms, limits allow " + std::to_string(bound));
   }
 }
 
+void CheckRun(const TSimDesktop& desktop, const TJob& job, int closed) {
+  if (closed != 1) Fail("the window closed " + std::to_string(closed) + " times");
+  CheckPolls(desktop);
+  CheckMessagesAndClicks(desktop);
+  CheckOutcome(desktop, job, CheckTypedNumbers(desktop, job));
+}
+
 // With JOB_FUZZ_TRACE set, every port call of the run, for reading a finding.
 void Trace(const TSimDesktop& desktop) {
   for (const TCall& c : desktop.Calls) {
-    std::fprintf(stderr, "%6llu %s window=%#llx msg=%#x wparam=%#llx %s\n",
-                 static_cast<unsigned long long>(c.At), c.Op.c_str(),
-                 static_cast<unsigned long long>(c.Window), c.Message,
-                 static_cast<unsigned long long>(c.WParam), c.Text.c_str());
+    std::cerr << std::dec << c.At << ' ' << c.Op << std::hex << " window=" << c.Window
+              << " msg=" << c.Message << " wparam=" << c.WParam << ' ' << c.Text << '\n';
   }
 }
 
@@ -356,7 +386,7 @@ void Trace(const TSimDesktop& desktop) {
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   // The build must have carried the texts over as code page 932.
   if (std::string(CustomerLookup) != "\223\276\210\323\220\346\216\121\217\306") {
-    std::fprintf(stderr, "texts are not code page 932 in this build\n");
+    std::cerr << "texts are not code page 932 in this build" << std::endl;
     std::abort();
   }
   return 0;
