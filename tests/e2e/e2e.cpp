@@ -311,7 +311,7 @@ BoxFacts ReadBox(HWND box) {
   return b;
 }
 
-void CheckFacts(DWORD pid, const Scenario& s, Result& r) {
+void CheckFacts(DWORD pid, Result& r) {
   std::vector<HWND> mains = TopWindowsOf(pid, "TfrmPelmora");
   if (mains.size() != 1) return r.Fail("main window TfrmPelmora count " + std::to_string(mains.size()));
   HWND main = mains[0];
@@ -333,7 +333,6 @@ void CheckFacts(DWORD pid, const Scenario& s, Result& r) {
   r.Expect(owner && ClassOf(owner) == "TPelmoraApplication", "owner class '" + ClassOf(owner) + "'");
   r.Expect(std::string(otitle) == "リンク", std::string("owner title '") + otitle + "'");
   r.Expect(orc.right == orc.left && orc.bottom == orc.top, "owner window is not zero-size");
-  (void)s;
 }
 
 void CheckMemo(DWORD pid, const Scenario& s, Result& r) {
@@ -361,7 +360,7 @@ void AnswerBox(const Scenario& s, Pelmora& p, HWND box, Result& r, bool answerWi
   r.Expect(b.caption == "エラー", "box caption '" + b.caption + "'");
   r.Expect(b.buttons == 1 && b.okButton,
            "box buttons: " + std::to_string(b.buttons) + ", OK found " + std::to_string(b.okButton));
-  if (s.flags & kFacts) CheckFacts(p.pi.dwProcessId, s, r);
+  if (s.flags & kFacts) CheckFacts(p.pi.dwProcessId, r);
   if (s.memo) CheckMemo(p.pi.dwProcessId, s, r);
   // The box is modal: pelmora must still be there until it is answered.
   r.Expect(WaitForSingleObject(p.pi.hProcess, 300) == WAIT_TIMEOUT, "pelmora ended before the box was answered");
@@ -442,7 +441,7 @@ void CheckBoxes(const Scenario& s, Result& r) {
   }
 }
 
-void CheckClicks(const Scenario& s, Result& r, const std::string& tag) {
+void CheckClicks(Result& r, const std::string& tag) {
   const ScreenClick* sc = nullptr;
   for (const ScreenClick& c : kScreenClicks)
     if (CodeOf(tag) == c.code) sc = &c;
@@ -467,7 +466,6 @@ void CheckClicks(const Scenario& s, Result& r, const std::string& tag) {
              tag + " dialog click " + std::to_string(i + 1) + " on " + e.Get("ctl") + " at " + e.Get("dx") + "," +
                  e.Get("dy"));
   }
-  (void)s;
 }
 
 // The number reaches each expected dialog's search field once, followed by Enter
@@ -507,7 +505,7 @@ void CheckTyping(const Scenario& s, Result& r) {
     for (const Event& e : r.events)
       r.Expect(!(e.Get("ev") == "key" && e.Get("vk") == "0x79"), "F10 sent although the screen was open");
   if (s.flags & kCheckClicks)
-    for (const std::string& tag : expected) CheckClicks(s, r, tag);
+    for (const std::string& tag : expected) CheckClicks(r, tag);
 }
 
 Result Run(const Scenario& s, int index) {
