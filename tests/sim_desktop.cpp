@@ -61,6 +61,13 @@ void TSimDesktop::Destroy(TWindow handle) {
   }
 }
 
+void TSimDesktop::BringToTop(TWindow handle) {
+  // Later windows lie on top.
+  auto it = std::find_if(windows_.begin(), windows_.end(),
+                         [&](const TSimWindow& w) { return w.Handle == handle; });
+  if (it != windows_.end()) std::rotate(it, it + 1, windows_.end());
+}
+
 void TSimDesktop::At(std::uint64_t timeMs, std::function<void()> action) {
   events_.push_back({timeMs, order_++, std::move(action)});
 }

@@ -46,6 +46,8 @@ class TSimDesktop : public TWindowSystem {
                     TRect rect, TProcessId process, bool visible = true);
   TSimWindow& Window(TWindow handle);
   void Destroy(TWindow handle);  // with its children
+  // Puts the window above its siblings (it keeps its handle).
+  void BringToTop(TWindow handle);
   // Runs `action` once the clock reaches `timeMs` (at the next port call or pause).
   void At(std::uint64_t timeMs, std::function<void()> action);
   std::uint64_t Now() const { return now_; }

@@ -82,6 +82,7 @@ void TSimTarget::OpenDialog(TWindow screen) {
   Dialog = dialogs_[title];
   if (Dialog != 0) {
     desktop_.Window(Dialog).Visible = !s.DialogHidden;
+    if (script_.RaiseReopenedDialog) desktop_.BringToTop(Dialog);
     dialogScreen_[Dialog] = screens_[screen];
     for (const auto& [field, dialog] : fieldDialog_) {
       if (dialog == Dialog) Typed[field].clear();

@@ -36,6 +36,7 @@ struct TTargetScript {
   bool Menu = true;
   std::uint64_t BusyMs = 0;
   std::vector<std::string> OpenAtStart;  // screen titles already open
+  bool RaiseReopenedDialog = false;  // F8 on a dialog already open brings it to the top
   std::map<std::string, TScreenScript> Screens;  // by screen title; default script otherwise
 };
 

@@ -9,7 +9,9 @@
 // the lookup dialog of the screen being worked, and the characters before each Enter
 // spell the whole phone number; a multi-screen job shows no per-screen message; every
 // error box text is one of the fixed messages; at most one error box; the window closes
-// exactly once; every click is a logical left click.
+// exactly once; every click is a logical left click; every pause is of a fixed length
+// and every polling loop within its count. When no fault is injected and the target does
+// everything in time, every known screen code must end in its search, without a message.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -180,6 +182,7 @@ TDelay Delay(std::uint8_t v, std::uint64_t byDefault, std::uint64_t step) {
 
 TTargetScript ReadScript(TBytes& k, TSimDesktop& desktop, bool& activateTwice) {
   TTargetScript script;
+  script.RaiseReopenedDialog = true;
   const std::uint8_t f = k.Byte();
   script.Running = (f & 1) == 0;
   script.MdiClient = (f & 2) == 0;
@@ -366,11 +369,54 @@ void CheckOutcome(const TSimDesktop& desktop, const TJob& job, std::size_t enter
   }
 }
 
-void CheckRun(const TSimDesktop& desktop, const TJob& job, int closed) {
+// Whether the target, as scripted and left alone, does everything within the program's
+// limits: it appears and shows in time, has its MDI client and menu, and every screen
+// and dialog opens in time, visible, with its field uncovered.
+bool IsHealthy(const TTargetScript& s) {
+  constexpr std::uint64_t lastMainSearch = 74 * 200;
+  constexpr std::uint64_t lastVisibleTest = 499 * 10;
+  constexpr std::uint64_t lastSearch = 29 * 100;
+  if (!s.MdiClient || !s.Menu) return false;
+  if (!s.Running && (!s.AppearAfter || *s.AppearAfter > lastMainSearch || !s.ShowAfter ||
+                     *s.ShowAfter > lastVisibleTest)) {
+    return false;
+  }
+  return std::all_of(s.Screens.begin(), s.Screens.end(), [&](const auto& entry) {
+    const TScreenScript& screen = entry.second;
+    return !screen.Hidden && !screen.DialogHidden && screen.Field && !screen.ForeignCover &&
+           screen.OpenAfter && *screen.OpenAfter <= lastSearch && screen.DialogAfter &&
+           *screen.DialogAfter <= lastSearch;
+  });
+}
+
+// Against a healthy target, every known screen code ends in its search.
+void CheckHealthyOutcome(const TSimDesktop& desktop, const TJob& job, const TTargetScript& script,
+                         std::size_t enters) {
+  if (MissingArgument(job) != nullptr) return;
+  const std::vector<std::string>& boxes = desktop.ErrorBoxes;
+  if (!script.Running && job.InstallPath != TargetPath) {
+    if (boxes != std::vector<std::string>{msg::PathInvalid}) Fail("a bad path not reported");
+    return;
+  }
+  const auto known = static_cast<std::size_t>(
+      std::count_if(job.ScreenCodes.begin(), job.ScreenCodes.end(),
+                    [](const std::string& code) { return !LookupTitleFor(code).empty(); }));
+  if (enters != known) {
+    Fail("a healthy target searched " + std::to_string(enters) + " times for " +
+         std::to_string(known) + " known screen codes");
+  }
+  const bool unknownSingle = job.ScreenCodes.size() == 1 && known == 0;
+  if (!unknownSingle && !boxes.empty()) Fail("a healthy target gave a message: " + boxes.front());
+}
+
+void CheckRun(const TSimDesktop& desktop, const TJob& job, int closed,
+              const TTargetScript& script, bool undisturbed) {
   if (closed != 1) Fail("the window closed " + std::to_string(closed) + " times");
   CheckPolls(desktop);
   CheckMessagesAndClicks(desktop);
-  CheckOutcome(desktop, job, CheckTypedNumbers(desktop, job));
+  const std::size_t enters = CheckTypedNumbers(desktop, job);
+  CheckOutcome(desktop, job, enters);
+  if (undisturbed && IsHealthy(script)) CheckHealthyOutcome(desktop, job, script, enters);
 }
 
 // With JOB_FUZZ_TRACE set, every port call of the run, for reading a finding.
@@ -401,7 +447,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   TCheckedDesktop desktop;
   desktop.CommandLine.assign(reinterpret_cast<const char*>(data), lineLength);
   bool activateTwice = false;
-  TSimTarget target(desktop, ReadScript(knobs, desktop, activateTwice));
+  const TTargetScript script = ReadScript(knobs, desktop, activateTwice);
+  TSimTarget target(desktop, script);
+  const bool undisturbed = knobs.Empty();
   for (int n = 0; n < 16 && !knobs.Empty(); ++n) {
     const std::uint8_t kind = knobs.Byte();
     const std::uint64_t at = knobs.Word();
@@ -418,7 +466,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // An error box hands the keyboard back and activates the window again.
   if (activateTwice) form.FormActivate();
   if (std::getenv("JOB_FUZZ_TRACE")) Trace(desktop);
-  CheckRun(desktop, form.Job, closed);
+  CheckRun(desktop, form.Job, closed, script, undisturbed);
   form.FormDestroy();
   return 0;
 }
