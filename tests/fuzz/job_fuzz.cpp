@@ -93,6 +93,10 @@ class TCheckedDesktop : public TSimDesktop {
 
   void PostMessageA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
                     std::intptr_t lParam) override {
+    const TSimWindow* w = Known(window);
+    if (w == nullptr || w->Process != TargetProcess) Fail("a message posted outside the target");
+    if (message == wm::Char && wParam > 0xFF) Fail("a character code beyond one byte");
+    if (message == wm::KeyUp && wParam == vk::Return) Fail("a key-up for Enter");
     if (message == wm::Char || (message == wm::KeyDown && wParam == vk::Return)) {
       CheckTypedInto(window);
     }
