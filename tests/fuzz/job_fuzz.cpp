@@ -381,9 +381,9 @@ void CheckOutcome(const TSimDesktop& desktop, const TJob& job, std::size_t enter
 // when another lookup dialog lies over it and F8 raises it only later, the field point
 // falls on the other dialog and the screen is rightly skipped.
 bool IsHealthy(const TTargetScript& s, bool multiScreen) {
-  constexpr std::uint64_t lastMainSearch = 74 * 200;
-  constexpr std::uint64_t lastVisibleTest = 499 * 10;
-  constexpr std::uint64_t lastSearch = 29 * 100;
+  constexpr std::uint64_t lastMainSearch = std::uint64_t{74} * 200;
+  constexpr std::uint64_t lastVisibleTest = std::uint64_t{499} * 10;
+  constexpr std::uint64_t lastSearch = std::uint64_t{29} * 100;
   const std::uint64_t lastDialog = multiScreen ? 100 : lastSearch;
   if (!s.MdiClient || !s.Menu) return false;
   if (!s.Running && (!s.AppearAfter || *s.AppearAfter > lastMainSearch || !s.ShowAfter ||
