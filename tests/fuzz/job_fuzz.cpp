@@ -71,7 +71,11 @@ class TBytes {
  public:
   TBytes(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
   std::uint8_t Byte() { return pos_ < size_ ? data_[pos_++] : 0; }
-  std::uint16_t Word() { return static_cast<std::uint16_t>(Byte() << 8 | Byte()); }
+  // High byte first; two statements, as the operands of | are not sequenced.
+  std::uint16_t Word() {
+    const std::uint16_t high = Byte();
+    return static_cast<std::uint16_t>(high << 8 | Byte());
+  }
   bool Empty() const { return pos_ >= size_; }
 
  private:
