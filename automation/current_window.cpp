@@ -143,14 +143,16 @@ TFailure LookUpScreen(TWindowSystem& ws, const TJob& job, const TTarget& target,
   }
 
   // Whatever lies at the field's point would get the number: it must be a control of the
-  // dialog and of the dialog's own process, never another program's window covering the
-  // dialog nor the target's window behind a dialog that has moved or closed.
+  // dialog, and dialog and control must belong to the target's process. Never another
+  // program's window covering the dialog or merely titled like it, nor the target's
+  // window behind a dialog that has moved or closed.
   const TOffset fieldPoint = LookupClickPoints.back();
   const TWindow field =
       ws.WindowFromPoint({dialogRect.Left + fieldPoint.X, dialogRect.Top + fieldPoint.Y});
-  const TProcessId dialogProcess = ws.GetWindowThreadProcessId(dialog);
-  if (field == 0 || !ws.IsChild(dialog, field) || dialogProcess == 0 ||
-      ws.GetWindowThreadProcessId(field) != dialogProcess) {
+  const TProcessId targetProcess = ws.GetWindowThreadProcessId(target.Main);
+  if (field == 0 || !ws.IsChild(dialog, field) || targetProcess == 0 ||
+      ws.GetWindowThreadProcessId(dialog) != targetProcess ||
+      ws.GetWindowThreadProcessId(field) != targetProcess) {
     return lookupFailure + msg::NoSearchField;
   }
 

@@ -399,3 +399,26 @@ TEST_F(LookupTest, DialogGoneBeforeItsClicksIsPassedOverInAMultiScreenJob) {
 
 }  // namespace
 }  // namespace pelmora
+
+namespace pelmora {
+namespace {
+
+// Another program's window that merely carries the lookup dialog's title is found first
+// by the title search; it must never receive the number.
+TEST_F(LookupTest, ForeignWindowTitledLikeTheLookupDialogReceivesNothing) {
+  TTargetScript s;
+  s.OpenAtStart = {TdNew};
+  s.Screens[TdNew].DialogAfter.reset();
+  Start(s);
+  const TWindow impostor =
+      Desktop.AddWindow(0, "Notepad", CustomerLookup, {100, 100, 600, 500}, sim::ForeignProcess);
+  const TWindow impostorEdit =
+      Desktop.AddWindow(impostor, "Edit", "", {110, 110, 590, 490}, sim::ForeignProcess);
+  RunJob({"td"});
+  EXPECT_EQ(Boxes(), std::vector<std::string>{NotStarted + CustomerLookup + "画面-入力欄の取得不可)"});
+  EXPECT_TRUE(PostsTo(impostorEdit).empty());
+  EXPECT_TRUE(PostsTo(impostor).empty());
+}
+
+}  // namespace
+}  // namespace pelmora
