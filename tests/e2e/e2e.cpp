@@ -732,6 +732,40 @@ std::vector<Scenario> Scenarios() {
   return v;
 }
 
+const char* const kVersionCheck = "version resource matches the build";
+
+// The version resource must carry the build's project version, as numbers and as text.
+std::string CheckVersion(const std::string& exe) {
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeA(exe.c_str(), &ignored);
+  if (size == 0) return "no version resource";
+  std::vector<char> data(size);
+  if (!GetFileVersionInfoA(exe.c_str(), 0, size, data.data())) return "version resource unreadable";
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT len = 0;
+  if (!VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&fixed), &len) || !fixed) {
+    return "no fixed version information";
+  }
+  const std::string numbers = Format("%u.%u.%u", HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
+                                     HIWORD(fixed->dwFileVersionLS));
+  const std::string product = Format("%u.%u.%u", HIWORD(fixed->dwProductVersionMS),
+                                     LOWORD(fixed->dwProductVersionMS), HIWORD(fixed->dwProductVersionLS));
+  if (numbers != PELMORA_VERSION || product != PELMORA_VERSION) {
+    return "file version " + numbers + ", product version " + product + ", build " + PELMORA_VERSION;
+  }
+  for (const auto& [key, expected] : {std::pair<const char*, std::string>{"FileVersion", PELMORA_VERSION},
+                                      {"ProductVersion", PELMORA_VERSION},
+                                      {"ProductName", "Pelmora"}}) {
+    char* text = nullptr;
+    const std::string path = std::string("\\StringFileInfo\\041104B0\\") + key;
+    if (!VerQueryValueA(data.data(), path.c_str(), reinterpret_cast<void**>(&text), &len) || !text ||
+        expected != text) {
+      return std::string(key) + " is \"" + (text ? text : "") + "\", expected \"" + expected + "\"";
+    }
+  }
+  return "";
+}
+
 int Usage() {
   fprintf(stderr, "usage: e2e --pelmora EXE --standin EXE --work DIR --group wide|middle|narrow [--expect N] "
                   "[--only NAME]\n");
@@ -779,6 +813,12 @@ int main(int argc, char** argv) {
   g.missing = g.work + "\\absent\\standin.exe";
 
   int passed = 0, failed = 0, index = 0;
+  if (group == "wide" && (only.empty() || only == kVersionCheck)) {
+    const std::string why = CheckVersion(g.pelmora);
+    (why.empty() ? passed : failed)++;
+    Print(Format("%s %-60s\n", why.empty() ? "PASS" : "FAIL", kVersionCheck));
+    if (!why.empty()) Print("       " + why + "\n");
+  }
   for (const Scenario& s : Scenarios()) {
     ++index;
     if (group != s.group || (!only.empty() && only != s.name)) continue;
