@@ -97,6 +97,7 @@ struct Scenario {
   unsigned flags;
   Extra extra;
   std::string second = "";  // a second pelmora's arguments, started while the first works
+  int show = -1;            // pelmora's start-up show command (STARTUPINFO), -1: none given
 };
 
 enum : unsigned {
@@ -250,10 +251,14 @@ void Settle(DWORD ms) {
 
 void SetEnv(const char* name, const char* value) { SetEnvironmentVariableA(name, value && *value ? value : nullptr); }
 
-bool Launch(const std::string& exe, const std::string& tail, PROCESS_INFORMATION& pi) {
+bool Launch(const std::string& exe, const std::string& tail, PROCESS_INFORMATION& pi, int show = -1) {
   std::string cmd = "\"" + exe + "\"" + (tail.empty() ? "" : " " + tail);
   STARTUPINFOA si = {};
   si.cb = sizeof si;
+  if (show >= 0) {
+    si.dwFlags = STARTF_USESHOWWINDOW;
+    si.wShowWindow = (WORD)show;
+  }
   return CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi) != 0;
 }
 
@@ -373,6 +378,24 @@ void AnswerBox(const Scenario& s, Pelmora& p, HWND box, Result& r, bool answerWi
   if (WaitForSingleObject(p.pi.hProcess, 5000) != WAIT_OBJECT_0) r.Fail("pelmora still running 5 s after the box");
 }
 
+// Started minimized, pelmora must do nothing until the user restores it from the taskbar
+// (the restore reaches its application window); then the job runs.
+void RestoreMinimized(DWORD pid, const std::string& record, Result& r) {
+  HWND app = nullptr;
+  for (int i = 0; i < 100 && !app; ++i) {
+    std::vector<HWND> apps = TopWindowsOf(pid, "TPelmoraApplication");
+    if (!apps.empty()) app = apps[0];
+    else Sleep(50);
+  }
+  if (!app) return r.Fail("no application window");
+  Settle(1500);
+  r.Expect(IsIconic(app) != FALSE, "application window not minimized");
+  for (HWND main : TopWindowsOf(pid, "TfrmPelmora"))
+    r.Expect(!IsWindowVisible(main), "main window shown while minimized");
+  r.Expect(Slurp(record).find("syscommand") == std::string::npos, "the job ran before the restore");
+  PostMessageA(app, WM_SYSCOMMAND, SC_RESTORE, 0);
+}
+
 // Runs pelmora with the scenario's arguments (and, for two jobs at once, a second
 // pelmora once the first has its lookup dialog open), answers error boxes, and
 // waits, bounded, for every process to end; kills and fails past the bound.
@@ -380,7 +403,9 @@ void RunPelmora(const Scenario& s, const std::string& record, Result& r, bool an
   std::vector<Pelmora> procs(1);
   DWORD start = GetTickCount();
   procs[0].start = start;
-  if (!Launch(g.pelmora, Expand(s.args), procs[0].pi)) return r.Fail("cannot start pelmora.exe");
+  if (!Launch(g.pelmora, Expand(s.args), procs[0].pi, s.show)) return r.Fail("cannot start pelmora.exe");
+  if (s.show == SW_SHOWMINNOACTIVE) RestoreMinimized(procs[0].pi.dwProcessId, record, r);
+  bool zoomed = false;
   bool secondDue = !s.second.empty();
   for (;;) {
     bool all = true;
@@ -391,6 +416,7 @@ void RunPelmora(const Scenario& s, const std::string& record, Result& r, bool an
         continue;
       }
       all = false;
+      for (HWND main : TopWindowsOf(p.pi.dwProcessId, "TfrmPelmora")) zoomed |= IsWindowVisible(main) && IsZoomed(main);
       for (HWND box : TopWindowsOf(p.pi.dwProcessId, "#32770"))
         if (!p.seen.count(box) && IsWindowVisible(box)) AnswerBox(s, p, box, r, answerWithClick);
     }
@@ -405,6 +431,7 @@ void RunPelmora(const Scenario& s, const std::string& record, Result& r, bool an
     if (GetTickCount() - start > (DWORD)s.limitMs) break;
   }
   r.elapsedMs = GetTickCount() - start;
+  if (s.show == SW_SHOWMAXIMIZED) r.Expect(zoomed, "started maximized, the window was never seen maximized");
   for (Pelmora& p : procs) {
     if (!p.ended && WaitForSingleObject(p.pi.hProcess, 0) != WAIT_OBJECT_0) {
       r.Fail("pelmora did not end within " + std::to_string(s.limitMs) + " ms; killed");
@@ -604,6 +631,10 @@ std::vector<Scenario> Scenarios() {
        nullptr, "", "td,tm,ud", kPhone, kQuick, kCheckClicks, nullptr},
       {"aspect class narrow: td,tm,ud clicks", "narrow", Target::Running, none, none, "{S} td,tm,ud 0312345678",
        nullptr, "", "td,tm,ud", kPhone, kQuick, kCheckClicks, nullptr},
+      {"pelmora started minimized: nothing until restored, then the job", "middle", Target::Running, none, none,
+       "{S} td 0312345678", nullptr, "", "td", kPhone, kQuick, kCheckClicks, nullptr, "", SW_SHOWMINNOACTIVE},
+      {"pelmora started maximized: shown maximized, the job runs", "narrow", Target::Running, none, none,
+       "{S} ud 0312345678", nullptr, "", "ud", kPhone, kQuick, kCheckClicks, nullptr, "", SW_SHOWMAXIMIZED},
       {"target busy 3 s: waits for idle, then the job runs", "wide", Target::Running, "busy=3000", none,
        "{S} td 0312345678", nullptr, "", "td", kPhone, kQuick, 0, nullptr},
       {"target starts slowly (3 s)", "narrow", Target::Started, "slow=3000", none, "{S} ud 0312345678", nullptr, "",
