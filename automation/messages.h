@@ -37,6 +37,7 @@ inline std::string MissingArgument(const char* name) {
 }
 
 // Every whole text the error box can show, UnknownError last; for the user guide's table.
+// Defined beside the screen table, whose lookup titles it needs.
 std::vector<std::string> AllMessages();
 
 }  // namespace pelmora::msg
