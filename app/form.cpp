@@ -5,10 +5,23 @@
 #include "app/cmdline.h"
 #include "automation/current_window.h"
 #include "automation/messages.h"
+#include "version.h"
 
 namespace pelmora {
 
-void TfrmPelmora::FormCreate() { Job.ScreenCodes.clear(); }
+void TfrmPelmora::FormCreate() {
+  Job.ScreenCodes.clear();
+  Settings = ReadSettings(ws_);
+  if (Settings.TracePath.empty()) return;
+  Trace.Open(ws_, Settings.TracePath, ws_.GetTickCount());
+  Trace.Line("start Pelmora " PELMORA_VERSION_TEXT " program=" + Quoted(ws_.GetModuleFileNameA()) +
+             " settings=" + Quoted(Settings.File));
+  if (!Settings.PatienceIgnored.empty()) {
+    Trace.Line("settings patience=" + Quoted(Settings.PatienceIgnored) +
+               " ignored: not a whole number from 1 to " + std::to_string(MaxPatience));
+  }
+  Trace.Line("settings patience=" + std::to_string(Settings.Patience));
+}
 
 void TfrmPelmora::FormShow() {
   const std::vector<std::string> args = SplitCommandLine(ws_.GetCommandLineA());
@@ -18,6 +31,13 @@ void TfrmPelmora::FormShow() {
   Job.ScreenCode.clear();
   Job.ScreenCodes = SplitCommaText(arg(1));
   Job.PhoneNumber = arg(2);
+  if (Trace.On()) {
+    // The number is customer data: only its last four characters go into the trace.
+    std::string line = "arguments path=" + Quoted(Job.InstallPath) +
+                       " codes=" + Quoted(arg(1)) + " phone=" + Quoted(MaskNumber(Job.PhoneNumber));
+    if (args.size() > 3) line += " unused=" + std::to_string(args.size() - 3);
+    Trace.Line(line);
+  }
 }
 
 void TfrmPelmora::FormActivate() {
@@ -27,25 +47,33 @@ void TfrmPelmora::FormActivate() {
 
   if (!Job.ScreenCodes.empty()) Job.ScreenCode = Job.ScreenCodes.front();
   if (Job.InstallPath.empty()) {
-    ws_.ShowErrorBox(msg::MissingArgument(msg::NameInstallPath));
+    ShowErrorBox(msg::MissingArgument(msg::NameInstallPath));
   } else if (Job.ScreenCode.empty()) {
-    ws_.ShowErrorBox(msg::MissingArgument(msg::NameScreenCode));
+    ShowErrorBox(msg::MissingArgument(msg::NameScreenCode));
   } else if (Job.PhoneNumber.empty()) {
-    ws_.ShowErrorBox(msg::MissingArgument(msg::NamePhoneNumber));
+    ShowErrorBox(msg::MissingArgument(msg::NamePhoneNumber));
   } else {
     try {
       GetCurrentWindow();
     } catch (const std::exception& e) {
-      ws_.ShowErrorBox(e.what());
+      ShowErrorBox(e.what());
     } catch (...) {
-      ws_.ShowErrorBox(msg::UnknownError);
+      ShowErrorBox(msg::UnknownError);
     }
   }
+  if (Trace.On()) Trace.Line("end");
   if (OnClose) OnClose();
+}
+
+void TfrmPelmora::ShowErrorBox(const std::string& text) {
+  if (Trace.On()) Trace.Line("failure message shown: " + Quoted(text));
+  ws_.ShowErrorBox(text);
 }
 
 void TfrmPelmora::FormDestroy() { Job.ScreenCodes.clear(); }
 
-void TfrmPelmora::GetCurrentWindow() { pelmora::GetCurrentWindow(ws_, Job); }
+void TfrmPelmora::GetCurrentWindow() {
+  pelmora::GetCurrentWindow(ws_, Job, {Settings.Patience, &Trace});
+}
 
 }  // namespace pelmora

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "app/job.h"
+#include "automation/settings.h"
+#include "automation/trace.h"
 #include "platform/window_system.h"
 
 namespace pelmora {
@@ -15,6 +17,7 @@ class TfrmPelmora {
  public:
   explicit TfrmPelmora(TWindowSystem& ws) : ws_(ws) {}
 
+  // Reads the settings file and, when it asks for one, starts the trace.
   void FormCreate();
   // Before the window is on screen: reads the arguments into the job and Memo1.
   void FormShow();
@@ -26,10 +29,14 @@ class TfrmPelmora {
   TJob Job;
   std::vector<std::string> Memo1;  // the memo's lines
   std::function<void()> OnClose;   // the shell closes the real window
+  TSettings Settings;
+  TTrace Trace;
 
  private:
   TWindowSystem& ws_;
   bool activated_ = false;
+  // The error box, traced first: the box waits for the user, the trace should not.
+  void ShowErrorBox(const std::string& text);
 };
 
 }  // namespace pelmora

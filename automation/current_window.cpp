@@ -166,7 +166,7 @@ TFailure LookUpScreen(TWindowSystem& ws, const TJob& job, const TTarget& target,
 
 }  // namespace
 
-void GetCurrentWindow(TWindowSystem& ws, TJob& job) {
+void GetCurrentWindow(TWindowSystem& ws, TJob& job, const TJobOptions& /*options*/) {
   TTarget target;
   if (TFailure failure = StartTarget(ws, job, target)) {
     ws.ShowErrorBox(*failure);

@@ -10,6 +10,8 @@ namespace {
 
 HWND Hwnd(TWindow window) { return reinterpret_cast<HWND>(window); }
 TWindow Handle(HWND hwnd) { return reinterpret_cast<TWindow>(hwnd); }
+HANDLE Kernel(THandle object) { return reinterpret_cast<HANDLE>(object); }
+THandle Object(HANDLE handle) { return reinterpret_cast<THandle>(handle); }
 
 // The error box is built by hand: MessageBox with an error icon always plays the
 // system's error sound, and the box must be silent.
@@ -125,7 +127,7 @@ void TWin32WindowSystem::WaitForInputIdle(TProcessId process, std::uint32_t time
   HANDLE handle = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, process);
   if (handle == nullptr) return;
   ::WaitForInputIdle(handle, timeoutMs);
-  CloseHandle(handle);
+  ::CloseHandle(handle);
 }
 
 void TWin32WindowSystem::SetForegroundWindow(TWindow window) {
@@ -210,5 +212,87 @@ void TWin32WindowSystem::ShowErrorBox(const std::string& text) {
                           ErrorBoxProc, reinterpret_cast<LPARAM>(&box));
   if (font) DeleteObject(font);
 }
+
+std::string TWin32WindowSystem::GetClassNameA(TWindow window) {
+  char name[256];
+  const int n = ::GetClassNameA(Hwnd(window), name, sizeof name);
+  return std::string(name, n > 0 ? n : 0);
+}
+
+std::string TWin32WindowSystem::GetWindowTextA(TWindow window) {
+  // For another process's window this reads the stored caption and sends nothing, so a
+  // hung target cannot block the trace.
+  char text[512];
+  const int n = ::GetWindowTextA(Hwnd(window), text, sizeof text);
+  return std::string(text, n > 0 ? n : 0);
+}
+
+std::string TWin32WindowSystem::GetModuleFileNameA() {
+  std::vector<char> path(MAX_PATH);
+  for (;;) {
+    const DWORD n = ::GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (n == 0) return {};
+    if (n < path.size()) return std::string(path.data(), n);
+    path.resize(path.size() * 2);  // truncated
+  }
+}
+
+std::string TWin32WindowSystem::GetPrivateProfileStringA(const char* section, const char* key,
+                                                         const std::string& fileName) {
+  char value[1024];
+  const DWORD n =
+      ::GetPrivateProfileStringA(section, key, "", value, sizeof value, fileName.c_str());
+  return std::string(value, n);
+}
+
+TProcessId TWin32WindowSystem::GetCurrentProcessId() { return ::GetCurrentProcessId(); }
+
+std::uint32_t TWin32WindowSystem::GetTickCount() { return ::GetTickCount(); }
+
+TSystemTime TWin32WindowSystem::GetLocalTime() {
+  SYSTEMTIME t{};
+  ::GetLocalTime(&t);
+  return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
+}
+
+THandle TWin32WindowSystem::CreateFileA(const std::string& path) {
+  // Append-only access makes every WriteFile land at the end of the file, even with
+  // another process appending at the same time.
+  HANDLE file = ::CreateFileA(path.c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return file == INVALID_HANDLE_VALUE ? 0 : Object(file);
+}
+
+bool TWin32WindowSystem::WriteFile(THandle file, const std::string& bytes) {
+  DWORD written = 0;
+  return ::WriteFile(Kernel(file), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                     nullptr) != FALSE &&
+         written == bytes.size();
+}
+
+bool TWin32WindowSystem::GetFileSizeEx(THandle file, std::uint64_t& size) {
+  LARGE_INTEGER n{};
+  if (!::GetFileSizeEx(Kernel(file), &n)) return false;
+  size = static_cast<std::uint64_t>(n.QuadPart);
+  return true;
+}
+
+bool TWin32WindowSystem::MoveFileExA(const std::string& from, const std::string& to) {
+  return ::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+}
+
+THandle TWin32WindowSystem::CreateMutexA(const std::string& name) {
+  return Object(::CreateMutexA(nullptr, FALSE, name.c_str()));
+}
+
+bool TWin32WindowSystem::WaitForSingleObject(THandle object, std::uint32_t timeoutMs) {
+  const DWORD result = ::WaitForSingleObject(Kernel(object), timeoutMs);
+  return result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
+}
+
+void TWin32WindowSystem::ReleaseMutex(THandle mutex) { ::ReleaseMutex(Kernel(mutex)); }
+
+void TWin32WindowSystem::CloseHandle(THandle object) { ::CloseHandle(Kernel(object)); }
 
 }  // namespace pelmora

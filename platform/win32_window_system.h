@@ -34,6 +34,22 @@ class TWin32WindowSystem final : public TWindowSystem {
   void Sleep(std::uint32_t ms) override;
   std::string GetCommandLineA() override;
   void ShowErrorBox(const std::string& text) override;
+  std::string GetClassNameA(TWindow window) override;
+  std::string GetWindowTextA(TWindow window) override;
+  std::string GetModuleFileNameA() override;
+  std::string GetPrivateProfileStringA(const char* section, const char* key,
+                                       const std::string& fileName) override;
+  TProcessId GetCurrentProcessId() override;
+  std::uint32_t GetTickCount() override;
+  TSystemTime GetLocalTime() override;
+  THandle CreateFileA(const std::string& path) override;
+  bool WriteFile(THandle file, const std::string& bytes) override;
+  bool GetFileSizeEx(THandle file, std::uint64_t& size) override;
+  bool MoveFileExA(const std::string& from, const std::string& to) override;
+  THandle CreateMutexA(const std::string& name) override;
+  bool WaitForSingleObject(THandle object, std::uint32_t timeoutMs) override;
+  void ReleaseMutex(THandle mutex) override;
+  void CloseHandle(THandle object) override;
 
  private:
   HWND owner_ = nullptr;

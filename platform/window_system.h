@@ -11,6 +11,19 @@ namespace pelmora {
 // Opaque window handle; 0 means no window.
 using TWindow = std::uintptr_t;
 using TProcessId = std::uint32_t;
+// Opaque kernel object handle (file, mutex); 0 means none.
+using THandle = std::uintptr_t;
+
+// Local wall-clock time, as GetLocalTime gives it.
+struct TSystemTime {
+  int Year = 0;
+  int Month = 0;
+  int Day = 0;
+  int Hour = 0;
+  int Minute = 0;
+  int Second = 0;
+  int Milliseconds = 0;
+};
 
 struct TPoint {
   std::int32_t X = 0;
@@ -88,6 +101,36 @@ class TWindowSystem {
   virtual std::string GetCommandLineA() = 0;
   // Modal, silent error box captioned "エラー" with a single OK button.
   virtual void ShowErrorBox(const std::string& text) = 0;
+
+  // What the trace reports about a window; empty when it is gone.
+  virtual std::string GetClassNameA(TWindow window) = 0;
+  virtual std::string GetWindowTextA(TWindow window) = 0;
+
+  // Settings, clock and files: only the settings file and the trace use these.
+  // The full path of the running program.
+  virtual std::string GetModuleFileNameA() = 0;
+  // The value of `key` in `section` of an .ini file; empty when the file, the section or
+  // the key is missing.
+  virtual std::string GetPrivateProfileStringA(const char* section, const char* key,
+                                               const std::string& fileName) = 0;
+  virtual TProcessId GetCurrentProcessId() = 0;
+  // Milliseconds since an arbitrary start; wraps after 49.7 days.
+  virtual std::uint32_t GetTickCount() = 0;
+  virtual TSystemTime GetLocalTime() = 0;
+  // Opens or creates the file for appending only (FILE_APPEND_DATA), shared with other
+  // writers; 0 when it cannot.
+  virtual THandle CreateFileA(const std::string& path) = 0;
+  // Appends the bytes in one write, so concurrent writers never interleave within them.
+  virtual bool WriteFile(THandle file, const std::string& bytes) = 0;
+  virtual bool GetFileSizeEx(THandle file, std::uint64_t& size) = 0;
+  // Renames, replacing `to` if it exists.
+  virtual bool MoveFileExA(const std::string& from, const std::string& to) = 0;
+  // Opens or creates the named mutex; 0 when it cannot.
+  virtual THandle CreateMutexA(const std::string& name) = 0;
+  // True when the object was acquired within the time (an abandoned mutex is acquired).
+  virtual bool WaitForSingleObject(THandle object, std::uint32_t timeoutMs) = 0;
+  virtual void ReleaseMutex(THandle mutex) = 0;
+  virtual void CloseHandle(THandle object) = 0;
 };
 
 // A logical left click at (x, y), then a pause. The cursor stays at the point.

@@ -268,4 +268,102 @@ void TSimDesktop::ShowErrorBox(const std::string& text) {
   if (OnErrorBox) OnErrorBox(text);
 }
 
+std::string TSimDesktop::GetClassNameA(TWindow window) {
+  Log("GetClassNameA", window);
+  const TSimWindow* w = Find(window);
+  return w ? w->Class : std::string();
+}
+
+std::string TSimDesktop::GetWindowTextA(TWindow window) {
+  Log("GetWindowTextA", window);
+  const TSimWindow* w = Find(window);
+  return w ? w->Title : std::string();
+}
+
+std::string TSimDesktop::GetModuleFileNameA() {
+  Log("GetModuleFileNameA");
+  return ModuleFileName;
+}
+
+std::string TSimDesktop::GetPrivateProfileStringA(const char* section, const char* key,
+                                                  const std::string& fileName) {
+  Log("GetPrivateProfileStringA", 0, 0, 0, fileName);
+  auto file = Profiles.find(fileName);
+  if (file == Profiles.end()) return {};
+  auto value = file->second.find(std::string(section) + "/" + key);
+  return value == file->second.end() ? std::string() : value->second;
+}
+
+TProcessId TSimDesktop::GetCurrentProcessId() { return ProcessId; }
+
+std::uint32_t TSimDesktop::GetTickCount() {
+  Log("GetTickCount");
+  return static_cast<std::uint32_t>(TickBase + now_);
+}
+
+TSystemTime TSimDesktop::GetLocalTime() {
+  Log("GetLocalTime");
+  // 2026-12-08 09:00:00.000 at virtual time 0, within one day.
+  const std::uint64_t ms = now_ % (24ULL * 3600 * 1000);
+  const std::uint64_t s = ms / 1000;
+  return {2026,
+          12,
+          8,
+          static_cast<int>((9 + s / 3600) % 24),
+          static_cast<int>(s / 60 % 60),
+          static_cast<int>(s % 60),
+          static_cast<int>(ms % 1000)};
+}
+
+THandle TSimDesktop::CreateFileA(const std::string& path) {
+  Log("CreateFileA", 0, 0, 0, path);
+  if (Unwritable.count(path)) return 0;
+  WrittenFiles[path];  // created when missing
+  handles_[++nextHandle_] = path;
+  return nextHandle_;
+}
+
+bool TSimDesktop::WriteFile(THandle file, const std::string& bytes) {
+  Log("WriteFile", 0, 0, 0, bytes);
+  auto h = handles_.find(file);
+  if (h == handles_.end()) return false;
+  WrittenFiles[h->second] += bytes;
+  return true;
+}
+
+bool TSimDesktop::GetFileSizeEx(THandle file, std::uint64_t& size) {
+  Log("GetFileSizeEx");
+  auto h = handles_.find(file);
+  if (h == handles_.end()) return false;
+  size = WrittenFiles[h->second].size();
+  return true;
+}
+
+bool TSimDesktop::MoveFileExA(const std::string& from, const std::string& to) {
+  Log("MoveFileExA", 0, 0, 0, from + ">" + to);
+  auto f = WrittenFiles.find(from);
+  if (f == WrittenFiles.end()) return false;
+  WrittenFiles[to] = f->second;
+  WrittenFiles.erase(from);
+  return true;
+}
+
+THandle TSimDesktop::CreateMutexA(const std::string& name) {
+  Log("CreateMutexA", 0, 0, 0, name);
+  handles_[++nextHandle_] = "mutex:" + name;
+  return nextHandle_;
+}
+
+bool TSimDesktop::WaitForSingleObject(THandle object, std::uint32_t timeoutMs) {
+  Log("WaitForSingleObject", object, timeoutMs);
+  return handles_.count(object) != 0;
+}
+
+void TSimDesktop::ReleaseMutex(THandle mutex) { Log("ReleaseMutex", mutex); }
+
+void TSimDesktop::CloseHandle(THandle object) {
+  Log("CloseHandle", object);
+  handles_.erase(object);
+}
+
 }  // namespace pelmora::sim

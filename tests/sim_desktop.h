@@ -68,6 +68,15 @@ class TSimDesktop : public TWindowSystem {
   std::function<void(const std::string&)> OnShellExecute;
   std::function<void(TWindow, std::uint32_t, std::uintptr_t)> OnPost;
   std::function<void(const std::string&)> OnErrorBox;
+  // Settings and files: the program's path, .ini values by file and "section/key", the
+  // files written (path -> bytes) and paths that cannot be opened for writing.
+  std::string ModuleFileName = "C:\\Pelmora\\pelmora.exe";
+  std::map<std::string, std::map<std::string, std::string>> Profiles;
+  std::map<std::string, std::string> WrittenFiles;
+  std::set<std::string> Unwritable;
+  TProcessId ProcessId = 5150;
+  // Tick count at virtual time 0.
+  std::uint32_t TickBase = 1000000;
 
   // What happened.
   std::vector<TCall> Calls;
@@ -98,6 +107,24 @@ class TSimDesktop : public TWindowSystem {
   void Sleep(std::uint32_t ms) override;
   std::string GetCommandLineA() override;
   void ShowErrorBox(const std::string& text) override;
+  std::string GetClassNameA(TWindow window) override;
+  std::string GetWindowTextA(TWindow window) override;
+  std::string GetModuleFileNameA() override;
+  std::string GetPrivateProfileStringA(const char* section, const char* key,
+                                       const std::string& fileName) override;
+  TProcessId GetCurrentProcessId() override;
+  std::uint32_t GetTickCount() override;
+  TSystemTime GetLocalTime() override;
+  THandle CreateFileA(const std::string& path) override;
+  bool WriteFile(THandle file, const std::string& bytes) override;
+  bool GetFileSizeEx(THandle file, std::uint64_t& size) override;
+  bool MoveFileExA(const std::string& from, const std::string& to) override;
+  THandle CreateMutexA(const std::string& name) override;
+  bool WaitForSingleObject(THandle object, std::uint32_t timeoutMs) override;
+  void ReleaseMutex(THandle mutex) override;
+  void CloseHandle(THandle object) override;
+  // Kernel handles still open: files and mutexes the program forgot to close.
+  int OpenHandles() const { return static_cast<int>(handles_.size()); }
 
  private:
   struct TEvent {
@@ -116,6 +143,8 @@ class TSimDesktop : public TWindowSystem {
   std::vector<TEvent> events_;
   std::uint64_t now_ = 0;
   std::uint64_t order_ = 0;
+  std::map<THandle, std::string> handles_;  // open file (path) or mutex ("mutex:" name)
+  THandle nextHandle_ = 0x100;
 };
 
 // Window-system comparison of titles and classes: letter case aside, double-byte

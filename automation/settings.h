@@ -1,0 +1,37 @@
+// The administrator's settings file, pelmora.ini beside the program. Without it every
+// setting keeps its default, which is the program's behaviour without settings.
+#pragma once
+
+#include <string>
+
+#include "platform/window_system.h"
+
+namespace pelmora {
+
+inline const char* const SettingsFileName = "pelmora.ini";
+constexpr int DefaultPatience = 1;
+constexpr int MaxPatience = 10;
+
+struct TSettings {
+  std::string File;       // the settings file that was read
+  std::string TracePath;  // [trace] file=, made absolute; empty: no trace
+  // [timing] patience=: multiplies the count of every bounded wait.
+  int Patience = DefaultPatience;
+  // A patience value that was given but is not a whole number in range, kept to be
+  // reported; the default is used instead.
+  std::string PatienceIgnored;
+};
+
+TSettings ReadSettings(TWindowSystem& ws);
+
+// The folder part of a path, with its final separator; empty when there is none.
+// Code page 932 aware: a trail byte 0x5C is no separator.
+std::string FolderOf(const std::string& path);
+
+// `path` as it stands when absolute (drive, UNC or rooted), else under `folder`.
+std::string ResolvePath(const std::string& folder, const std::string& path);
+
+// A whole number from 1 to MaxPatience, blanks around it allowed; 0 otherwise.
+int ParsePatience(const std::string& text);
+
+}  // namespace pelmora

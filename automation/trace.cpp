@@ -1,0 +1,110 @@
+#include "automation/trace.h"
+
+#include <cstdio>
+
+#include "app/sjis.h"
+
+namespace pelmora {
+namespace {
+
+constexpr std::size_t QuotedLimit = 120;
+// Waiting longer for another program's rollover would slow the job; without the mutex
+// the line is still appended whole, only the rollover is left to the next line.
+constexpr std::uint32_t RollOverWaitMs = 500;
+
+std::string Stamp(const TSystemTime& t, std::uint32_t elapsedMs, TProcessId process) {
+  char text[96];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%03d +%lums [%lu] ", t.Year,
+                t.Month, t.Day, t.Hour, t.Minute, t.Second, t.Milliseconds,
+                static_cast<unsigned long>(elapsedMs), static_cast<unsigned long>(process));
+  return text;
+}
+
+}  // namespace
+
+TTrace::~TTrace() {
+  if (ws_ != nullptr && mutex_ != 0) ws_->CloseHandle(mutex_);
+}
+
+void TTrace::Open(TWindowSystem& ws, const std::string& path, std::uint32_t startTick) {
+  ws_ = &ws;
+  path_ = path;
+  startTick_ = startTick;
+  process_ = ws.GetCurrentProcessId();
+  mutex_ = ws.CreateMutexA(MutexName);
+}
+
+void TTrace::Line(const std::string& text) {
+  if (ws_ == nullptr) return;
+  const std::string line =
+      Stamp(ws_->GetLocalTime(), ws_->GetTickCount() - startTick_, process_) + text + "\r\n";
+  if (!Append(line)) {
+    // Falls silent: a trace with holes would mislead more than one that stops.
+    if (mutex_ != 0) ws_->CloseHandle(mutex_);
+    mutex_ = 0;
+    ws_ = nullptr;
+  }
+}
+
+bool TTrace::Append(const std::string& line) {
+  // The mutex keeps two programs from both rolling the file over, the second renaming
+  // the first one's fresh file over the older trace.
+  const bool owned = mutex_ != 0 && ws_->WaitForSingleObject(mutex_, RollOverWaitMs);
+  THandle file = ws_->CreateFileA(path_);
+  std::uint64_t size = 0;
+  if (file != 0 && owned && ws_->GetFileSizeEx(file, size) && size + line.size() > RollOverBytes) {
+    ws_->CloseHandle(file);
+    ws_->MoveFileExA(path_, path_ + ".1");
+    file = ws_->CreateFileA(path_);
+  }
+  const bool written = file != 0 && ws_->WriteFile(file, line);
+  if (file != 0) ws_->CloseHandle(file);
+  if (owned) ws_->ReleaseMutex(mutex_);
+  return written;
+}
+
+std::string MaskNumber(const std::string& number) {
+  std::size_t characters = 0;
+  for (std::size_t i = 0; i < number.size(); i += CharLength(number, i)) ++characters;
+  std::string masked;
+  std::size_t index = 0;
+  for (std::size_t i = 0; i < number.size(); ++index) {
+    const std::size_t n = CharLength(number, i);
+    masked += index + 4 < characters ? std::string(1, '*') : number.substr(i, n);
+    i += n;
+  }
+  return masked;
+}
+
+std::string Quoted(const std::string& text) {
+  std::string out = "\"";
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t n = CharLength(text, i);
+    if (i + n > QuotedLimit) {
+      out += "...(" + std::to_string(text.size()) + " bytes)";
+      break;
+    }
+    // A control byte is never a trail byte, so replacing it splits nothing.
+    for (std::size_t k = i; k < i + n; ++k) {
+      const auto c = static_cast<unsigned char>(text[k]);
+      out += c < 0x20 || c == 0x7F ? '?' : text[k];
+    }
+    i += n;
+  }
+  return out + "\"";
+}
+
+std::string Hex(std::uintptr_t value) {
+  char text[24];
+  std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(value));
+  return text;
+}
+
+std::string DescribeWindow(TWindowSystem& ws, TWindow window) {
+  if (window == 0) return "none";
+  return Hex(window) + " class=" + Quoted(ws.GetClassNameA(window)) +
+         " title=" + Quoted(ws.GetWindowTextA(window)) +
+         " pid=" + std::to_string(ws.GetWindowThreadProcessId(window));
+}
+
+}  // namespace pelmora
