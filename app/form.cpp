@@ -18,9 +18,9 @@ void TfrmPelmora::FormCreate() {
              " settings=" + Quoted(Settings.File));
   if (!Settings.PatienceIgnored.empty()) {
     Trace.Line("settings patience=" + Quoted(Settings.PatienceIgnored) +
-               " ignored: not a whole number from 1 to " + std::to_string(MaxPatience));
+               " ignored: not a whole number from 1 to " + Decimal(MaxPatience));
   }
-  Trace.Line("settings patience=" + std::to_string(Settings.Patience));
+  Trace.Line("settings patience=" + Decimal(Settings.Patience));
 }
 
 void TfrmPelmora::FormShow() {
@@ -35,7 +35,7 @@ void TfrmPelmora::FormShow() {
     // The number is customer data: only its last four characters go into the trace.
     std::string line = "arguments path=" + Quoted(Job.InstallPath) +
                        " codes=" + Quoted(arg(1)) + " phone=" + Quoted(MaskNumber(Job.PhoneNumber));
-    if (args.size() > 3) line += " unused=" + std::to_string(args.size() - 3);
+    if (args.size() > 3) line += " unused=" + Decimal(args.size() - 3);
     Trace.Line(line);
   }
 }

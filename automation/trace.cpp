@@ -1,6 +1,5 @@
 #include "automation/trace.h"
 
-#include <cstdio>
 
 #include "app/sjis.h"
 
@@ -12,15 +11,28 @@ constexpr std::size_t QuotedLimit = 120;
 // the line is still appended whole, only the rollover is left to the next line.
 constexpr std::uint32_t RollOverWaitMs = 500;
 
-std::string Stamp(const TSystemTime& t, std::uint32_t elapsedMs, TProcessId process) {
-  char text[96];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%03d +%lums [%lu] ", t.Year,
-                t.Month, t.Day, t.Hour, t.Minute, t.Second, t.Milliseconds,
-                static_cast<unsigned long>(elapsedMs), static_cast<unsigned long>(process));
+// Decimal digits, zero-padded to `width`. Formatted by hand: printf would add a large
+// part of the C library to a program that is otherwise small.
+std::string Digits(std::uint64_t value, std::size_t width) {
+  std::string text;
+  for (; value != 0 || text.size() < width; value /= 10) {
+    text.insert(text.begin(), static_cast<char>('0' + value % 10));
+  }
   return text;
 }
 
+std::string Stamp(const TSystemTime& t, std::uint32_t elapsedMs, TProcessId process) {
+  auto part = [](int value, std::size_t width) {
+    return Digits(static_cast<std::uint64_t>(value < 0 ? 0 : value), width);
+  };
+  return part(t.Year, 4) + "-" + part(t.Month, 2) + "-" + part(t.Day, 2) + " " + part(t.Hour, 2) +
+         ":" + part(t.Minute, 2) + ":" + part(t.Second, 2) + "." + part(t.Milliseconds, 3) + " +" +
+         Decimal(elapsedMs) + "ms [" + Decimal(process) + "] ";
+}
+
 }  // namespace
+
+std::string Decimal(std::uint64_t value) { return Digits(value, 1); }
 
 TTrace::~TTrace() {
   if (ws_ != nullptr && mutex_ != 0) ws_->CloseHandle(mutex_);
@@ -81,7 +93,7 @@ std::string Quoted(const std::string& text) {
   for (std::size_t i = 0; i < text.size();) {
     const std::size_t n = CharLength(text, i);
     if (i + n > QuotedLimit) {
-      out += "...(" + std::to_string(text.size()) + " bytes)";
+      out += "...(" + Decimal(text.size()) + " bytes)";
       break;
     }
     // A control byte is never a trail byte, so replacing it splits nothing.
@@ -95,16 +107,18 @@ std::string Quoted(const std::string& text) {
 }
 
 std::string Hex(std::uintptr_t value) {
-  char text[24];
-  std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(value));
-  return text;
+  std::string digits;
+  for (; value != 0 || digits.size() < 8; value >>= 4) {
+    digits.insert(digits.begin(), "0123456789ABCDEF"[value & 15]);
+  }
+  return "0x" + digits;
 }
 
 std::string DescribeWindow(TWindowSystem& ws, TWindow window) {
   if (window == 0) return "none";
   return Hex(window) + " class=" + Quoted(ws.GetClassNameA(window)) +
          " title=" + Quoted(ws.GetWindowTextA(window)) +
-         " pid=" + std::to_string(ws.GetWindowThreadProcessId(window));
+         " pid=" + Decimal(ws.GetWindowThreadProcessId(window));
 }
 
 }  // namespace pelmora

@@ -50,6 +50,9 @@ std::string MaskNumber(const std::string& number);
 std::string Quoted(const std::string& text);
 
 std::string Hex(std::uintptr_t value);
+// Written out by hand, as Hex: std::to_string and printf bring in a large part of the C
+// library.
+std::string Decimal(std::uint64_t value);
 
 // "0x… class="…" title="…" pid=…", or "none" for no window.
 std::string DescribeWindow(TWindowSystem& ws, TWindow window);
