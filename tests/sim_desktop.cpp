@@ -170,12 +170,15 @@ void TSimDesktop::SetForegroundWindow(TWindow window) { Log("SetForegroundWindow
 void TSimDesktop::SendMessageA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
                                std::intptr_t) {
   Log("SendMessageA", window, message, wParam);
+  // Restoring shows a minimized or hidden window, as the default window procedure does.
+  if (message == wm::SysCommand && wParam == ScRestore && Find(window)) Window(window).Visible = true;
 }
 
 void TSimDesktop::PostMessageA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
-                               std::intptr_t) {
+                               std::intptr_t lParam) {
   Log("PostMessageA", window, message, wParam);
-  if (OnPost && Find(window)) OnPost(window, message, wParam);
+  Calls.back().LParam = lParam;
+  if (OnPost && Find(window)) OnPost(window, message, wParam, lParam);
 }
 
 bool TSimDesktop::GetMenu(TWindow window) {
@@ -210,12 +213,17 @@ TWindow TSimDesktop::WindowFromPoint(TPoint point) {
   return HitTest(0, point);
 }
 
-bool TSimDesktop::IsChild(TWindow parent, TWindow window) {
-  Log("IsChild", window);
-  for (const TSimWindow* w = Find(window); w && w->Parent; w = Find(w->Parent)) {
-    if (w->Parent == parent) return true;
-  }
-  return false;
+TWindow TSimDesktop::GetAncestor(TWindow window) {
+  Log("GetAncestor", window);
+  const TSimWindow* w = Find(window);
+  while (w && w->Parent) w = Find(w->Parent);
+  return w ? w->Handle : 0;
+}
+
+std::string TSimDesktop::GetWindowTextA(TWindow window) {
+  Log("GetWindowTextA", window);
+  const TSimWindow* w = Find(window);
+  return w ? w->Title : std::string();
 }
 
 void TSimDesktop::SetCursorPos(int x, int y) {
@@ -262,6 +270,39 @@ std::string TSimDesktop::GetCommandLineA() {
   return CommandLine;
 }
 
+std::int32_t TSimDesktop::GetTokenIntegrityLevel(TProcessId process) {
+  Log("GetTokenIntegrityLevel", 0, process);
+  auto level = IntegrityLevels.find(process);
+  return level == IntegrityLevels.end() ? -1 : level->second;
+}
+
+THandle TSimDesktop::CreateMutexA(const char* name) {
+  Log("CreateMutexA", 0, 0, 0, name);
+  if (!MutexAvailable) return 0;
+  handles_[++nextHandle_] = std::string("mutex:") + name;
+  return nextHandle_;
+}
+
+TWaitResult TSimDesktop::MsgWaitForMultipleObjects(THandle handle, std::uint32_t timeoutMs) {
+  Log("MsgWaitForMultipleObjects", 0, timeoutMs);
+  jobMutex_ = handle;
+  if (QuitWhileWaiting) return TWaitResult::Quit;
+  const std::uint64_t wait = OtherJobUntil > now_ ? OtherJobUntil - now_ : 0;
+  Advance(std::min<std::uint64_t>(wait, timeoutMs));
+  MutexHeld = wait <= timeoutMs;
+  return MutexHeld ? TWaitResult::Acquired : TWaitResult::TimedOut;
+}
+
+void TSimDesktop::ReleaseMutex(THandle handle) {
+  Log("ReleaseMutex", handle);
+  if (handle == jobMutex_) MutexHeld = false;
+}
+
+void TSimDesktop::CloseHandle(THandle handle) {
+  Log("CloseHandle", handle);
+  handles_.erase(handle);
+}
+
 void TSimDesktop::ShowErrorBox(const std::string& text) {
   Log("ShowErrorBox", 0, 0, 0, text);
   ErrorBoxes.push_back(text);
@@ -272,12 +313,6 @@ std::string TSimDesktop::GetClassNameA(TWindow window) {
   Log("GetClassNameA", window);
   const TSimWindow* w = Find(window);
   return w ? w->Class : std::string();
-}
-
-std::string TSimDesktop::GetWindowTextA(TWindow window) {
-  Log("GetWindowTextA", window);
-  const TSimWindow* w = Find(window);
-  return w ? w->Title : std::string();
 }
 
 std::string TSimDesktop::GetModuleFileNameA() {
@@ -348,22 +383,10 @@ bool TSimDesktop::MoveFileExA(const std::string& from, const std::string& to) {
   return true;
 }
 
-THandle TSimDesktop::CreateMutexA(const std::string& name) {
-  Log("CreateMutexA", 0, 0, 0, name);
-  handles_[++nextHandle_] = "mutex:" + name;
-  return nextHandle_;
-}
-
 bool TSimDesktop::WaitForSingleObject(THandle object, std::uint32_t timeoutMs) {
   Log("WaitForSingleObject", object, timeoutMs);
   return handles_.count(object) != 0;
 }
 
-void TSimDesktop::ReleaseMutex(THandle mutex) { Log("ReleaseMutex", mutex); }
-
-void TSimDesktop::CloseHandle(THandle object) {
-  Log("CloseHandle", object);
-  handles_.erase(object);
-}
 
 }  // namespace pelmora::sim

@@ -31,7 +31,8 @@ struct TCall {
   TWindow Window = 0;
   std::uint32_t Message = 0;  // also: mouse flags, pause length, metric index
   std::uintptr_t WParam = 0;
-  std::string Text;           // class/title of a search, path, message text
+  std::string Text;
+  std::intptr_t LParam = 0;  // posts only           // class/title of a search, path, message text
 };
 
 struct TClick {
@@ -66,8 +67,13 @@ class TSimDesktop : public TWindowSystem {
   bool SwapButtons = false;
   std::map<TProcessId, std::uint64_t> BusyUntil;
   std::function<void(const std::string&)> OnShellExecute;
-  std::function<void(TWindow, std::uint32_t, std::uintptr_t)> OnPost;
+  std::function<void(TWindow, std::uint32_t, std::uintptr_t, std::intptr_t)> OnPost;
   std::function<void(const std::string&)> OnErrorBox;
+  std::map<TProcessId, std::int32_t> IntegrityLevels;  // absent: cannot be read; 0: this program
+  bool MutexAvailable = true;
+  std::uint64_t OtherJobUntil = 0;  // another program holds the job mutex until then
+  bool QuitWhileWaiting = false;    // the window is closed during the wait for another job
+  bool MutexHeld = false;           // by this program
   // Settings and files: the program's path, .ini values by file and "section/key", the
   // files written (path -> bytes) and paths that cannot be opened for writing.
   std::string ModuleFileName = "C:\\Pelmora\\pelmora.exe";
@@ -97,7 +103,8 @@ class TSimDesktop : public TWindowSystem {
   bool GetMenu(TWindow window) override;
   bool GetWindowRect(TWindow window, TRect& rect) override;
   TWindow WindowFromPoint(TPoint point) override;
-  bool IsChild(TWindow parent, TWindow window) override;
+  TWindow GetAncestor(TWindow window) override;
+  std::string GetWindowTextA(TWindow window) override;
   void SetCursorPos(int x, int y) override;
   void mouse_event(std::uint32_t flags, int x, int y) override;
   int GetSystemMetrics(int index) override;
@@ -106,9 +113,13 @@ class TSimDesktop : public TWindowSystem {
   bool FileExists(const std::string& path) override;
   void Sleep(std::uint32_t ms) override;
   std::string GetCommandLineA() override;
+  std::int32_t GetTokenIntegrityLevel(TProcessId process) override;
+  THandle CreateMutexA(const char* name) override;
+  TWaitResult MsgWaitForMultipleObjects(THandle handle, std::uint32_t timeoutMs) override;
+  void ReleaseMutex(THandle handle) override;
+  void CloseHandle(THandle handle) override;
   void ShowErrorBox(const std::string& text) override;
   std::string GetClassNameA(TWindow window) override;
-  std::string GetWindowTextA(TWindow window) override;
   std::string GetModuleFileNameA() override;
   std::string GetPrivateProfileStringA(const char* section, const char* key,
                                        const std::string& fileName) override;
@@ -119,10 +130,7 @@ class TSimDesktop : public TWindowSystem {
   bool WriteFile(THandle file, const std::string& bytes) override;
   bool GetFileSizeEx(THandle file, std::uint64_t& size) override;
   bool MoveFileExA(const std::string& from, const std::string& to) override;
-  THandle CreateMutexA(const std::string& name) override;
   bool WaitForSingleObject(THandle object, std::uint32_t timeoutMs) override;
-  void ReleaseMutex(THandle mutex) override;
-  void CloseHandle(THandle object) override;
   // Kernel handles still open: files and mutexes the program forgot to close.
   int OpenHandles() const { return static_cast<int>(handles_.size()); }
 
@@ -145,6 +153,7 @@ class TSimDesktop : public TWindowSystem {
   std::uint64_t order_ = 0;
   std::map<THandle, std::string> handles_;  // open file (path) or mutex ("mutex:" name)
   THandle nextHandle_ = 0x100;
+  THandle jobMutex_ = 0;  // the mutex waited for as the job's
 };
 
 // Window-system comparison of titles and classes: letter case aside, double-byte
