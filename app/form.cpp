@@ -47,26 +47,29 @@ void TfrmPelmora::FormActivate() {
 
   if (!Job.ScreenCodes.empty()) Job.ScreenCode = Job.ScreenCodes.front();
   if (Job.InstallPath.empty()) {
-    ShowErrorBox(msg::MissingArgument(msg::NameInstallPath));
+    ShowErrorBox(msg::MissingArgument(msg::NameInstallPath), "not run");
   } else if (Job.ScreenCode.empty()) {
-    ShowErrorBox(msg::MissingArgument(msg::NameScreenCode));
+    ShowErrorBox(msg::MissingArgument(msg::NameScreenCode), "not run");
   } else if (Job.PhoneNumber.empty()) {
-    ShowErrorBox(msg::MissingArgument(msg::NamePhoneNumber));
+    ShowErrorBox(msg::MissingArgument(msg::NamePhoneNumber), "not run");
   } else {
     try {
       GetCurrentWindow();
     } catch (const std::exception& e) {
-      ShowErrorBox(e.what());
+      ShowErrorBox(e.what(), "failed");
     } catch (...) {
-      ShowErrorBox(msg::UnknownError);
+      ShowErrorBox(msg::UnknownError, "failed");
     }
   }
   if (Trace.On()) Trace.Line("end");
   if (OnClose) OnClose();
 }
 
-void TfrmPelmora::ShowErrorBox(const std::string& text) {
-  if (Trace.On()) Trace.Line("failure message shown: " + Quoted(text));
+void TfrmPelmora::ShowErrorBox(const std::string& text, const char* outcome) {
+  if (Trace.On()) {
+    Trace.Line("failure message shown: " + Quoted(text));
+    Trace.Line(std::string("outcome: ") + outcome);
+  }
   ws_.ShowErrorBox(text);
 }
 

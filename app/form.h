@@ -35,8 +35,9 @@ class TfrmPelmora {
  private:
   TWindowSystem& ws_;
   bool activated_ = false;
-  // The error box, traced first: the box waits for the user, the trace should not.
-  void ShowErrorBox(const std::string& text);
+  // The error box, traced first with the job's outcome: the box waits for the user, the
+  // trace should not.
+  void ShowErrorBox(const std::string& text, const char* outcome);
 };
 
 }  // namespace pelmora

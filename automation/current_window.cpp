@@ -4,6 +4,7 @@
 
 #include "automation/messages.h"
 #include "automation/screen_table.h"
+#include "automation/trace.h"
 
 namespace pelmora {
 namespace {
@@ -32,38 +33,70 @@ constexpr std::uint32_t TypedPauseMs = 200;
 
 // One job at a time per logon session: two jobs' keys and characters would interleave.
 const char* const JobMutexName = "Local\\PelmoraJob";
-// The longest a job naming each known screen once can take by the limits above: the bound
-// of the wait for another program's job.
-constexpr std::uint32_t VisibleWaitMs = (VisibleTests - 1) * VisiblePauseMs;
-constexpr std::uint32_t StartUpMaxMs =
-    StartSearches * StartSearchPauseMs + VisibleWaitMs + InputIdleTimeoutMs + RestorePauseMs;
-constexpr std::uint32_t ScreenMaxMs =
-    2 * MenuKeyPauseMs + ScreenSearches * ScreenSearchPauseMs + VisibleWaitMs + ActivatePauseMs +
-    ScreenClickPauseMs + LookupSearches * LookupSearchPauseMs + VisibleWaitMs +
-    3 * LookupClickPauseMs + TypedPauseMs;
-constexpr std::uint32_t OtherJobWaitMs = StartUpMaxMs + 3 * ScreenMaxMs;
+// The longest a job naming each known screen once can take by the limits above, each count
+// taken `patience` times: the bound of the wait for another program's job.
+constexpr std::uint32_t OtherJobWaitMs(std::uint32_t patience) {
+  const std::uint32_t visibleWaitMs = (VisibleTests * patience - 1) * VisiblePauseMs;
+  const std::uint32_t startUpMaxMs = StartSearches * patience * StartSearchPauseMs +
+                                     visibleWaitMs + InputIdleTimeoutMs * patience +
+                                     RestorePauseMs;
+  const std::uint32_t screenMaxMs =
+      2 * MenuKeyPauseMs + ScreenSearches * patience * ScreenSearchPauseMs + visibleWaitMs +
+      ActivatePauseMs + ScreenClickPauseMs + LookupSearches * patience * LookupSearchPauseMs +
+      visibleWaitMs + 3 * LookupClickPauseMs + TypedPauseMs;
+  return startUpMaxMs + 3 * screenMaxMs;
+}
 
 using TFailure = std::optional<std::string>;
 
+// What a run carries besides the window system: its trace and the patience factor, which
+// multiplies every count of searches and tests and the idle time-out, never a pause.
+struct TRun {
+  TWindowSystem& Ws;
+  TTrace& Trace;
+  int Patience;
+  int Times(int count) const { return count * Patience; }
+};
+
+std::string Searches(int made, int limit) {
+  return " after " + Decimal(made) + (made == 1 ? " search" : " searches") + " (limit " +
+         Decimal(limit) + ")";
+}
+
 std::string NotStarted(const std::string& detail) { return msg::NotStarted + detail; }
 
-// Searches until found or `searches` are made, pausing after every search.
+// Searches until found or `searches` are made, pausing after every search; `made` counts
+// the searches.
 template <class Find>
-TWindow Poll(TWindowSystem& ws, int searches, std::uint32_t pauseMs, Find find) {
+TWindow Poll(TWindowSystem& ws, int searches, std::uint32_t pauseMs, Find find, int& made) {
   TWindow window = 0;
-  for (int n = 0; window == 0 && n < searches; ++n) {
+  for (made = 0; window == 0 && made < searches;) {
     window = find();
+    ++made;
     ws.Sleep(pauseMs);
   }
   return window;
 }
 
-bool WaitVisible(TWindowSystem& ws, TWindow window) {
-  for (int failed = 0;;) {
-    if (ws.IsWindowVisible(window)) return true;
-    if (++failed == VisibleTests) return false;
-    ws.Sleep(VisiblePauseMs);
+// Tests visibility until it holds or the run's count of tests is spent; traced as `what`.
+bool WaitVisible(const TRun& run, TWindow window, const char* what) {
+  const int limit = run.Times(VisibleTests);
+  int tests = 1;
+  for (int failed = 0;; ++tests) {
+    if (run.Ws.IsWindowVisible(window)) break;
+    if (++failed == limit) {
+      if (run.Trace.On()) {
+        run.Trace.Line(std::string(what) + " not visible after " + Decimal(tests) + " tests");
+      }
+      return false;
+    }
+    run.Ws.Sleep(VisiblePauseMs);
   }
+  if (run.Trace.On()) {
+    run.Trace.Line(std::string(what) + " visible after " + Decimal(tests) +
+                   (tests == 1 ? " test" : " tests") + " (limit " + Decimal(limit) + ")");
+  }
+  return true;
 }
 
 void PostKey(TWindowSystem& ws, TWindow window, std::uintptr_t key) {
@@ -79,10 +112,21 @@ struct TTarget {
 
 // A click is real input and reaches whatever lies at the point: only a window of the
 // target's own process may get it, never a notification or another program in front.
-bool ClickTarget(TWindowSystem& ws, const TTarget& target, TPoint point, std::uint32_t pauseMs) {
+bool ClickTarget(const TRun& run, const TTarget& target, TPoint point, std::uint32_t pauseMs,
+                 const std::string& what) {
+  TWindowSystem& ws = run.Ws;
   const TWindow under = ws.WindowFromPoint(point);
   if (under == 0 || target.Process == 0 || ws.GetWindowThreadProcessId(under) != target.Process) {
+    if (run.Trace.On()) {
+      run.Trace.Line("refused click " + what + " at " + Point(point) + ": " +
+                     (under == 0 ? std::string("no window there")
+                                 : DescribeWindow(ws, under) + " is not the target's (pid=" +
+                                       Decimal(target.Process) + ")"));
+    }
     return false;
+  }
+  if (run.Trace.On()) {
+    run.Trace.Line("click " + what + " at " + Point(point) + " on " + DescribeWindow(ws, under));
   }
   ClickAt(ws, point.X, point.Y, pauseMs);
   return true;
@@ -101,16 +145,44 @@ bool IsSearchField(TWindowSystem& ws, const TTarget& target, TWindow field,
          ws.GetWindowTextA(root) == lookupTitle;
 }
 
+// Why the window at the field's point was refused, for the trace.
+std::string FieldRefusal(TWindowSystem& ws, const TTarget& target, TWindow field) {
+  if (field == 0) return "no window there";
+  if (ws.GetWindowThreadProcessId(field) != target.Process) {
+    return DescribeWindow(ws, field) + " is not the target's (pid=" + Decimal(target.Process) + ")";
+  }
+  const TWindow root = ws.GetAncestor(field);
+  if (root == field) return DescribeWindow(ws, field) + " is a top-level window, not a field";
+  return DescribeWindow(ws, field) + " lies in " + DescribeWindow(ws, root) +
+         ", not in the target's lookup";
+}
+
 // Finds or starts the target and readies it; sets the job's aspect ratio.
-TFailure StartTarget(TWindowSystem& ws, TJob& job, TTarget& target) {
+TFailure StartTarget(const TRun& run, TJob& job, TTarget& target) {
+  TWindowSystem& ws = run.Ws;
+  TTrace& trace = run.Trace;
   auto findMain = [&] { return ws.FindWindowExA(0, MainWindowClass, nullptr); };
   target.Main = findMain();
+  if (trace.On()) {
+    trace.Line(std::string("search main window class=") + MainWindowClass + ": " +
+               (target.Main ? "found " + DescribeWindow(ws, target.Main) : "not running"));
+  }
   if (target.Main == 0) {
-    if (!ws.FileExists(job.InstallPath)) return std::string(msg::PathInvalid);
+    if (!ws.FileExists(job.InstallPath)) {
+      if (trace.On()) trace.Line("refused start: no such file " + Quoted(job.InstallPath));
+      return std::string(msg::PathInvalid);
+    }
+    if (trace.On()) trace.Line("start target " + Quoted(job.InstallPath));
     ws.ShellExecuteA(job.InstallPath);
-    target.Main = Poll(ws, StartSearches, StartSearchPauseMs, findMain);
+    int made = 0;
+    target.Main = Poll(ws, run.Times(StartSearches), StartSearchPauseMs, findMain, made);
+    if (trace.On()) {
+      trace.Line(std::string("search main window class=") + MainWindowClass + ": " +
+                 (target.Main ? "found " + DescribeWindow(ws, target.Main) : "not found") +
+                 Searches(made, run.Times(StartSearches)));
+    }
     if (target.Main == 0) return std::string(msg::StartFailed);
-    if (!WaitVisible(ws, target.Main)) return NotStarted(msg::MainHidden);
+    if (!WaitVisible(run, target.Main, "main window")) return NotStarted(msg::MainHidden);
   }
   // A target that never gets idle costs the time-out and is then taken as idle.
   // Windows drops posted input and clicks aimed at a process of higher integrity: the job
@@ -119,9 +191,20 @@ TFailure StartTarget(TWindowSystem& ws, TJob& job, TTarget& target) {
   const std::int32_t targetLevel = ws.GetTokenIntegrityLevel(target.Process);
   const std::int32_t ownLevel = ws.GetTokenIntegrityLevel(0);
   if (targetLevel >= 0 && ownLevel >= 0 && targetLevel > ownLevel) {
+    if (trace.On()) {
+      trace.Line("refused: target integrity level " + Decimal(targetLevel) +
+                 " is above this program's " + Decimal(ownLevel));
+    }
     return std::string(msg::HigherRights);
   }
-  ws.WaitForInputIdle(target.Process, InputIdleTimeoutMs);
+  const std::uint32_t idleLimitMs = InputIdleTimeoutMs * run.Patience;
+  const std::uint32_t idleStart = trace.On() ? ws.GetTickCount() : 0;
+  ws.WaitForInputIdle(target.Process, idleLimitMs);
+  if (trace.On()) {
+    trace.Line("input idle wait pid=" + Decimal(target.Process) + ": " +
+               Decimal(ws.GetTickCount() - idleStart) + " ms (limit " + Decimal(idleLimitMs) +
+               " ms)");
+  }
   ws.SetForegroundWindow(target.Main);
   ws.SendMessageA(target.Main, wm::SysCommand, ScRestore, 0);
   ws.Sleep(RestorePauseMs);
@@ -129,10 +212,22 @@ TFailure StartTarget(TWindowSystem& ws, TJob& job, TTarget& target) {
   const int width = ws.GetDeviceCaps(HorzRes);
   const int height = ws.GetDeviceCaps(VertRes);
   job.AspectRatio = height > 0 ? static_cast<double>(width) / height : 0.0;
+  if (trace.On()) {
+    static const char* const ClassNames[] = {"narrow", "middle", "wide"};
+    trace.Line("display " + Decimal(width) + "x" + Decimal(height) + " ratio " +
+               Thousandths(job.AspectRatio) + " aspect class " +
+               ClassNames[AspectClassOf(job.AspectRatio)]);
+  }
 
   target.MdiClient = ws.FindWindowExA(target.Main, MdiClientClass, nullptr);
+  const bool menu = target.MdiClient != 0 && ws.GetMenu(target.Main);
+  if (trace.On()) {
+    trace.Line(std::string("search MDIClient: ") +
+               (target.MdiClient ? "found " + DescribeWindow(ws, target.MdiClient) : "not found") +
+               (target.MdiClient ? (menu ? "; menu bar present" : "; no menu bar") : ""));
+  }
   if (target.MdiClient == 0) return NotStarted(msg::NoMdiClient);
-  if (!ws.GetMenu(target.Main)) return NotStarted(msg::NoMenu);
+  if (!menu) return NotStarted(msg::NoMenu);
   return std::nullopt;
 }
 
@@ -144,15 +239,26 @@ TWindow FindScreenWindow(TWindowSystem& ws, TWindow mdiClient, const TScreenEntr
 }
 
 // Opens one screen's lookup dialog and types the phone number into its search field.
-TFailure LookUpScreen(TWindowSystem& ws, const TJob& job, const TTarget& target,
+TFailure LookUpScreen(const TRun& run, const TJob& job, const TTarget& target,
                       bool singleScreen) {
+  TWindowSystem& ws = run.Ws;
+  TTrace& trace = run.Trace;
   const TScreenEntry* row = FindScreen(job.ScreenCode);
   if (row == nullptr) {
+    if (trace.On()) trace.Line("refused screen code " + Quoted(job.ScreenCode) + ": unknown");
     return std::string(msg::ArgumentPrefix) + msg::NameScreenCode + msg::ArgumentInvalid;
   }
   const std::string lookupFailure = std::string(msg::NotStarted) + row->LookupTitle;
+  const std::string code = job.ScreenCode;
+  auto traceScreen = [&](TWindow screen, const std::string& how) {
+    std::string titles;
+    for (const char* title : row->WindowTitles) titles += (titles.empty() ? "" : " or ") + Quoted(title);
+    trace.Line("screen " + code + ": search " + titles + ": " +
+               (screen ? "found " + DescribeWindow(ws, screen) : "not found") + how);
+  };
 
   TWindow screen = FindScreenWindow(ws, target.MdiClient, *row);
+  if (trace.On()) traceScreen(screen, screen ? "" : "; opening it by the menu");
   if (screen == 0) {
     PostKey(ws, target.Main, vk::F10);
     ws.Sleep(MenuKeyPauseMs);
@@ -160,10 +266,14 @@ TFailure LookUpScreen(TWindowSystem& ws, const TJob& job, const TTarget& target,
     ws.PostMessageA(target.Main, wm::KeyDown, row->MenuKeys[0], 0);
     ws.Sleep(MenuKeyPauseMs);
     ws.PostMessageA(target.Main, wm::KeyDown, row->MenuKeys[1], 0);
-    screen = Poll(ws, ScreenSearches, ScreenSearchPauseMs,
-                  [&] { return FindScreenWindow(ws, target.MdiClient, *row); });
+    int made = 0;
+    screen = Poll(ws, run.Times(ScreenSearches), ScreenSearchPauseMs,
+                  [&] { return FindScreenWindow(ws, target.MdiClient, *row); }, made);
+    if (trace.On()) traceScreen(screen, Searches(made, run.Times(ScreenSearches)));
     if (screen == 0) return NotStarted(msg::NoChild);
-    if (singleScreen && !WaitVisible(ws, screen)) return NotStarted(msg::ChildHidden);
+    if (singleScreen && !WaitVisible(run, screen, ("screen " + code).c_str())) {
+      return NotStarted(msg::ChildHidden);
+    }
   }
 
   ws.PostMessageA(target.MdiClient, wm::MdiActivate, screen, 0);
@@ -172,32 +282,53 @@ TFailure LookUpScreen(TWindowSystem& ws, const TJob& job, const TTarget& target,
   // A window that has gone gives no rectangle: clicking at offsets from nothing would
   // click into whatever program lies near the display's corner.
   TRect screenRect;
-  if (!ws.GetWindowRect(screen, screenRect)) return NotStarted(msg::NoChild);
+  if (!ws.GetWindowRect(screen, screenRect)) {
+    if (trace.On()) trace.Line("screen " + code + ": gone before its click");
+    return NotStarted(msg::NoChild);
+  }
   const TOffset offset = row->ClickOffset[AspectClassOf(job.AspectRatio)];
-  if (!ClickTarget(ws, target, {screenRect.Left + offset.X, screenRect.Top + offset.Y},
-                   ScreenClickPauseMs)) {
+  if (!ClickTarget(run, target, {screenRect.Left + offset.X, screenRect.Top + offset.Y},
+                   ScreenClickPauseMs, "screen " + code)) {
     return NotStarted(msg::NoChild);
   }
 
   PostKey(ws, screen, vk::F8);
-  const TWindow dialog = Poll(ws, LookupSearches, LookupSearchPauseMs,
-                              [&] { return ws.FindWindowExA(0, nullptr, row->LookupTitle); });
+  int made = 0;
+  const TWindow dialog =
+      Poll(ws, run.Times(LookupSearches), LookupSearchPauseMs,
+           [&] { return ws.FindWindowExA(0, nullptr, row->LookupTitle); }, made);
+  if (trace.On()) {
+    trace.Line("screen " + code + ": search lookup " + Quoted(row->LookupTitle) + ": " +
+               (dialog ? "found " + DescribeWindow(ws, dialog) : "not found") +
+               Searches(made, run.Times(LookupSearches)));
+  }
   if (dialog == 0) return lookupFailure + msg::NoLookup;
-  if (singleScreen && !WaitVisible(ws, dialog)) return lookupFailure + msg::LookupHidden;
+  if (singleScreen && !WaitVisible(run, dialog, ("screen " + code + " lookup").c_str())) {
+    return lookupFailure + msg::LookupHidden;
+  }
 
   TRect dialogRect;
-  if (!ws.GetWindowRect(dialog, dialogRect)) return lookupFailure + msg::NoLookup;
+  if (!ws.GetWindowRect(dialog, dialogRect)) {
+    if (trace.On()) trace.Line("screen " + code + ": lookup gone before its clicks");
+    return lookupFailure + msg::NoLookup;
+  }
+  int clicked = 0;
   for (const TOffset& point : LookupClickPoints) {
-    if (!ClickTarget(ws, target, {dialogRect.Left + point.X, dialogRect.Top + point.Y},
-                     LookupClickPauseMs)) {
+    if (!ClickTarget(run, target, {dialogRect.Left + point.X, dialogRect.Top + point.Y},
+                     LookupClickPauseMs, "lookup " + Decimal(++clicked) + " of 3")) {
       return lookupFailure + msg::NoSearchField;
     }
   }
 
   const TOffset fieldPoint = LookupClickPoints.back();
-  const TWindow field =
-      ws.WindowFromPoint({dialogRect.Left + fieldPoint.X, dialogRect.Top + fieldPoint.Y});
-  if (!IsSearchField(ws, target, field, row->LookupTitle)) return lookupFailure + msg::NoSearchField;
+  const TPoint fieldAt{dialogRect.Left + fieldPoint.X, dialogRect.Top + fieldPoint.Y};
+  const TWindow field = ws.WindowFromPoint(fieldAt);
+  if (!IsSearchField(ws, target, field, row->LookupTitle)) {
+    if (trace.On()) {
+      trace.Line("refused field at " + Point(fieldAt) + ": " + FieldRefusal(ws, target, field));
+    }
+    return lookupFailure + msg::NoSearchField;
+  }
 
   // The field may still hold text (a reused lookup keeps the last number): replace it.
   ws.PostMessageA(field, wm::EmSetSel, 0, -1);
@@ -205,6 +336,10 @@ TFailure LookUpScreen(TWindowSystem& ws, const TJob& job, const TTarget& target,
     ws.PostMessageA(field, wm::Char, static_cast<unsigned char>(c), 0);
   }
   ws.PostMessageA(field, wm::KeyDown, vk::Return, 0);
+  if (trace.On()) {
+    trace.Line("screen " + code + ": typed " + Quoted(MaskNumber(job.PhoneNumber)) +
+               " and Enter into " + DescribeWindow(ws, field));
+  }
   ws.Sleep(TypedPauseMs);
   return std::nullopt;
 }
@@ -214,8 +349,21 @@ TFailure LookUpScreen(TWindowSystem& ws, const TJob& job, const TTarget& target,
 // left hanging must not block every later call.
 class TJobLock {
  public:
-  explicit TJobLock(TWindowSystem& ws) : ws_(ws), mutex_(ws.CreateMutexA(JobMutexName)) {
-    if (mutex_ != 0) wait_ = ws_.MsgWaitForMultipleObjects(mutex_, OtherJobWaitMs);
+  explicit TJobLock(const TRun& run) : ws_(run.Ws), mutex_(ws_.CreateMutexA(JobMutexName)) {
+    TTrace& trace = run.Trace;
+    if (mutex_ == 0) {
+      if (trace.On()) trace.Line("job lock unavailable: going on without waiting");
+      return;
+    }
+    const std::uint32_t limitMs = OtherJobWaitMs(static_cast<std::uint32_t>(run.Patience));
+    const std::uint32_t start = trace.On() ? ws_.GetTickCount() : 0;
+    wait_ = ws_.MsgWaitForMultipleObjects(mutex_, limitMs);
+    if (trace.On()) {
+      static const char* const Outcomes[] = {"acquired", "timed out, going on regardless",
+                                             "program closed while waiting, job dropped"};
+      trace.Line("wait for another job: " + Decimal(ws_.GetTickCount() - start) + " ms (limit " +
+                 Decimal(limitMs) + " ms), " + Outcomes[static_cast<int>(wait_)]);
+    }
   }
   ~TJobLock() {
     if (mutex_ == 0) return;
@@ -234,30 +382,55 @@ class TJobLock {
 };
 
 // The job proper; its failure, if one is to be shown.
-TFailure RunJob(TWindowSystem& ws, TJob& job) {
+TFailure RunJob(const TRun& run, TJob& job) {
   TTarget target;
-  if (TFailure failure = StartTarget(ws, job, target)) return failure;
+  if (TFailure failure = StartTarget(run, job, target)) return failure;
   // The job kind is fixed by the item count alone, empty items included.
   const bool singleScreen = job.ScreenCodes.size() == 1;
+  int searched = 0;
+  std::string passedOver;
   for (const std::string& code : job.ScreenCodes) {
     job.ScreenCode = code;
-    TFailure failure = LookUpScreen(ws, job, target, singleScreen);
+    TFailure failure = LookUpScreen(run, job, target, singleScreen);
     if (failure && singleScreen) return failure;
+    if (run.Trace.On()) {
+      if (failure) {
+        run.Trace.Line("screen " + Quoted(code) + ": failure passed over silently: " +
+                       Quoted(*failure));
+        passedOver += " " + Quoted(code);
+      } else {
+        ++searched;
+      }
+    }
+  }
+  if (run.Trace.On()) {
+    run.Trace.Line("outcome: number typed into " + Decimal(searched) + " of " +
+                   Decimal(job.ScreenCodes.size()) + " screens" +
+                   (passedOver.empty() ? "" : "; passed over:" + passedOver));
   }
   return std::nullopt;
 }
 
 }  // namespace
 
-void GetCurrentWindow(TWindowSystem& ws, TJob& job, const TJobOptions& /*options*/) {
+void GetCurrentWindow(TWindowSystem& ws, TJob& job, const TJobOptions& options) {
+  TTrace off;
+  const TRun run{ws, options.Trace != nullptr ? *options.Trace : off,
+                 options.Patience < 1 ? 1 : options.Patience};
   TFailure failure;
   {
-    TJobLock lock(ws);
+    TJobLock lock(run);
     if (lock.Quit()) return;
-    failure = RunJob(ws, job);
+    failure = RunJob(run, job);
   }
   // Released first: the next job need not wait for the user to answer this one's message.
-  if (failure) ws.ShowErrorBox(*failure);
+  if (failure) {
+    if (run.Trace.On()) {
+      run.Trace.Line("failure message shown: " + Quoted(*failure));
+      run.Trace.Line("outcome: failed");
+    }
+    ws.ShowErrorBox(*failure);
+  }
 }
 
 }  // namespace pelmora

@@ -114,6 +114,19 @@ std::string Hex(std::uintptr_t value) {
   return "0x" + digits;
 }
 
+std::string Point(TPoint point) {
+  auto number = [](std::int32_t v) {
+    return v < 0 ? "-" + Decimal(static_cast<std::uint64_t>(-static_cast<std::int64_t>(v)))
+                 : Decimal(static_cast<std::uint64_t>(v));
+  };
+  return "(" + number(point.X) + "," + number(point.Y) + ")";
+}
+
+std::string Thousandths(double value) {
+  const auto scaled = static_cast<std::uint64_t>(value < 0 ? 0 : value * 1000 + 0.5);
+  return Decimal(scaled / 1000) + "." + Digits(scaled % 1000, 3);
+}
+
 std::string DescribeWindow(TWindowSystem& ws, TWindow window) {
   if (window == 0) return "none";
   return Hex(window) + " class=" + Quoted(ws.GetClassNameA(window)) +

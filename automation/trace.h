@@ -54,6 +54,11 @@ std::string Hex(std::uintptr_t value);
 // library.
 std::string Decimal(std::uint64_t value);
 
+// "(x,y)".
+std::string Point(TPoint point);
+// A ratio with three decimals, as "1.778".
+std::string Thousandths(double value);
+
 // "0x… class="…" title="…" pid=…", or "none" for no window.
 std::string DescribeWindow(TWindowSystem& ws, TWindow window);
 
