@@ -107,6 +107,7 @@ enum : unsigned {
   kFacts = 8,          // check pelmora's window, owner and memo
   kAnyBoxOrNone = 16,  // a fixed message or none is acceptable
   kNoTypingCheck = 32, // searches not judged (behaviour not specified)
+  kTraced = 64,        // a copy of pelmora with a settings file beside it that turns the trace on
 };
 
 struct Paths {
@@ -396,6 +397,21 @@ void RestoreMinimized(DWORD pid, const std::string& record, Result& r) {
   PostMessageA(app, WM_SYSCOMMAND, SC_RESTORE, 0);
 }
 
+// A copy of pelmora.exe in its own folder with pelmora.ini beside it: the trace goes to a
+// file named relative to that folder, and patience 2 doubles the bounded waits.
+std::string TracedDir() { return g.work + "\\traced"; }
+std::string TracedCopy() {
+  const std::string dir = TracedDir(), exe = dir + "\\pelmora.exe";
+  CreateDirectoryA(dir.c_str(), nullptr);
+  DeleteFileA((dir + "\\pelmora-trace.log").c_str());
+  const std::string ini = dir + "\\pelmora.ini";
+  if (!CopyFileA(g.pelmora.c_str(), exe.c_str(), FALSE) ||
+      !WritePrivateProfileStringA("trace", "file", "pelmora-trace.log", ini.c_str()) ||
+      !WritePrivateProfileStringA("timing", "patience", "2", ini.c_str()))
+    return "";
+  return exe;
+}
+
 // Runs pelmora with the scenario's arguments (and, for two jobs at once, a second
 // pelmora once the first has its lookup dialog open), answers error boxes, and
 // waits, bounded, for every process to end; kills and fails past the bound.
@@ -403,7 +419,9 @@ void RunPelmora(const Scenario& s, const std::string& record, Result& r, bool an
   std::vector<Pelmora> procs(1);
   DWORD start = GetTickCount();
   procs[0].start = start;
-  if (!Launch(g.pelmora, Expand(s.args), procs[0].pi, s.show)) return r.Fail("cannot start pelmora.exe");
+  const std::string exe = (s.flags & kTraced) ? TracedCopy() : g.pelmora;
+  if (exe.empty()) return r.Fail("cannot lay out the traced copy of pelmora.exe");
+  if (!Launch(exe, Expand(s.args), procs[0].pi, s.show)) return r.Fail("cannot start pelmora.exe");
   if (s.show == SW_SHOWMINNOACTIVE) RestoreMinimized(procs[0].pi.dwProcessId, record, r);
   bool zoomed = false;
   bool secondDue = !s.second.empty();
@@ -603,6 +621,39 @@ void TargetEnded(Result& r) {
   r.Expect(FindWindowExA(nullptr, nullptr, "Hanbai15Main", nullptr) == nullptr, "the target is still there");
 }
 
+// The trace of a typical job under patience 2, read back as a support person would.
+void TraceReadBack(Result& r) {
+  const std::string trace = Slurp(TracedDir() + "\\pelmora-trace.log");
+  const Group& grp = kGroups[g_aspect];
+  const std::string says[] = {
+      std::string("] start Pelmora ") + PELMORA_VERSION + " program=\"" + TracedDir() + "\\pelmora.exe\"",
+      "] settings patience=2\r\n",
+      "codes=\"td,ud\" phone=\"******5678\"",
+      "] wait for another job: ",
+      " (limit 168280 ms), acquired\r\n",
+      "] search main window class=Hanbai15Main: found 0x",
+      "] input idle wait pid=",
+      Format("] display %dx%d ratio ", grp.width, grp.height),
+      std::string(" aspect class ") + grp.name + "\r\n",
+      "] screen td: search \"得意先台帳 (新規)\" or \"得意先台帳 (修正)\": not found; opening it by the menu\r\n",
+      "(limit 60)\r\n",
+      "] click screen td at (",
+      "] screen td: search lookup \"得意先参照\": found 0x",
+      "] click lookup 3 of 3 at (",
+      "] screen td: typed \"******5678\" and Enter into 0x",
+      "] screen ud: typed \"******5678\" and Enter into 0x",
+      "] outcome: number typed into 2 of 2 screens\r\n",
+      "] end\r\n"};
+  size_t at = 0;
+  for (const std::string& text : says) {
+    const size_t found = trace.find(text, at);
+    r.Expect(found != std::string::npos, "trace does not say, in order: " + text);
+    if (found != std::string::npos) at = found + text.size();
+  }
+  r.Expect(trace.find(kPhone) == std::string::npos, "the trace holds the whole number");
+  r.Expect(trace.size() > 0 && trace.compare(trace.size() - 2, 2, "\r\n") == 0, "trace does not end in a whole line");
+}
+
 const int kQuick = 20000;   // paths without the program's long waits
 const int kSlow = 45000;    // paths bounded by the 15 s limits
 
@@ -759,6 +810,10 @@ std::vector<Scenario> Scenarios() {
          r.Expect(alive, "the target stopped answering");
        },
        "{S} tm 0998887777"},
+
+      // The support trace and patience, switched on by a settings file beside the program.
+      {"settings file: trace of a typical job, patience 2", "middle", Target::Running, none, none,
+       "{S} td,ud 0312345678", nullptr, "", "td,ud", kPhone, kQuick, kCheckClicks | kTraced, TraceReadBack},
   };
   return v;
 }
