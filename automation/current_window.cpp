@@ -49,6 +49,8 @@ constexpr std::uint32_t OtherJobWaitMs(std::uint32_t patience) {
 
 using TFailure = std::optional<std::string>;
 
+std::string NotStarted(const std::string& detail) { return msg::NotStarted + detail; }
+
 // What a run carries besides the window system: its trace and the patience factor, which
 // multiplies every count of searches and tests and the idle time-out, never a pause.
 struct TRun {
@@ -56,14 +58,23 @@ struct TRun {
   TTrace& Trace;
   int Patience;
   int Times(int count) const { return count * Patience; }
+  // Traces the line `text` builds; with the trace off nothing is built and nothing asked.
+  template <class Text>
+  void Say(Text text) const {
+    if (Trace.On()) Trace.Line(text());
+  }
+  // The tick count for timing a wait, read only when tracing.
+  std::uint32_t Tick() const { return Trace.On() ? Ws.GetTickCount() : 0; }
 };
+
+std::string FoundOr(TWindowSystem& ws, TWindow window, const char* none) {
+  return window ? "found " + DescribeWindow(ws, window) : std::string(none);
+}
 
 std::string Searches(int made, int limit) {
   return " after " + Decimal(made) + (made == 1 ? " search" : " searches") + " (limit " +
          Decimal(limit) + ")";
 }
-
-std::string NotStarted(const std::string& detail) { return msg::NotStarted + detail; }
 
 // Searches until found or `searches` are made, pausing after every search; `made` counts
 // the searches.
@@ -79,23 +90,20 @@ TWindow Poll(TWindowSystem& ws, int searches, std::uint32_t pauseMs, Find find, 
 }
 
 // Tests visibility until it holds or the run's count of tests is spent; traced as `what`.
-bool WaitVisible(const TRun& run, TWindow window, const char* what) {
+bool WaitVisible(const TRun& run, TWindow window, const std::string& what) {
   const int limit = run.Times(VisibleTests);
   int tests = 1;
-  for (int failed = 0;; ++tests) {
-    if (run.Ws.IsWindowVisible(window)) break;
-    if (++failed == limit) {
-      if (run.Trace.On()) {
-        run.Trace.Line(std::string(what) + " not visible after " + Decimal(tests) + " tests");
-      }
+  for (; !run.Ws.IsWindowVisible(window); ++tests) {
+    if (tests == limit) {
+      run.Say([&] { return what + " not visible after " + Decimal(tests) + " tests"; });
       return false;
     }
     run.Ws.Sleep(VisiblePauseMs);
   }
-  if (run.Trace.On()) {
-    run.Trace.Line(std::string(what) + " visible after " + Decimal(tests) +
-                   (tests == 1 ? " test" : " tests") + " (limit " + Decimal(limit) + ")");
-  }
+  run.Say([&] {
+    return what + " visible after " + Decimal(tests) + (tests == 1 ? " test" : " tests") +
+           " (limit " + Decimal(limit) + ")";
+  });
   return true;
 }
 
@@ -110,6 +118,11 @@ struct TTarget {
   TProcessId Process = 0;
 };
 
+std::string NotTheTargets(TWindowSystem& ws, const TTarget& target, TWindow window) {
+  if (window == 0) return "no window there";
+  return DescribeWindow(ws, window) + " is not the target's (pid=" + Decimal(target.Process) + ")";
+}
+
 // A click is real input and reaches whatever lies at the point: only a window of the
 // target's own process may get it, never a notification or another program in front.
 bool ClickTarget(const TRun& run, const TTarget& target, TPoint point, std::uint32_t pauseMs,
@@ -117,17 +130,12 @@ bool ClickTarget(const TRun& run, const TTarget& target, TPoint point, std::uint
   TWindowSystem& ws = run.Ws;
   const TWindow under = ws.WindowFromPoint(point);
   if (under == 0 || target.Process == 0 || ws.GetWindowThreadProcessId(under) != target.Process) {
-    if (run.Trace.On()) {
-      run.Trace.Line("refused click " + what + " at " + Point(point) + ": " +
-                     (under == 0 ? std::string("no window there")
-                                 : DescribeWindow(ws, under) + " is not the target's (pid=" +
-                                       Decimal(target.Process) + ")"));
-    }
+    run.Say([&] {
+      return "refused click " + what + " at " + Point(point) + ": " + NotTheTargets(ws, target, under);
+    });
     return false;
   }
-  if (run.Trace.On()) {
-    run.Trace.Line("click " + what + " at " + Point(point) + " on " + DescribeWindow(ws, under));
-  }
+  run.Say([&] { return "click " + what + " at " + Point(point) + " on " + DescribeWindow(ws, under); });
   ClickAt(ws, point.X, point.Y, pauseMs);
   return true;
 }
@@ -147,9 +155,8 @@ bool IsSearchField(TWindowSystem& ws, const TTarget& target, TWindow field,
 
 // Why the window at the field's point was refused, for the trace.
 std::string FieldRefusal(TWindowSystem& ws, const TTarget& target, TWindow field) {
-  if (field == 0) return "no window there";
-  if (ws.GetWindowThreadProcessId(field) != target.Process) {
-    return DescribeWindow(ws, field) + " is not the target's (pid=" + Decimal(target.Process) + ")";
+  if (field == 0 || ws.GetWindowThreadProcessId(field) != target.Process) {
+    return NotTheTargets(ws, target, field);
   }
   const TWindow root = ws.GetAncestor(field);
   if (root == field) return DescribeWindow(ws, field) + " is a top-level window, not a field";
@@ -157,33 +164,43 @@ std::string FieldRefusal(TWindowSystem& ws, const TTarget& target, TWindow field
          ", not in the target's lookup";
 }
 
+std::string MdiClientLine(TWindowSystem& ws, TWindow mdiClient, bool menu) {
+  if (mdiClient == 0) return "search MDIClient: not found";
+  return "search MDIClient: found " + DescribeWindow(ws, mdiClient) +
+         (menu ? "; menu bar present" : "; no menu bar");
+}
+
+// Finds the target's main window, starting the target when it is not running.
+TFailure FindOrStartMain(const TRun& run, const TJob& job, TTarget& target) {
+  TWindowSystem& ws = run.Ws;
+  auto findMain = [&] { return ws.FindWindowExA(0, MainWindowClass, nullptr); };
+  target.Main = findMain();
+  run.Say([&] {
+    return std::string("search main window class=") + MainWindowClass + ": " +
+           FoundOr(ws, target.Main, "not running");
+  });
+  if (target.Main != 0) return std::nullopt;
+  if (!ws.FileExists(job.InstallPath)) {
+    run.Say([&] { return "refused start: no such file " + Quoted(job.InstallPath); });
+    return std::string(msg::PathInvalid);
+  }
+  run.Say([&] { return "start target " + Quoted(job.InstallPath); });
+  ws.ShellExecuteA(job.InstallPath);
+  int made = 0;
+  target.Main = Poll(ws, run.Times(StartSearches), StartSearchPauseMs, findMain, made);
+  run.Say([&] {
+    return std::string("search main window class=") + MainWindowClass + ": " +
+           FoundOr(ws, target.Main, "not found") + Searches(made, run.Times(StartSearches));
+  });
+  if (target.Main == 0) return std::string(msg::StartFailed);
+  if (!WaitVisible(run, target.Main, "main window")) return NotStarted(msg::MainHidden);
+  return std::nullopt;
+}
+
 // Finds or starts the target and readies it; sets the job's aspect ratio.
 TFailure StartTarget(const TRun& run, TJob& job, TTarget& target) {
   TWindowSystem& ws = run.Ws;
-  TTrace& trace = run.Trace;
-  auto findMain = [&] { return ws.FindWindowExA(0, MainWindowClass, nullptr); };
-  target.Main = findMain();
-  if (trace.On()) {
-    trace.Line(std::string("search main window class=") + MainWindowClass + ": " +
-               (target.Main ? "found " + DescribeWindow(ws, target.Main) : "not running"));
-  }
-  if (target.Main == 0) {
-    if (!ws.FileExists(job.InstallPath)) {
-      if (trace.On()) trace.Line("refused start: no such file " + Quoted(job.InstallPath));
-      return std::string(msg::PathInvalid);
-    }
-    if (trace.On()) trace.Line("start target " + Quoted(job.InstallPath));
-    ws.ShellExecuteA(job.InstallPath);
-    int made = 0;
-    target.Main = Poll(ws, run.Times(StartSearches), StartSearchPauseMs, findMain, made);
-    if (trace.On()) {
-      trace.Line(std::string("search main window class=") + MainWindowClass + ": " +
-                 (target.Main ? "found " + DescribeWindow(ws, target.Main) : "not found") +
-                 Searches(made, run.Times(StartSearches)));
-    }
-    if (target.Main == 0) return std::string(msg::StartFailed);
-    if (!WaitVisible(run, target.Main, "main window")) return NotStarted(msg::MainHidden);
-  }
+  if (TFailure failure = FindOrStartMain(run, job, target)) return failure;
   // A target that never gets idle costs the time-out and is then taken as idle.
   // Windows drops posted input and clicks aimed at a process of higher integrity: the job
   // would silently do nothing.
@@ -191,20 +208,19 @@ TFailure StartTarget(const TRun& run, TJob& job, TTarget& target) {
   const std::int32_t targetLevel = ws.GetTokenIntegrityLevel(target.Process);
   const std::int32_t ownLevel = ws.GetTokenIntegrityLevel(0);
   if (targetLevel >= 0 && ownLevel >= 0 && targetLevel > ownLevel) {
-    if (trace.On()) {
-      trace.Line("refused: target integrity level " + Decimal(targetLevel) +
-                 " is above this program's " + Decimal(ownLevel));
-    }
+    run.Say([&] {
+      return "refused: target integrity level " + Decimal(targetLevel) +
+             " is above this program's " + Decimal(ownLevel);
+    });
     return std::string(msg::HigherRights);
   }
   const std::uint32_t idleLimitMs = InputIdleTimeoutMs * run.Patience;
-  const std::uint32_t idleStart = trace.On() ? ws.GetTickCount() : 0;
+  const std::uint32_t idleStart = run.Tick();
   ws.WaitForInputIdle(target.Process, idleLimitMs);
-  if (trace.On()) {
-    trace.Line("input idle wait pid=" + Decimal(target.Process) + ": " +
-               Decimal(ws.GetTickCount() - idleStart) + " ms (limit " + Decimal(idleLimitMs) +
-               " ms)");
-  }
+  run.Say([&] {
+    return "input idle wait pid=" + Decimal(target.Process) + ": " +
+           Decimal(ws.GetTickCount() - idleStart) + " ms (limit " + Decimal(idleLimitMs) + " ms)";
+  });
   ws.SetForegroundWindow(target.Main);
   ws.SendMessageA(target.Main, wm::SysCommand, ScRestore, 0);
   ws.Sleep(RestorePauseMs);
@@ -212,20 +228,15 @@ TFailure StartTarget(const TRun& run, TJob& job, TTarget& target) {
   const int width = ws.GetDeviceCaps(HorzRes);
   const int height = ws.GetDeviceCaps(VertRes);
   job.AspectRatio = height > 0 ? static_cast<double>(width) / height : 0.0;
-  if (trace.On()) {
+  run.Say([&] {
     static const char* const ClassNames[] = {"narrow", "middle", "wide"};
-    trace.Line("display " + Decimal(width) + "x" + Decimal(height) + " ratio " +
-               Thousandths(job.AspectRatio) + " aspect class " +
-               ClassNames[AspectClassOf(job.AspectRatio)]);
-  }
+    return "display " + Decimal(width) + "x" + Decimal(height) + " ratio " +
+           Thousandths(job.AspectRatio) + " aspect class " + ClassNames[AspectClassOf(job.AspectRatio)];
+  });
 
   target.MdiClient = ws.FindWindowExA(target.Main, MdiClientClass, nullptr);
   const bool menu = target.MdiClient != 0 && ws.GetMenu(target.Main);
-  if (trace.On()) {
-    trace.Line(std::string("search MDIClient: ") +
-               (target.MdiClient ? "found " + DescribeWindow(ws, target.MdiClient) : "not found") +
-               (target.MdiClient ? (menu ? "; menu bar present" : "; no menu bar") : ""));
-  }
+  run.Say([&] { return MdiClientLine(ws, target.MdiClient, menu); });
   if (target.MdiClient == 0) return NotStarted(msg::NoMdiClient);
   if (!menu) return NotStarted(msg::NoMenu);
   return std::nullopt;
@@ -238,42 +249,57 @@ TWindow FindScreenWindow(TWindowSystem& ws, TWindow mdiClient, const TScreenEntr
   return 0;
 }
 
+std::string ScreenLine(TWindowSystem& ws, const std::string& code, const TScreenEntry& row,
+                       TWindow screen, const std::string& how) {
+  std::string titles;
+  for (const char* title : row.WindowTitles) {
+    titles += (titles.empty() ? "" : " or ") + Quoted(title);
+  }
+  return "screen " + code + ": search " + titles + ": " + FoundOr(ws, screen, "not found") + how;
+}
+
+// Finds the screen, opening it by the menu when it is not open yet.
+TFailure FindOrOpenScreen(const TRun& run, const TJob& job, const TTarget& target,
+                          const TScreenEntry& row, bool singleScreen, TWindow& screen) {
+  TWindowSystem& ws = run.Ws;
+  const std::string& code = job.ScreenCode;
+  screen = FindScreenWindow(ws, target.MdiClient, row);
+  run.Say([&] {
+    return ScreenLine(ws, code, row, screen, screen ? "" : "; opening it by the menu");
+  });
+  if (screen != 0) return std::nullopt;
+  PostKey(ws, target.Main, vk::F10);
+  ws.Sleep(MenuKeyPauseMs);
+  // Key-downs only: the menu acts on them.
+  ws.PostMessageA(target.Main, wm::KeyDown, row.MenuKeys[0], 0);
+  ws.Sleep(MenuKeyPauseMs);
+  ws.PostMessageA(target.Main, wm::KeyDown, row.MenuKeys[1], 0);
+  int made = 0;
+  screen = Poll(ws, run.Times(ScreenSearches), ScreenSearchPauseMs,
+                [&] { return FindScreenWindow(ws, target.MdiClient, row); }, made);
+  run.Say([&] { return ScreenLine(ws, code, row, screen, Searches(made, run.Times(ScreenSearches))); });
+  if (screen == 0) return NotStarted(msg::NoChild);
+  if (singleScreen && !WaitVisible(run, screen, "screen " + code)) {
+    return NotStarted(msg::ChildHidden);
+  }
+  return std::nullopt;
+}
+
 // Opens one screen's lookup dialog and types the phone number into its search field.
 TFailure LookUpScreen(const TRun& run, const TJob& job, const TTarget& target,
                       bool singleScreen) {
   TWindowSystem& ws = run.Ws;
-  TTrace& trace = run.Trace;
   const TScreenEntry* row = FindScreen(job.ScreenCode);
   if (row == nullptr) {
-    if (trace.On()) trace.Line("refused screen code " + Quoted(job.ScreenCode) + ": unknown");
+    run.Say([&] { return "refused screen code " + Quoted(job.ScreenCode) + ": unknown"; });
     return std::string(msg::ArgumentPrefix) + msg::NameScreenCode + msg::ArgumentInvalid;
   }
   const std::string lookupFailure = std::string(msg::NotStarted) + row->LookupTitle;
-  const std::string code = job.ScreenCode;
-  auto traceScreen = [&](TWindow screen, const std::string& how) {
-    std::string titles;
-    for (const char* title : row->WindowTitles) titles += (titles.empty() ? "" : " or ") + Quoted(title);
-    trace.Line("screen " + code + ": search " + titles + ": " +
-               (screen ? "found " + DescribeWindow(ws, screen) : "not found") + how);
-  };
+  const std::string& code = job.ScreenCode;
 
-  TWindow screen = FindScreenWindow(ws, target.MdiClient, *row);
-  if (trace.On()) traceScreen(screen, screen ? "" : "; opening it by the menu");
-  if (screen == 0) {
-    PostKey(ws, target.Main, vk::F10);
-    ws.Sleep(MenuKeyPauseMs);
-    // Key-downs only: the menu acts on them.
-    ws.PostMessageA(target.Main, wm::KeyDown, row->MenuKeys[0], 0);
-    ws.Sleep(MenuKeyPauseMs);
-    ws.PostMessageA(target.Main, wm::KeyDown, row->MenuKeys[1], 0);
-    int made = 0;
-    screen = Poll(ws, run.Times(ScreenSearches), ScreenSearchPauseMs,
-                  [&] { return FindScreenWindow(ws, target.MdiClient, *row); }, made);
-    if (trace.On()) traceScreen(screen, Searches(made, run.Times(ScreenSearches)));
-    if (screen == 0) return NotStarted(msg::NoChild);
-    if (singleScreen && !WaitVisible(run, screen, ("screen " + code).c_str())) {
-      return NotStarted(msg::ChildHidden);
-    }
+  TWindow screen = 0;
+  if (TFailure failure = FindOrOpenScreen(run, job, target, *row, singleScreen, screen)) {
+    return failure;
   }
 
   ws.PostMessageA(target.MdiClient, wm::MdiActivate, screen, 0);
@@ -283,7 +309,7 @@ TFailure LookUpScreen(const TRun& run, const TJob& job, const TTarget& target,
   // click into whatever program lies near the display's corner.
   TRect screenRect;
   if (!ws.GetWindowRect(screen, screenRect)) {
-    if (trace.On()) trace.Line("screen " + code + ": gone before its click");
+    run.Say([&] { return "screen " + code + ": gone before its click"; });
     return NotStarted(msg::NoChild);
   }
   const TOffset offset = row->ClickOffset[AspectClassOf(job.AspectRatio)];
@@ -297,19 +323,18 @@ TFailure LookUpScreen(const TRun& run, const TJob& job, const TTarget& target,
   const TWindow dialog =
       Poll(ws, run.Times(LookupSearches), LookupSearchPauseMs,
            [&] { return ws.FindWindowExA(0, nullptr, row->LookupTitle); }, made);
-  if (trace.On()) {
-    trace.Line("screen " + code + ": search lookup " + Quoted(row->LookupTitle) + ": " +
-               (dialog ? "found " + DescribeWindow(ws, dialog) : "not found") +
-               Searches(made, run.Times(LookupSearches)));
-  }
+  run.Say([&] {
+    return "screen " + code + ": search lookup " + Quoted(row->LookupTitle) + ": " +
+           FoundOr(ws, dialog, "not found") + Searches(made, run.Times(LookupSearches));
+  });
   if (dialog == 0) return lookupFailure + msg::NoLookup;
-  if (singleScreen && !WaitVisible(run, dialog, ("screen " + code + " lookup").c_str())) {
+  if (singleScreen && !WaitVisible(run, dialog, "screen " + code + " lookup")) {
     return lookupFailure + msg::LookupHidden;
   }
 
   TRect dialogRect;
   if (!ws.GetWindowRect(dialog, dialogRect)) {
-    if (trace.On()) trace.Line("screen " + code + ": lookup gone before its clicks");
+    run.Say([&] { return "screen " + code + ": lookup gone before its clicks"; });
     return lookupFailure + msg::NoLookup;
   }
   int clicked = 0;
@@ -324,9 +349,7 @@ TFailure LookUpScreen(const TRun& run, const TJob& job, const TTarget& target,
   const TPoint fieldAt{dialogRect.Left + fieldPoint.X, dialogRect.Top + fieldPoint.Y};
   const TWindow field = ws.WindowFromPoint(fieldAt);
   if (!IsSearchField(ws, target, field, row->LookupTitle)) {
-    if (trace.On()) {
-      trace.Line("refused field at " + Point(fieldAt) + ": " + FieldRefusal(ws, target, field));
-    }
+    run.Say([&] { return "refused field at " + Point(fieldAt) + ": " + FieldRefusal(ws, target, field); });
     return lookupFailure + msg::NoSearchField;
   }
 
@@ -336,10 +359,10 @@ TFailure LookUpScreen(const TRun& run, const TJob& job, const TTarget& target,
     ws.PostMessageA(field, wm::Char, static_cast<unsigned char>(c), 0);
   }
   ws.PostMessageA(field, wm::KeyDown, vk::Return, 0);
-  if (trace.On()) {
-    trace.Line("screen " + code + ": typed " + Quoted(MaskNumber(job.PhoneNumber)) +
-               " and Enter into " + DescribeWindow(ws, field));
-  }
+  run.Say([&] {
+    return "screen " + code + ": typed " + Quoted(MaskNumber(job.PhoneNumber)) +
+           " and Enter into " + DescribeWindow(ws, field);
+  });
   ws.Sleep(TypedPauseMs);
   return std::nullopt;
 }
@@ -350,20 +373,19 @@ TFailure LookUpScreen(const TRun& run, const TJob& job, const TTarget& target,
 class TJobLock {
  public:
   explicit TJobLock(const TRun& run) : ws_(run.Ws), mutex_(ws_.CreateMutexA(JobMutexName)) {
-    TTrace& trace = run.Trace;
     if (mutex_ == 0) {
-      if (trace.On()) trace.Line("job lock unavailable: going on without waiting");
+      run.Say([] { return std::string("wait for another job: no lock to be had, going on"); });
       return;
     }
     const std::uint32_t limitMs = OtherJobWaitMs(static_cast<std::uint32_t>(run.Patience));
-    const std::uint32_t start = trace.On() ? ws_.GetTickCount() : 0;
+    const std::uint32_t start = run.Tick();
     wait_ = ws_.MsgWaitForMultipleObjects(mutex_, limitMs);
-    if (trace.On()) {
+    run.Say([&] {
       static const char* const Outcomes[] = {"acquired", "timed out, going on regardless",
                                              "program closed while waiting, job dropped"};
-      trace.Line("wait for another job: " + Decimal(ws_.GetTickCount() - start) + " ms (limit " +
-                 Decimal(limitMs) + " ms), " + Outcomes[static_cast<int>(wait_)]);
-    }
+      return "wait for another job: " + Decimal(ws_.GetTickCount() - start) + " ms (limit " +
+             Decimal(limitMs) + " ms), " + Outcomes[static_cast<int>(wait_)];
+    });
   }
   ~TJobLock() {
     if (mutex_ == 0) return;
@@ -372,6 +394,8 @@ class TJobLock {
   }
   TJobLock(const TJobLock&) = delete;
   TJobLock& operator=(const TJobLock&) = delete;
+  TJobLock(TJobLock&&) = delete;
+  TJobLock& operator=(TJobLock&&) = delete;
   // The program was closed while it waited: the job is not wanted any more.
   bool Quit() const { return wait_ == TWaitResult::Quit; }
 
@@ -387,27 +411,26 @@ TFailure RunJob(const TRun& run, TJob& job) {
   if (TFailure failure = StartTarget(run, job, target)) return failure;
   // The job kind is fixed by the item count alone, empty items included.
   const bool singleScreen = job.ScreenCodes.size() == 1;
-  int searched = 0;
+  std::size_t typed = 0;
   std::string passedOver;
   for (const std::string& code : job.ScreenCodes) {
     job.ScreenCode = code;
     TFailure failure = LookUpScreen(run, job, target, singleScreen);
     if (failure && singleScreen) return failure;
-    if (run.Trace.On()) {
-      if (failure) {
-        run.Trace.Line("screen " + Quoted(code) + ": failure passed over silently: " +
-                       Quoted(*failure));
-        passedOver += " " + Quoted(code);
-      } else {
-        ++searched;
-      }
+    if (!failure) {
+      ++typed;
+      continue;
     }
+    run.Say([&] {
+      return "screen " + Quoted(code) + ": failure passed over silently: " + Quoted(*failure);
+    });
+    passedOver += " " + Quoted(code);
   }
-  if (run.Trace.On()) {
-    run.Trace.Line("outcome: number typed into " + Decimal(searched) + " of " +
-                   Decimal(job.ScreenCodes.size()) + " screens" +
-                   (passedOver.empty() ? "" : "; passed over:" + passedOver));
-  }
+  run.Say([&] {
+    return "outcome: number typed into " + Decimal(typed) + " of " +
+           Decimal(job.ScreenCodes.size()) + " screens" +
+           (passedOver.empty() ? "" : "; passed over:" + passedOver);
+  });
   return std::nullopt;
 }
 
@@ -425,10 +448,8 @@ void GetCurrentWindow(TWindowSystem& ws, TJob& job, const TJobOptions& options) 
   }
   // Released first: the next job need not wait for the user to answer this one's message.
   if (failure) {
-    if (run.Trace.On()) {
-      run.Trace.Line("failure message shown: " + Quoted(*failure));
-      run.Trace.Line("outcome: failed");
-    }
+    run.Say([&] { return "failure message shown: " + Quoted(*failure); });
+    run.Say([] { return std::string("outcome: failed"); });
     ws.ShowErrorBox(*failure);
   }
 }

@@ -14,7 +14,7 @@ class TTrace {
  public:
   // At this size the file is renamed to "<file>.1" (replacing the older one) and a new
   // one begun.
-  static constexpr std::uint64_t RollOverBytes = 1024 * 1024;
+  static constexpr std::uint64_t RollOverBytes = std::uint64_t{1024} * 1024;
   static constexpr const char* MutexName = "Local\\PelmoraTraceRollOver";
 
   TTrace() = default;

@@ -165,7 +165,7 @@ std::string TWin32WindowSystem::GetWindowTextA(TWindow window) {
   // Titles the logic compares are short; a longer one cannot match any of them anyway.
   char text[256] = "";
   const int length = ::GetWindowTextA(Hwnd(window), text, sizeof text);
-  return std::string(text, length > 0 ? static_cast<std::size_t>(length) : 0);
+  return {text, length > 0 ? static_cast<std::size_t>(length) : 0};
 }
 
 void TWin32WindowSystem::SetCursorPos(int x, int y) { ::SetCursorPos(x, y); }
@@ -227,7 +227,7 @@ THandle TWin32WindowSystem::CreateMutexA(const char* name) {
 }
 
 TWaitResult TWin32WindowSystem::MsgWaitForMultipleObjects(THandle handle, std::uint32_t timeoutMs) {
-  HANDLE object = reinterpret_cast<HANDLE>(handle);
+  auto* object = reinterpret_cast<HANDLE>(handle);
   const DWORD start = GetTickCount();
   for (;;) {
     const DWORD elapsed = GetTickCount() - start;
@@ -282,7 +282,7 @@ void TWin32WindowSystem::ShowErrorBox(const std::string& text) {
 std::string TWin32WindowSystem::GetClassNameA(TWindow window) {
   char name[256];
   const int n = ::GetClassNameA(Hwnd(window), name, sizeof name);
-  return std::string(name, n > 0 ? n : 0);
+  return {name, static_cast<std::size_t>(n > 0 ? n : 0)};
 }
 
 std::string TWin32WindowSystem::GetModuleFileNameA() {
@@ -290,7 +290,7 @@ std::string TWin32WindowSystem::GetModuleFileNameA() {
   for (;;) {
     const DWORD n = ::GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
     if (n == 0) return {};
-    if (n < path.size()) return std::string(path.data(), n);
+    if (n < path.size()) return {path.data(), n};
     path.resize(path.size() * 2);  // truncated
   }
 }
@@ -300,7 +300,7 @@ std::string TWin32WindowSystem::GetPrivateProfileStringA(const char* section, co
   char value[1024];
   const DWORD n =
       ::GetPrivateProfileStringA(section, key, "", value, sizeof value, fileName.c_str());
-  return std::string(value, n);
+  return {value, n};
 }
 
 TProcessId TWin32WindowSystem::GetCurrentProcessId() { return ::GetCurrentProcessId(); }
