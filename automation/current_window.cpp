@@ -30,6 +30,19 @@ constexpr std::uint32_t LookupSearchPauseMs = 100;
 constexpr std::uint32_t LookupClickPauseMs = 50;
 constexpr std::uint32_t TypedPauseMs = 200;
 
+// One job at a time per logon session: two jobs' keys and characters would interleave.
+const char* const JobMutexName = "Local\\PelmoraJob";
+// The longest a job naming each known screen once can take by the limits above: the bound
+// of the wait for another program's job.
+constexpr std::uint32_t VisibleWaitMs = (VisibleTests - 1) * VisiblePauseMs;
+constexpr std::uint32_t StartUpMaxMs =
+    StartSearches * StartSearchPauseMs + VisibleWaitMs + InputIdleTimeoutMs + RestorePauseMs;
+constexpr std::uint32_t ScreenMaxMs =
+    2 * MenuKeyPauseMs + ScreenSearches * ScreenSearchPauseMs + VisibleWaitMs + ActivatePauseMs +
+    ScreenClickPauseMs + LookupSearches * LookupSearchPauseMs + VisibleWaitMs +
+    3 * LookupClickPauseMs + TypedPauseMs;
+constexpr std::uint32_t OtherJobWaitMs = StartUpMaxMs + 3 * ScreenMaxMs;
+
 using TFailure = std::optional<std::string>;
 
 std::string NotStarted(const std::string& detail) { return msg::NotStarted + detail; }
@@ -61,7 +74,32 @@ void PostKey(TWindowSystem& ws, TWindow window, std::uintptr_t key) {
 struct TTarget {
   TWindow Main = 0;
   TWindow MdiClient = 0;
+  TProcessId Process = 0;
 };
+
+// A click is real input and reaches whatever lies at the point: only a window of the
+// target's own process may get it, never a notification or another program in front.
+bool ClickTarget(TWindowSystem& ws, const TTarget& target, TPoint point, std::uint32_t pauseMs) {
+  const TWindow under = ws.WindowFromPoint(point);
+  if (under == 0 || target.Process == 0 || ws.GetWindowThreadProcessId(under) != target.Process) {
+    return false;
+  }
+  ClickAt(ws, point.X, point.Y, pauseMs);
+  return true;
+}
+
+// The window that would get the number must be a control inside a top-level lookup window
+// of the target's own process. Never another program's window covering the dialog or
+// merely titled like it, nor the target's window behind a dialog that moved or closed.
+// An older lookup of the same title may have been found by the search: the one lying at
+// the point is the one that counts.
+bool IsSearchField(TWindowSystem& ws, const TTarget& target, TWindow field,
+                   const char* lookupTitle) {
+  if (field == 0 || ws.GetWindowThreadProcessId(field) != target.Process) return false;
+  const TWindow root = ws.GetAncestor(field);
+  return root != 0 && root != field && ws.GetWindowThreadProcessId(root) == target.Process &&
+         ws.GetWindowTextA(root) == lookupTitle;
+}
 
 // Finds or starts the target and readies it; sets the job's aspect ratio.
 TFailure StartTarget(TWindowSystem& ws, TJob& job, TTarget& target) {
@@ -75,7 +113,15 @@ TFailure StartTarget(TWindowSystem& ws, TJob& job, TTarget& target) {
     if (!WaitVisible(ws, target.Main)) return NotStarted(msg::MainHidden);
   }
   // A target that never gets idle costs the time-out and is then taken as idle.
-  ws.WaitForInputIdle(ws.GetWindowThreadProcessId(target.Main), InputIdleTimeoutMs);
+  // Windows drops posted input and clicks aimed at a process of higher integrity: the job
+  // would silently do nothing.
+  target.Process = ws.GetWindowThreadProcessId(target.Main);
+  const std::int32_t targetLevel = ws.GetTokenIntegrityLevel(target.Process);
+  const std::int32_t ownLevel = ws.GetTokenIntegrityLevel(0);
+  if (targetLevel >= 0 && ownLevel >= 0 && targetLevel > ownLevel) {
+    return std::string(msg::HigherRights);
+  }
+  ws.WaitForInputIdle(target.Process, InputIdleTimeoutMs);
   ws.SetForegroundWindow(target.Main);
   ws.SendMessageA(target.Main, wm::SysCommand, ScRestore, 0);
   ws.Sleep(RestorePauseMs);
@@ -128,7 +174,10 @@ TFailure LookUpScreen(TWindowSystem& ws, const TJob& job, const TTarget& target,
   TRect screenRect;
   if (!ws.GetWindowRect(screen, screenRect)) return NotStarted(msg::NoChild);
   const TOffset offset = row->ClickOffset[AspectClassOf(job.AspectRatio)];
-  ClickAt(ws, screenRect.Left + offset.X, screenRect.Top + offset.Y, ScreenClickPauseMs);
+  if (!ClickTarget(ws, target, {screenRect.Left + offset.X, screenRect.Top + offset.Y},
+                   ScreenClickPauseMs)) {
+    return NotStarted(msg::NoChild);
+  }
 
   PostKey(ws, screen, vk::F8);
   const TWindow dialog = Poll(ws, LookupSearches, LookupSearchPauseMs,
@@ -139,23 +188,19 @@ TFailure LookUpScreen(TWindowSystem& ws, const TJob& job, const TTarget& target,
   TRect dialogRect;
   if (!ws.GetWindowRect(dialog, dialogRect)) return lookupFailure + msg::NoLookup;
   for (const TOffset& point : LookupClickPoints) {
-    ClickAt(ws, dialogRect.Left + point.X, dialogRect.Top + point.Y, LookupClickPauseMs);
+    if (!ClickTarget(ws, target, {dialogRect.Left + point.X, dialogRect.Top + point.Y},
+                     LookupClickPauseMs)) {
+      return lookupFailure + msg::NoSearchField;
+    }
   }
 
-  // Whatever lies at the field's point would get the number: it must be a control of the
-  // dialog, and dialog and control must belong to the target's process. Never another
-  // program's window covering the dialog or merely titled like it, nor the target's
-  // window behind a dialog that has moved or closed.
   const TOffset fieldPoint = LookupClickPoints.back();
   const TWindow field =
       ws.WindowFromPoint({dialogRect.Left + fieldPoint.X, dialogRect.Top + fieldPoint.Y});
-  const TProcessId targetProcess = ws.GetWindowThreadProcessId(target.Main);
-  if (field == 0 || !ws.IsChild(dialog, field) || targetProcess == 0 ||
-      ws.GetWindowThreadProcessId(dialog) != targetProcess ||
-      ws.GetWindowThreadProcessId(field) != targetProcess) {
-    return lookupFailure + msg::NoSearchField;
-  }
+  if (!IsSearchField(ws, target, field, row->LookupTitle)) return lookupFailure + msg::NoSearchField;
 
+  // The field may still hold text (a reused lookup keeps the last number): replace it.
+  ws.PostMessageA(field, wm::EmSetSel, 0, -1);
   for (const char c : job.PhoneNumber) {
     ws.PostMessageA(field, wm::Char, static_cast<unsigned char>(c), 0);
   }
@@ -164,24 +209,55 @@ TFailure LookUpScreen(TWindowSystem& ws, const TJob& job, const TTarget& target,
   return std::nullopt;
 }
 
-}  // namespace
-
-void GetCurrentWindow(TWindowSystem& ws, TJob& job) {
-  TTarget target;
-  if (TFailure failure = StartTarget(ws, job, target)) {
-    ws.ShowErrorBox(*failure);
-    return;
+// Holds the session's job mutex for its lifetime, an error raised by the job included.
+// Another program's job goes first; past the bound this one goes on regardless, as a job
+// left hanging must not block every later call.
+class TJobLock {
+ public:
+  explicit TJobLock(TWindowSystem& ws) : ws_(ws), mutex_(ws.CreateMutexA(JobMutexName)) {
+    if (mutex_ != 0) wait_ = ws_.MsgWaitForMultipleObjects(mutex_, OtherJobWaitMs);
   }
+  ~TJobLock() {
+    if (mutex_ == 0) return;
+    if (wait_ == TWaitResult::Acquired) ws_.ReleaseMutex(mutex_);
+    ws_.CloseHandle(mutex_);
+  }
+  TJobLock(const TJobLock&) = delete;
+  TJobLock& operator=(const TJobLock&) = delete;
+  // The program was closed while it waited: the job is not wanted any more.
+  bool Quit() const { return wait_ == TWaitResult::Quit; }
+
+ private:
+  TWindowSystem& ws_;
+  THandle mutex_;
+  TWaitResult wait_ = TWaitResult::TimedOut;
+};
+
+// The job proper; its failure, if one is to be shown.
+TFailure RunJob(TWindowSystem& ws, TJob& job) {
+  TTarget target;
+  if (TFailure failure = StartTarget(ws, job, target)) return failure;
   // The job kind is fixed by the item count alone, empty items included.
   const bool singleScreen = job.ScreenCodes.size() == 1;
   for (const std::string& code : job.ScreenCodes) {
     job.ScreenCode = code;
     TFailure failure = LookUpScreen(ws, job, target, singleScreen);
-    if (failure && singleScreen) {
-      ws.ShowErrorBox(*failure);
-      return;
-    }
+    if (failure && singleScreen) return failure;
   }
+  return std::nullopt;
+}
+
+}  // namespace
+
+void GetCurrentWindow(TWindowSystem& ws, TJob& job) {
+  TFailure failure;
+  {
+    TJobLock lock(ws);
+    if (lock.Quit()) return;
+    failure = RunJob(ws, job);
+  }
+  // Released first: the next job need not wait for the user to answer this one's message.
+  if (failure) ws.ShowErrorBox(*failure);
 }
 
 }  // namespace pelmora

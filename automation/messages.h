@@ -21,6 +21,10 @@ inline const char* const NotStarted = "弥生販売を正常に起動できま�
 inline const char* const MainHidden = "メインウィンドウの表示不可)";
 inline const char* const NoMdiClient = "MDIClientの取得不可)";
 inline const char* const NoMenu = "メニューの取得不可)";
+// The target runs with higher rights than this program, so Windows drops our input.
+inline const char* const HigherRights =
+    "弥生販売が本プログラムより高い権限で実行されているため操作できません。"
+    "弥生販売と本プログラムを同じ方法(管理者として実行するかどうか)で起動してください。";
 
 // Per screen: NotStarted + [lookup title +] one of these.
 inline const char* const NoChild = "子ウィンドウの取得不可)";

@@ -42,7 +42,8 @@ std::vector<std::string> AllMessages() {
   }
   all.push_back(std::string(ArgumentPrefix) + NameScreenCode + ArgumentInvalid);
   all.insert(all.end(), {PathInvalid, StartFailed, std::string(NotStarted) + MainHidden,
-                         std::string(NotStarted) + NoMdiClient, std::string(NotStarted) + NoMenu,
+                         HigherRights, std::string(NotStarted) + NoMdiClient,
+                         std::string(NotStarted) + NoMenu,
                          std::string(NotStarted) + NoChild, std::string(NotStarted) + ChildHidden});
   std::vector<std::string> titles;
   for (const TScreenEntry& row : Screens) {

@@ -125,7 +125,7 @@ void TWin32WindowSystem::WaitForInputIdle(TProcessId process, std::uint32_t time
   HANDLE handle = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, process);
   if (handle == nullptr) return;
   ::WaitForInputIdle(handle, timeoutMs);
-  CloseHandle(handle);
+  ::CloseHandle(handle);
 }
 
 void TWin32WindowSystem::SetForegroundWindow(TWindow window) {
@@ -155,8 +155,15 @@ TWindow TWin32WindowSystem::WindowFromPoint(TPoint point) {
   return Handle(::WindowFromPoint(POINT{point.X, point.Y}));
 }
 
-bool TWin32WindowSystem::IsChild(TWindow parent, TWindow window) {
-  return ::IsChild(Hwnd(parent), Hwnd(window)) != FALSE;
+TWindow TWin32WindowSystem::GetAncestor(TWindow window) {
+  return Handle(::GetAncestor(Hwnd(window), GA_ROOT));
+}
+
+std::string TWin32WindowSystem::GetWindowTextA(TWindow window) {
+  // Titles the logic compares are short; a longer one cannot match any of them anyway.
+  char text[256] = "";
+  const int length = ::GetWindowTextA(Hwnd(window), text, sizeof text);
+  return std::string(text, length > 0 ? static_cast<std::size_t>(length) : 0);
 }
 
 void TWin32WindowSystem::SetCursorPos(int x, int y) { ::SetCursorPos(x, y); }
@@ -188,6 +195,65 @@ bool TWin32WindowSystem::FileExists(const std::string& path) {
 void TWin32WindowSystem::Sleep(std::uint32_t ms) { ::Sleep(ms); }
 
 std::string TWin32WindowSystem::GetCommandLineA() { return ::GetCommandLineA(); }
+
+std::int32_t TWin32WindowSystem::GetTokenIntegrityLevel(TProcessId process) {
+  // Limited query rights: enough for a process of higher integrity, which is the one asked about.
+  HANDLE handle = process == 0 ? GetCurrentProcess()
+                               : OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process);
+  if (handle == nullptr) return -1;
+  std::int32_t level = -1;
+  HANDLE token = nullptr;
+  if (OpenProcessToken(handle, TOKEN_QUERY, &token)) {
+    DWORD size = 0;
+    ::GetTokenInformation(token, TokenIntegrityLevel, nullptr, 0, &size);
+    std::vector<unsigned char> buffer(size);
+    if (size >= sizeof(TOKEN_MANDATORY_LABEL) &&
+        ::GetTokenInformation(token, TokenIntegrityLevel, buffer.data(), size, &size)) {
+      const PSID sid = reinterpret_cast<TOKEN_MANDATORY_LABEL*>(buffer.data())->Label.Sid;
+      if (IsValidSid(sid) && *GetSidSubAuthorityCount(sid) > 0) {
+        level = static_cast<std::int32_t>(*GetSidSubAuthority(sid, *GetSidSubAuthorityCount(sid) - 1));
+      }
+    }
+    ::CloseHandle(token);
+  }
+  if (process != 0) ::CloseHandle(handle);
+  return level;
+}
+
+THandle TWin32WindowSystem::CreateMutexA(const char* name) {
+  return reinterpret_cast<THandle>(::CreateMutexA(nullptr, FALSE, name));
+}
+
+TWaitResult TWin32WindowSystem::MsgWaitForMultipleObjects(THandle handle, std::uint32_t timeoutMs) {
+  HANDLE object = reinterpret_cast<HANDLE>(handle);
+  const DWORD start = GetTickCount();
+  for (;;) {
+    const DWORD elapsed = GetTickCount() - start;
+    const DWORD left = elapsed >= timeoutMs ? 0 : timeoutMs - elapsed;
+    const DWORD result = ::MsgWaitForMultipleObjects(1, &object, FALSE, left, QS_ALLINPUT);
+    if (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED_0) return TWaitResult::Acquired;
+    if (result != WAIT_OBJECT_0 + 1) return TWaitResult::TimedOut;
+    // Keeps the window painting and answering while it waits.
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.message == WM_QUIT) {
+        // The window was closed: the message loop must still see the quit to end the program.
+        PostQuitMessage(static_cast<int>(message.wParam));
+        return TWaitResult::Quit;
+      }
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+  }
+}
+
+void TWin32WindowSystem::ReleaseMutex(THandle handle) {
+  ::ReleaseMutex(reinterpret_cast<HANDLE>(handle));
+}
+
+void TWin32WindowSystem::CloseHandle(THandle handle) {
+  ::CloseHandle(reinterpret_cast<HANDLE>(handle));
+}
 
 void TWin32WindowSystem::ShowErrorBox(const std::string& text) {
   // An empty template: the controls are laid out in WM_INITDIALOG for the text's size.

@@ -24,7 +24,8 @@ class TWin32WindowSystem final : public TWindowSystem {
   bool GetMenu(TWindow window) override;
   bool GetWindowRect(TWindow window, TRect& rect) override;
   TWindow WindowFromPoint(TPoint point) override;
-  bool IsChild(TWindow parent, TWindow window) override;
+  TWindow GetAncestor(TWindow window) override;
+  std::string GetWindowTextA(TWindow window) override;
   void SetCursorPos(int x, int y) override;
   void mouse_event(std::uint32_t flags, int x, int y) override;
   int GetSystemMetrics(int index) override;
@@ -33,6 +34,11 @@ class TWin32WindowSystem final : public TWindowSystem {
   bool FileExists(const std::string& path) override;
   void Sleep(std::uint32_t ms) override;
   std::string GetCommandLineA() override;
+  std::int32_t GetTokenIntegrityLevel(TProcessId process) override;
+  THandle CreateMutexA(const char* name) override;
+  TWaitResult MsgWaitForMultipleObjects(THandle handle, std::uint32_t timeoutMs) override;
+  void ReleaseMutex(THandle handle) override;
+  void CloseHandle(THandle handle) override;
   void ShowErrorBox(const std::string& text) override;
 
  private:

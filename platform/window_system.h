@@ -11,6 +11,8 @@ namespace pelmora {
 // Opaque window handle; 0 means no window.
 using TWindow = std::uintptr_t;
 using TProcessId = std::uint32_t;
+// Opaque kernel object handle; 0 means none.
+using THandle = std::uintptr_t;
 
 struct TPoint {
   std::int32_t X = 0;
@@ -31,6 +33,7 @@ constexpr std::uint32_t KeyUp = 0x0101;
 constexpr std::uint32_t Char = 0x0102;
 constexpr std::uint32_t SysCommand = 0x0112;
 constexpr std::uint32_t MdiActivate = 0x0222;
+constexpr std::uint32_t EmSetSel = 0x00B1;
 }  // namespace wm
 
 namespace vk {
@@ -50,6 +53,12 @@ constexpr std::uintptr_t ScRestore = 0xF120;
 constexpr int HorzRes = 8;    // GetDeviceCaps index
 constexpr int VertRes = 10;   // GetDeviceCaps index
 constexpr int SmSwapButton = 23;  // GetSystemMetrics index
+
+enum class TWaitResult {
+  Acquired,  // the object is ours (an abandoned mutex included)
+  TimedOut,
+  Quit,      // the program was asked to end while it waited
+};
 
 class TWindowSystem {
  public:
@@ -74,8 +83,10 @@ class TWindowSystem {
   // The outer rectangle, frame included; false when the window is gone.
   virtual bool GetWindowRect(TWindow window, TRect& rect) = 0;
   virtual TWindow WindowFromPoint(TPoint point) = 0;
-  // True when `window` lies inside `parent` (a child, or a child's child, and so on).
-  virtual bool IsChild(TWindow parent, TWindow window) = 0;
+  // The top-level window that `window` lies in (GA_ROOT); the window itself when it is
+  // top-level; 0 when it is gone.
+  virtual TWindow GetAncestor(TWindow window) = 0;
+  virtual std::string GetWindowTextA(TWindow window) = 0;
   virtual void SetCursorPos(int x, int y) = 0;
   virtual void mouse_event(std::uint32_t flags, int x, int y) = 0;
   virtual int GetSystemMetrics(int index) = 0;
@@ -86,6 +97,15 @@ class TWindowSystem {
   virtual bool FileExists(const std::string& path) = 0;
   virtual void Sleep(std::uint32_t ms) = 0;
   virtual std::string GetCommandLineA() = 0;
+  // The integrity level (mandatory-label RID) of a process's token, or -1 when it cannot
+  // be read; process 0 is this program.
+  virtual std::int32_t GetTokenIntegrityLevel(TProcessId process) = 0;
+  // A named mutex, opened or created; 0 when it cannot be had.
+  virtual THandle CreateMutexA(const char* name) = 0;
+  // Waits for the object at most `timeoutMs`, keeping this program's windows answering.
+  virtual TWaitResult MsgWaitForMultipleObjects(THandle handle, std::uint32_t timeoutMs) = 0;
+  virtual void ReleaseMutex(THandle handle) = 0;
+  virtual void CloseHandle(THandle handle) = 0;
   // Modal, silent error box captioned "エラー" with a single OK button.
   virtual void ShowErrorBox(const std::string& text) = 0;
 };

@@ -102,6 +102,22 @@ TEST(FormTest, RunsTheJobOnlyOnTheFirstActivation) {
   EXPECT_EQ(run.Closed, 1);
 }
 
+// Answering an error box activates the window again while the first activation still runs.
+TEST(FormTest, ActivationFromInsideTheErrorBoxRunsNothingMore) {
+  TSimDesktop desktop;
+  desktop.CommandLine = "pelmora.exe C:\\h.exe td 1";
+  TfrmPelmora form(desktop);
+  int closed = 0;
+  form.OnClose = [&] { ++closed; };
+  desktop.OnErrorBox = [&](const std::string&) { form.FormActivate(); };
+  form.FormCreate();
+  form.FormShow();
+  form.FormActivate();
+  EXPECT_EQ(desktop.ErrorBoxes, std::vector<std::string>{PathInvalid});
+  EXPECT_EQ(desktop.Count("FileExists"), 1);
+  EXPECT_EQ(closed, 1);
+}
+
 // A desktop whose window lookup fails the way a runtime error would.
 class TThrowingDesktop : public TSimDesktop {
  public:

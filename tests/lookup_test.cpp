@@ -125,7 +125,8 @@ TEST_F(LookupTest, ClicksTheDialogsThreePointsAndTypesIntoTheFieldUnderTheLast) 
   }
   EXPECT_EQ(Desktop.Clicks[3].Window, Target->Field);
   // Ten digits: ten characters and one Enter, all to the field, no key-up for Enter.
-  std::vector<std::tuple<TWindow, std::uint32_t, std::uintptr_t>> typed;
+  std::vector<std::tuple<TWindow, std::uint32_t, std::uintptr_t>> typed = {
+      {Target->Field, wm::EmSetSel, 0}};
   for (char digit : std::string("0312345678")) typed.emplace_back(Target->Field, wm::Char, digit);
   typed.emplace_back(Target->Field, wm::KeyDown, vk::Return);
   EXPECT_EQ(PostsTo(Target->Field), typed);
@@ -411,11 +412,12 @@ TEST_F(LookupTest, ForeignWindowTitledLikeTheLookupDialogReceivesNothing) {
   s.Screens[TdNew].DialogAfter.reset();
   Start(s);
   const TWindow impostor =
-      Desktop.AddWindow(0, "Notepad", CustomerLookup, {100, 100, 600, 500}, sim::ForeignProcess);
+      Desktop.AddWindow(0, "Notepad", CustomerLookup, {300, 250, 800, 650}, sim::ForeignProcess);
   const TWindow impostorEdit =
-      Desktop.AddWindow(impostor, "Edit", "", {110, 110, 590, 490}, sim::ForeignProcess);
+      Desktop.AddWindow(impostor, "Edit", "", {310, 260, 790, 640}, sim::ForeignProcess);
   RunJob({"td"});
   EXPECT_EQ(Boxes(), std::vector<std::string>{NotStarted + CustomerLookup + "画面-入力欄の取得不可)"});
+  EXPECT_EQ(Desktop.Clicks.size(), 1u);  // the screen's; none into the impostor
   EXPECT_TRUE(PostsTo(impostorEdit).empty());
   EXPECT_TRUE(PostsTo(impostor).empty());
 }

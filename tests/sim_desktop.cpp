@@ -170,12 +170,15 @@ void TSimDesktop::SetForegroundWindow(TWindow window) { Log("SetForegroundWindow
 void TSimDesktop::SendMessageA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
                                std::intptr_t) {
   Log("SendMessageA", window, message, wParam);
+  // Restoring shows a minimized or hidden window, as the default window procedure does.
+  if (message == wm::SysCommand && wParam == ScRestore && Find(window)) Window(window).Visible = true;
 }
 
 void TSimDesktop::PostMessageA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
-                               std::intptr_t) {
+                               std::intptr_t lParam) {
   Log("PostMessageA", window, message, wParam);
-  if (OnPost && Find(window)) OnPost(window, message, wParam);
+  Calls.back().LParam = lParam;
+  if (OnPost && Find(window)) OnPost(window, message, wParam, lParam);
 }
 
 bool TSimDesktop::GetMenu(TWindow window) {
@@ -210,12 +213,17 @@ TWindow TSimDesktop::WindowFromPoint(TPoint point) {
   return HitTest(0, point);
 }
 
-bool TSimDesktop::IsChild(TWindow parent, TWindow window) {
-  Log("IsChild", window);
-  for (const TSimWindow* w = Find(window); w && w->Parent; w = Find(w->Parent)) {
-    if (w->Parent == parent) return true;
-  }
-  return false;
+TWindow TSimDesktop::GetAncestor(TWindow window) {
+  Log("GetAncestor", window);
+  const TSimWindow* w = Find(window);
+  while (w && w->Parent) w = Find(w->Parent);
+  return w ? w->Handle : 0;
+}
+
+std::string TSimDesktop::GetWindowTextA(TWindow window) {
+  Log("GetWindowTextA", window);
+  const TSimWindow* w = Find(window);
+  return w ? w->Title : std::string();
 }
 
 void TSimDesktop::SetCursorPos(int x, int y) {
@@ -261,6 +269,33 @@ std::string TSimDesktop::GetCommandLineA() {
   Log("GetCommandLineA");
   return CommandLine;
 }
+
+std::int32_t TSimDesktop::GetTokenIntegrityLevel(TProcessId process) {
+  Log("GetTokenIntegrityLevel", 0, process);
+  auto level = IntegrityLevels.find(process);
+  return level == IntegrityLevels.end() ? -1 : level->second;
+}
+
+THandle TSimDesktop::CreateMutexA(const char* name) {
+  Log("CreateMutexA", 0, 0, 0, name);
+  return MutexAvailable ? 1 : 0;
+}
+
+TWaitResult TSimDesktop::MsgWaitForMultipleObjects(THandle, std::uint32_t timeoutMs) {
+  Log("MsgWaitForMultipleObjects", 0, timeoutMs);
+  if (QuitWhileWaiting) return TWaitResult::Quit;
+  const std::uint64_t wait = OtherJobUntil > now_ ? OtherJobUntil - now_ : 0;
+  Advance(std::min<std::uint64_t>(wait, timeoutMs));
+  MutexHeld = wait <= timeoutMs;
+  return MutexHeld ? TWaitResult::Acquired : TWaitResult::TimedOut;
+}
+
+void TSimDesktop::ReleaseMutex(THandle) {
+  Log("ReleaseMutex");
+  MutexHeld = false;
+}
+
+void TSimDesktop::CloseHandle(THandle) { Log("CloseHandle"); }
 
 void TSimDesktop::ShowErrorBox(const std::string& text) {
   Log("ShowErrorBox", 0, 0, 0, text);

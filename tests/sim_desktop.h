@@ -31,7 +31,8 @@ struct TCall {
   TWindow Window = 0;
   std::uint32_t Message = 0;  // also: mouse flags, pause length, metric index
   std::uintptr_t WParam = 0;
-  std::string Text;           // class/title of a search, path, message text
+  std::string Text;
+  std::intptr_t LParam = 0;  // posts only           // class/title of a search, path, message text
 };
 
 struct TClick {
@@ -66,8 +67,13 @@ class TSimDesktop : public TWindowSystem {
   bool SwapButtons = false;
   std::map<TProcessId, std::uint64_t> BusyUntil;
   std::function<void(const std::string&)> OnShellExecute;
-  std::function<void(TWindow, std::uint32_t, std::uintptr_t)> OnPost;
+  std::function<void(TWindow, std::uint32_t, std::uintptr_t, std::intptr_t)> OnPost;
   std::function<void(const std::string&)> OnErrorBox;
+  std::map<TProcessId, std::int32_t> IntegrityLevels;  // absent: cannot be read; 0: this program
+  bool MutexAvailable = true;
+  std::uint64_t OtherJobUntil = 0;  // another program holds the job mutex until then
+  bool QuitWhileWaiting = false;    // the window is closed during the wait for another job
+  bool MutexHeld = false;           // by this program
 
   // What happened.
   std::vector<TCall> Calls;
@@ -88,7 +94,8 @@ class TSimDesktop : public TWindowSystem {
   bool GetMenu(TWindow window) override;
   bool GetWindowRect(TWindow window, TRect& rect) override;
   TWindow WindowFromPoint(TPoint point) override;
-  bool IsChild(TWindow parent, TWindow window) override;
+  TWindow GetAncestor(TWindow window) override;
+  std::string GetWindowTextA(TWindow window) override;
   void SetCursorPos(int x, int y) override;
   void mouse_event(std::uint32_t flags, int x, int y) override;
   int GetSystemMetrics(int index) override;
@@ -97,6 +104,11 @@ class TSimDesktop : public TWindowSystem {
   bool FileExists(const std::string& path) override;
   void Sleep(std::uint32_t ms) override;
   std::string GetCommandLineA() override;
+  std::int32_t GetTokenIntegrityLevel(TProcessId process) override;
+  THandle CreateMutexA(const char* name) override;
+  TWaitResult MsgWaitForMultipleObjects(THandle handle, std::uint32_t timeoutMs) override;
+  void ReleaseMutex(THandle handle) override;
+  void CloseHandle(THandle handle) override;
   void ShowErrorBox(const std::string& text) override;
 
  private:

@@ -25,7 +25,9 @@ constexpr TRect DialogRect{600, 300, 1000, 560};
 
 TSimTarget::TSimTarget(TSimDesktop& desktop, TTargetScript script)
     : desktop_(desktop), script_(std::move(script)) {
-  desktop_.OnPost = [this](TWindow w, std::uint32_t m, std::uintptr_t p) { OnPost(w, m, p); };
+  desktop_.OnPost = [this](TWindow w, std::uint32_t m, std::uintptr_t p, std::intptr_t l) {
+    OnPost(w, m, p, l);
+  };
   if (script_.Running) {
     CreateMain();
   } else {
@@ -79,7 +81,7 @@ void TSimTarget::OpenDialog(TWindow screen) {
   // open one over and clears its field.
   const TScreenScript& s = ScriptOf(screens_[screen]);
   const std::string title = LookupTitleOf(screens_[screen]);
-  Dialog = dialogs_[title];
+  Dialog = script_.NewDialogPerF8 ? 0 : dialogs_[title];
   if (Dialog != 0) {
     desktop_.Window(Dialog).Visible = !s.DialogHidden;
     if (script_.RaiseReopenedDialog) desktop_.BringToTop(Dialog);
@@ -101,13 +103,18 @@ void TSimTarget::OpenDialog(TWindow screen) {
   if (s.Field) {
     Field = desktop_.AddWindow(Dialog, "Edit", "", inDialog(20, 108, 300, 128), TargetProcess);
     fieldDialog_[Field] = Dialog;
+    Typed[Field] = s.Prefill;
+  }
+  if (s.ForeignChildInField) {
+    desktop_.AddWindow(Dialog, "Edit", "", inDialog(0, 100, 400, 140), ForeignProcess);
   }
   if (s.ForeignCover) {
     desktop_.AddWindow(0, "Notepad", "memo", inDialog(0, 100, 400, 140), ForeignProcess);
   }
 }
 
-void TSimTarget::OnPost(TWindow window, std::uint32_t message, std::uintptr_t wParam) {
+void TSimTarget::OnPost(TWindow window, std::uint32_t message, std::uintptr_t wParam,
+                        std::intptr_t lParam) {
   if (window == Main && message == wm::KeyDown) {
     if (wParam == vk::F10) {
       keys_.clear();
@@ -131,7 +138,12 @@ void TSimTarget::OnPost(TWindow window, std::uint32_t message, std::uintptr_t wP
     if (s.DialogAfter) desktop_.At(desktop_.Now() + *s.DialogAfter, [this, window] { OpenDialog(window); });
     return;
   }
-  if (message == wm::Char) Typed[window] += static_cast<char>(wParam);
+  // An edit control: the next character replaces a whole selection.
+  if (message == wm::EmSetSel && wParam == 0 && lParam == -1) selectedAll_.insert(window);
+  if (message == wm::Char) {
+    if (selectedAll_.erase(window) != 0) Typed[window].clear();
+    Typed[window] += static_cast<char>(wParam);
+  }
   if (message == wm::KeyDown && wParam == vk::Return && fieldDialog_.count(window)) {
     const TWindow dialog = fieldDialog_[window];
     Searches.push_back({desktop_.Window(dialog).Title, dialogScreen_[dialog], Typed[window]});

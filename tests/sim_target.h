@@ -5,6 +5,7 @@
 
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,8 @@ struct TScreenScript {
   bool DialogHidden = false;
   bool Field = true;         // a search field lies under the third click point
   bool ForeignCover = false; // another program's window covers the search field
+  std::string Prefill;       // text a new lookup's field starts with
+  bool ForeignChildInField = false;  // another program's window set inside the dialog, over the field
 };
 
 struct TTargetScript {
@@ -37,6 +40,7 @@ struct TTargetScript {
   std::uint64_t BusyMs = 0;
   std::vector<std::string> OpenAtStart;  // screen titles already open
   bool RaiseReopenedDialog = false;  // F8 on a dialog already open brings it to the top
+  bool NewDialogPerF8 = false;  // every F8 opens another lookup at the same place, on top
   std::map<std::string, TScreenScript> Screens;  // by screen title; default script otherwise
 };
 
@@ -65,13 +69,14 @@ class TSimTarget {
   void CreateMain();
   TWindow OpenScreen(const std::string& title);
   void OpenDialog(TWindow screen);
-  void OnPost(TWindow window, std::uint32_t message, std::uintptr_t wParam);
+  void OnPost(TWindow window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
   const TScreenScript& ScriptOf(const std::string& title);
 
   TSimDesktop& desktop_;
   TTargetScript script_;
   std::map<TWindow, std::string> screens_;  // screen window -> title
   std::map<TWindow, TWindow> fieldDialog_;  // field -> dialog
+  std::set<TWindow> selectedAll_;           // fields whose whole text is selected
   std::map<std::string, TWindow> dialogs_;       // lookup title -> dialog
   std::map<TWindow, std::string> dialogScreen_;  // dialog -> screen title that asked for it
   std::vector<std::uintptr_t> keys_;        // menu key sequence since F10

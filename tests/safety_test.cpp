@@ -1,0 +1,202 @@
+// The number and every click reach only the target's lookup, and jobs never overlap.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "automation/messages.h"
+#include "tests/job_fixture.h"
+
+namespace pelmora {
+namespace {
+
+using sim::TTargetScript;
+
+const std::string TdNew = "得意先台帳 (新規)";
+const std::string Ledger = "得意先元帳";
+const std::string Phone = "0312345678";
+const std::string NoChild = NotStarted + "子ウィンドウの取得不可)";
+const std::string NoField = NotStarted + "得意先参照画面-入力欄の取得不可)";
+
+// Click points of the first screen and of the lookup on the simulated target, wide display.
+constexpr TPoint ScreenPoint{10 + 188, 70 + 126};
+constexpr TPoint DialogPoint1{600 + 135, 300 + 40};
+constexpr TPoint DialogPoint2{600 + 115, 300 + 180};
+
+struct TSafetyCase {
+  const char* Name;
+  std::vector<std::string> Codes;
+  std::function<void(TTargetScript&)> Script;
+  std::function<void(sim::TSimDesktop&, sim::TSimTarget&)> Desktop;  // once the target runs
+  std::string Box;
+  std::size_t Clicks;
+  std::size_t Searches;  // each must hold exactly the number
+};
+void PrintTo(const TSafetyCase& c, std::ostream* os) { *os << c.Name; }
+
+// Another program's small window over `p`. The lookup opens at 350 ms and is clicked at 500,
+// 550 and 600 ms; its field is taken at 650 ms.
+auto ForeignAt(TPoint p, std::uint64_t at) {
+  return [p, at](sim::TSimDesktop& d, sim::TSimTarget&) {
+    d.At(at, [&d, p] {
+      d.AddWindow(0, "Toast", "通知", {p.X - 5, p.Y - 5, p.X + 5, p.Y + 5}, sim::ForeignProcess);
+    });
+  };
+}
+
+class SafetyTest : public JobFixture, public ::testing::WithParamInterface<TSafetyCase> {};
+
+TEST_P(SafetyTest, OnlyTheTargetsLookupGetsClicksAndTheNumber) {
+  const TSafetyCase& c = GetParam();
+  TTargetScript s;
+  s.OpenAtStart = {TdNew, Ledger};
+  if (c.Script) c.Script(s);
+  Start(s);
+  if (c.Desktop) c.Desktop(Desktop, *Target);
+  RunJob(c.Codes, Phone);
+  EXPECT_EQ(Boxes(), c.Box.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.Box});
+  EXPECT_EQ(Desktop.Clicks.size(), c.Clicks);
+  // Windows may have gone since: read their owner from the record, not the live desktop.
+  for (const sim::TClick& click : Desktop.Clicks) {
+    EXPECT_EQ(Desktop.Window(click.Window).Process, sim::TargetProcess);
+  }
+  ASSERT_EQ(Target->Searches.size(), c.Searches);
+  for (const sim::TSearch& search : Target->Searches) EXPECT_EQ(search.Text, Phone);
+  for (const sim::TCall& post : Desktop.Posts()) {
+    EXPECT_EQ(Desktop.Window(post.Window).Process, sim::TargetProcess);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SafetyTest,
+    ::testing::Values(
+        // A lookup left open under a new one of the same title: the search finds the old
+        // one first, the new one lies at the points.
+        TSafetyCase{"OlderLookupLeftOpenUnderTheNext", {"td", "ud"},
+                    [](TTargetScript& s) { s.NewDialogPerF8 = true; }, nullptr, "", 8, 2},
+        TSafetyCase{"SameScreenTwiceWithLookupsKept", {"td", "td"},
+                    [](TTargetScript& s) { s.NewDialogPerF8 = true; }, nullptr, "", 8, 2},
+        TSafetyCase{"PrefilledFieldIsReplaced", {"td"},
+                    [](TTargetScript& s) { s.Screens[TdNew].Prefill = "09099998888"; }, nullptr,
+                    "", 4, 1},
+        TSafetyCase{"ForeignWindowOverTheScreenPoint", {"td"}, nullptr, ForeignAt(ScreenPoint, 0),
+                    NoChild, 0, 0},
+        TSafetyCase{"ForeignWindowOverTheScreenPointInAMultiJob", {"td", "tm"}, nullptr,
+                    ForeignAt(ScreenPoint, 0), "", 4, 1},
+        TSafetyCase{"ForeignWindowOverTheFirstDialogPoint", {"td"}, nullptr,
+                    ForeignAt(DialogPoint1, 360), NoField, 1, 0},
+        TSafetyCase{"ForeignWindowOverTheSecondDialogPoint", {"td"}, nullptr,
+                    ForeignAt(DialogPoint2, 360), NoField, 2, 0},
+        TSafetyCase{"ForeignChildInsideTheDialogAtTheField", {"td"},
+                    [](TTargetScript& s) { s.Screens[TdNew].ForeignChildInField = true; }, nullptr,
+                    NoField, 3, 0},
+        // Set in after the third click (600 ms), before the field is taken (650 ms).
+        TSafetyCase{"ForeignChildSetInsideTheDialogAfterTheLastClick", {"td"}, nullptr,
+                    [](sim::TSimDesktop& d, sim::TSimTarget& t) {
+                      d.At(620, [&d, &t] {
+                        d.AddWindow(t.Dialog, "Edit", "", {600, 400, 1000, 440}, sim::ForeignProcess);
+                      });
+                    },
+                    NoField, 4, 0},
+        // The dialog goes after the first click: the target's screen behind it takes the
+        // other clicks, but its field is no lookup's.
+        TSafetyCase{"DialogClosedAfterTheFirstClick", {"td"}, nullptr,
+                    [](sim::TSimDesktop& d, sim::TSimTarget& t) {
+                      d.At(520, [&d, &t] { d.Destroy(t.Dialog); });
+                    },
+                    NoField, 4, 0}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+TEST_F(SafetyTest, FieldContentIsSelectedBeforeTheFirstCharacter) {
+  RunJob({"td"}, Phone);
+  const std::vector<sim::TCall> posts = Desktop.Posts();
+  const auto select = std::find_if(posts.begin(), posts.end(),
+                                   [](const sim::TCall& c) { return c.Message == wm::EmSetSel; });
+  ASSERT_NE(select, posts.end());
+  EXPECT_EQ(select->Window, Target->Field);
+  EXPECT_EQ(select->WParam, 0u);
+  EXPECT_EQ(select->LParam, -1);
+  EXPECT_EQ((select + 1)->Message, wm::Char);
+}
+
+struct TRightsCase {
+  const char* Name;
+  std::map<TProcessId, std::int32_t> Levels;
+  bool Refused;
+};
+void PrintTo(const TRightsCase& c, std::ostream* os) { *os << c.Name; }
+
+class RightsTest : public JobFixture, public ::testing::WithParamInterface<TRightsCase> {};
+
+TEST_P(RightsTest, TargetOfHigherIntegrityIsReportedWhateverTheJobKind) {
+  Desktop.IntegrityLevels = GetParam().Levels;
+  RunJob({"td", "ud"});
+  if (GetParam().Refused) {
+    EXPECT_EQ(Boxes(), std::vector<std::string>{msg::HigherRights});
+    EXPECT_TRUE(Desktop.Posts().empty());
+    EXPECT_EQ(Desktop.Count("SetForegroundWindow"), 0);
+  } else {
+    EXPECT_TRUE(Boxes().empty());
+    EXPECT_EQ(Target->Searches.size(), 2u);
+  }
+}
+
+constexpr std::int32_t Medium = 0x2000, High = 0x3000;
+INSTANTIATE_TEST_SUITE_P(
+    Levels, RightsTest,
+    ::testing::Values(TRightsCase{"TargetHigher", {{0, Medium}, {sim::TargetProcess, High}}, true},
+                      TRightsCase{"Same", {{0, High}, {sim::TargetProcess, High}}, false},
+                      TRightsCase{"TargetLower", {{0, High}, {sim::TargetProcess, Medium}}, false},
+                      TRightsCase{"TargetUnreadable", {{0, Medium}}, false},
+                      TRightsCase{"OwnUnreadable", {{sim::TargetProcess, High}}, false}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+struct TOtherJobCase {
+  const char* Name;
+  std::uint64_t OtherJobUntil;
+  bool MutexAvailable;
+  bool Quit;
+  std::uint64_t StartsAt;  // virtual time of the first search for the target
+  std::size_t Searches;
+};
+void PrintTo(const TOtherJobCase& c, std::ostream* os) { *os << c.Name; }
+
+class OtherJobTest : public JobFixture, public ::testing::WithParamInterface<TOtherJobCase> {};
+
+// The bound is the longest a job naming each screen once can take: start-up 15000 + 4990 +
+// 15000 + 100, each screen 200 + 3000 + 4990 + 100 + 100 + 3000 + 4990 + 150 + 200.
+TEST_P(OtherJobTest, WaitsForAnotherJobWithinTheBound) {
+  const TOtherJobCase& c = GetParam();
+  Desktop.OtherJobUntil = c.OtherJobUntil;
+  Desktop.MutexAvailable = c.MutexAvailable;
+  Desktop.QuitWhileWaiting = c.Quit;
+  RunJob({"td"});
+  EXPECT_TRUE(Boxes().empty());
+  EXPECT_EQ(Target->Searches.size(), c.Searches);
+  if (c.Searches > 0) {
+    EXPECT_EQ(TimeOf("FindWindowExA"), c.StartsAt);
+  }
+  EXPECT_FALSE(Desktop.MutexHeld);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Waits, OtherJobTest,
+    ::testing::Values(TOtherJobCase{"None", 0, true, false, 0, 1},
+                      TOtherJobCase{"EndsAfter5s", 5000, true, false, 5000, 1},
+                      TOtherJobCase{"NeverEnds", UINT64_MAX, true, false, 35090 + 3 * 16730, 1},
+                      TOtherJobCase{"NoMutex", UINT64_MAX, false, false, 0, 1},
+                      TOtherJobCase{"ClosedWhileWaiting", UINT64_MAX, true, true, 0, 0}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+TEST_F(OtherJobTest, LockIsReleasedBeforeTheMessageIsShown) {
+  Desktop.OnErrorBox = [this](const std::string&) { EXPECT_FALSE(Desktop.MutexHeld); };
+  TTargetScript s;
+  s.Screens[TdNew].DialogAfter.reset();
+  Start(s);
+  RunJob({"td"});
+  EXPECT_EQ(Boxes().size(), 1u);
+  EXPECT_EQ(Desktop.Count("ReleaseMutex"), 1);
+  EXPECT_EQ(Desktop.Count("CloseHandle"), 1);
+}
+
+}  // namespace
+}  // namespace pelmora
