@@ -27,6 +27,8 @@
 //                       while the screen is the active one
 //     foreign_child     another process's window made a child of the lookup
 //                       dialog (SetParent), lying over the search field
+//     helper_on_click   the same window joins the dialog only when the search
+//                       field is clicked, as an input helper popping up over it
 //     keep_lookups      lookups stay open when another screen is activated, and
 //                       every F8 opens a new lookup at the same place, on top of
 //                       any older one (also for the same screen again)
@@ -316,6 +318,16 @@ Lookup& CreateLookup(const OpenScreen& s) {
   return l;
 }
 
+// Has the cover process put a window of its own into the dialog, over the search field.
+void EmbedForeign(const Lookup& l) {
+  RECT r;
+  GetWindowRect(l.dialog, &r);
+  POINT p = kDialogClicks[2];
+  if (HWND cover = FindWindowW(L"StandinCover", nullptr))
+    SendMessageTimeoutW(cover, kForeignMessage, (WPARAM)l.dialog, MAKELPARAM(r.left + p.x, r.top + p.y),
+                        SMTO_ABORTIFHUNG, 2000, nullptr);
+}
+
 // Other programs' windows placed before the dialog shows, so the driver never sees it bare.
 void PlaceForeignWindows(const Lookup& l) {
   RECT r;
@@ -326,12 +338,7 @@ void PlaceForeignWindows(const Lookup& l) {
     RECT c = CoverAround({r.left + p.x, r.top + p.y});
     Cover(&c);
   }
-  if (FaultFor("foreign_child", l.kind->code))
-    if (HWND cover = FindWindowW(L"StandinCover", nullptr)) {
-      POINT p = kDialogClicks[2];
-      SendMessageTimeoutW(cover, kForeignMessage, (WPARAM)l.dialog, MAKELPARAM(r.left + p.x, r.top + p.y),
-                          SMTO_ABORTIFHUNG, 2000, nullptr);
-    }
+  if (FaultFor("foreign_child", l.kind->code)) EmbedForeign(l);
 }
 
 void OpenLookup(OpenScreen& s) {
@@ -607,6 +614,7 @@ void DialogClickFaults(const MSG& m) {
   Lookup* l = LookupOf(p.top);
   if (!l) return;
   ++l->clicks;
+  if (p.ctl == "search" && FaultFor("helper_on_click", l->kind->code)) EmbedForeign(*l);
   if (l->clicks == FaultNumber("exit_at_click")) {
     Record("exit_at_click n=" + std::to_string(l->clicks));
     ExitProcess(3);
@@ -717,7 +725,7 @@ int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int) {
   std::wstring open = Env(L"STANDIN_OPEN");
   Record("start role=main fault=" + g_faults + " open=" + Utf8(open));
   if (Fault("nomain")) return 2;
-  if (Fault("cover") || Fault("cover_screen") || Fault("foreign_child")) StartCover();
+  if (Fault("cover") || Fault("cover_screen") || Fault("foreign_child") || Fault("helper_on_click")) StartCover();
   if (long ms = FaultNumber("slow")) Sleep(ms);
 
   g_main = CreateWindowExW(0, L"Hanbai15Main", L"販売管理 スタンドイン", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0,
