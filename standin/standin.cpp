@@ -29,6 +29,8 @@
 //                       dialog (SetParent), lying over the search field
 //     helper_on_click   the same window joins the dialog only when the search
 //                       field is clicked, as an input helper popping up over it
+//     notice            a window of this process with another title, owned by
+//                       the lookup dialog, with an input field over the search field
 //     keep_lookups      lookups stay open when another screen is activated, and
 //                       every F8 opens a new lookup at the same place, on top of
 //                       any older one (also for the same screen again)
@@ -341,6 +343,18 @@ void PlaceForeignWindows(const Lookup& l) {
   if (FaultFor("foreign_child", l.kind->code)) EmbedForeign(l);
 }
 
+// The application's own always-on-top notice over the lookup's search field: a
+// window of the target with an input field, but not the lookup.
+void ShowNotice(const Lookup& l) {
+  HWND notice = CreateWindowExW(WS_EX_TOPMOST, L"StandinNotice", L"お知らせ", WS_POPUP | WS_CAPTION, kDialogPos.x + 10,
+                                kDialogPos.y + 60, 300, 120, l.dialog, nullptr, g_inst, nullptr);
+  Name(notice, "notice", "-");
+  RECT field = kSearchRect;
+  OffsetRect(&field, -10, -60);
+  Control(notice, L"EDIT", L"", ES_AUTOHSCROLL, field, "notice", "memo");
+  ShowWindow(notice, SW_SHOWNOACTIVATE);
+}
+
 void OpenLookup(OpenScreen& s) {
   const char* code = s.kind->code;
   if (FaultFor("dialog_never", code)) {
@@ -364,6 +378,7 @@ void OpenLookup(OpenScreen& s) {
   }
   Record("dialog screen=" + std::string(s.kind->tag) + " win=dlg_" + s.kind->tag + " n=" + std::to_string(l->serial) +
          " visible=" + (hidden ? "0" : "1"));
+  if (!hidden && FaultFor("notice", code)) ShowNotice(*l);
 }
 
 void RunSearch(Lookup& l) {
@@ -661,7 +676,8 @@ void RegisterClasses() {
                  {L"StandinScreen", ScreenProc},
                  {L"StandinLookup", LookupProc},
                  {L"StandinCover", CoverProc},
-                 {L"StandinForeign", ForeignProc}};
+                 {L"StandinForeign", ForeignProc},
+                 {L"StandinNotice", DefWindowProcW}};
   for (const auto& c : classes) {
     wc.lpszClassName = c.name;
     wc.lpfnWndProc = c.proc;
