@@ -29,8 +29,8 @@
 //                       dialog (SetParent), lying over the search field
 //     helper_on_click   the same window joins the dialog only when the search
 //                       field is clicked, as an input helper popping up over it
-//     notice            a window of this process with another title, owned by
-//                       the lookup dialog, with an input field over the search field
+//     notice            an always-on-top window of this process with another
+//                       title, with an input field over the lookup's search field
 //     keep_lookups      lookups stay open when another screen is activated, and
 //                       every F8 opens a new lookup at the same place, on top of
 //                       any older one (also for the same screen again)
