@@ -680,20 +680,27 @@ void LookupsKeptOpen(Result& r) {
 }
 
 // Two jobs at once: each "screen number" pair searched exactly once, no search
-// holding anything else (a mix of both numbers included), characters only in
-// search fields.
+// holding anything else (a mix of both numbers included), one job's searches all
+// before the other's, characters only in search fields.
 Extra SearchedOnce(const std::vector<std::string>& want) {
   return [=](Result& r) {
     std::map<std::string, int> got;
+    std::string last;
+    int switches = 0, stray = 0;
     for (const Event& e : r.events) {
-      if (e.Get("ev") == "search") ++got[e.Get("screen") + " " + e.Get("text")];
-      if (e.Get("ev") == "char")
-        r.Expect(e.Get("ctl") == "search", "a character landed in " + e.Get("win") + "/" + e.Get("ctl"));
+      if (e.Get("ev") == "search") {
+        ++got[e.Get("screen") + " " + e.Get("text")];
+        switches += !last.empty() && e.Get("text") != last;
+        last = e.Get("text");
+      }
+      stray += e.Get("ev") == "char" && e.Get("ctl") != "search";
     }
+    r.Expect(stray == 0, std::to_string(stray) + " characters landed outside a search field");
     for (const std::string& w : want)
       r.Expect(got[w] == 1, "'" + w + "' searched " + std::to_string(got[w]) + " times");
     for (const auto& [search, n] : got)
       r.Expect(std::find(want.begin(), want.end(), search) != want.end() || n == 0, "search '" + search + "'");
+    r.Expect(switches <= 1, "the jobs' searches alternate " + std::to_string(switches) + " times");
   };
 }
 
