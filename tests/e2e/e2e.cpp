@@ -431,7 +431,11 @@ void RunPelmora(const Scenario& s, const std::string& record, Result& r, bool an
       secondDue = false;
       procs.emplace_back();
       procs.back().start = GetTickCount();
-      if (!Launch(g.pelmora, Expand(s.second), procs.back().pi)) return r.Fail("cannot start the second pelmora.exe");
+      // No return here: the first must still be waited for, or killed, like any other.
+      if (!Launch(g.pelmora, Expand(s.second), procs.back().pi)) {
+        r.Fail("cannot start the second pelmora.exe");
+        procs.pop_back();
+      }
       continue;
     }
     if (all && !secondDue) break;
