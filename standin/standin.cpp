@@ -346,8 +346,8 @@ void PlaceForeignWindows(const Lookup& l) {
 // The application's own always-on-top notice over the lookup's search field: a
 // window of the target with an input field, but not the lookup.
 void ShowNotice(const Lookup& l) {
-  HWND notice = CreateWindowExW(WS_EX_TOPMOST, L"StandinNotice", L"お知らせ", WS_POPUP | WS_CAPTION, kDialogPos.x + 10,
-                                kDialogPos.y + 60, 300, 120, l.dialog, nullptr, g_inst, nullptr);
+  HWND notice = CreateWindowExW(WS_EX_TOPMOST, L"StandinNotice", L"お知らせ", WS_POPUP | WS_CAPTION,
+                                kDialogPos.x + 10, kDialogPos.y + 60, 300, 120, l.dialog, nullptr, g_inst, nullptr);
   Name(notice, "notice", "-");
   RECT field = kSearchRect;
   OffsetRect(&field, -10, -60);
@@ -741,7 +741,8 @@ int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int) {
   std::wstring open = Env(L"STANDIN_OPEN");
   Record("start role=main fault=" + g_faults + " open=" + Utf8(open));
   if (Fault("nomain")) return 2;
-  if (Fault("cover") || Fault("cover_screen") || Fault("foreign_child") || Fault("helper_on_click")) StartCover();
+  if (Fault("cover") || Fault("cover_screen") || Fault("foreign_child") || Fault("helper_on_click"))
+    StartCover();
   if (long ms = FaultNumber("slow")) Sleep(ms);
 
   g_main = CreateWindowExW(0, L"Hanbai15Main", L"販売管理 スタンドイン", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0,
