@@ -224,6 +224,8 @@ class TJobLock {
   }
   TJobLock(const TJobLock&) = delete;
   TJobLock& operator=(const TJobLock&) = delete;
+  TJobLock(TJobLock&&) = delete;
+  TJobLock& operator=(TJobLock&&) = delete;
   // The program was closed while it waited: the job is not wanted any more.
   bool Quit() const { return wait_ == TWaitResult::Quit; }
 

@@ -163,7 +163,7 @@ std::string TWin32WindowSystem::GetWindowTextA(TWindow window) {
   // Titles the logic compares are short; a longer one cannot match any of them anyway.
   char text[256] = "";
   const int length = ::GetWindowTextA(Hwnd(window), text, sizeof text);
-  return std::string(text, length > 0 ? static_cast<std::size_t>(length) : 0);
+  return {text, length > 0 ? static_cast<std::size_t>(length) : 0};
 }
 
 void TWin32WindowSystem::SetCursorPos(int x, int y) { ::SetCursorPos(x, y); }
@@ -225,7 +225,7 @@ THandle TWin32WindowSystem::CreateMutexA(const char* name) {
 }
 
 TWaitResult TWin32WindowSystem::MsgWaitForMultipleObjects(THandle handle, std::uint32_t timeoutMs) {
-  HANDLE object = reinterpret_cast<HANDLE>(handle);
+  auto* object = reinterpret_cast<HANDLE>(handle);
   const DWORD start = GetTickCount();
   for (;;) {
     const DWORD elapsed = GetTickCount() - start;
