@@ -3,10 +3,12 @@
 // their lookup dialogs, laid out so that every click point lands on a control.
 // Everything it receives (clicks, keys, characters, searches) is appended to the
 // file named by STANDIN_RECORD, one "key=value" line per event, so that tests
-// judge what arrived rather than what the screen looked like.
+// judge what arrived rather than what the screen looked like. Each lookup dialog
+// carries a serial number (n=) in the record, so dialogs of the same screen stay
+// apart when several are open.
 //
 // Environment:
-//   STANDIN_RECORD  record file (appended; the cover window writes FILE.cover)
+//   STANDIN_RECORD  record file (appended; the cover process writes FILE.cover)
 //   STANDIN_OPEN    screens open from the start: td, td_edit, tm, ud, ud_edit
 //   STANDIN_FAULT   comma list of name[=value]; a screen fault without a value
 //                   applies to every screen, with one only to that code:
@@ -16,7 +18,24 @@
 //     minimized         show the main window minimized
 //     nomdi, nomenu     no MDI client / no menu bar
 //     busy=MS           block MS after showing, before reading any message
-//     screen_never, screen_hidden, dialog_never, dialog_hidden, nofield, cover
+//     screen_never, screen_hidden, dialog_never, dialog_hidden, nofield
+//     cover             another process's topmost window over a dialog click
+//                       point while the dialog is open (point 3, the field)
+//     cover_point=N     the dialog click point (1, 2 or 3) that cover lies over
+//     cover_screen      another process's topmost window over the screen's input
+//                       field, where the screen click of every aspect class lands,
+//                       while the screen is the active one
+//     foreign_child     another process's window made a child of the lookup
+//                       dialog (SetParent), lying over the search field
+//     helper_on_click   the same window joins the dialog only when the search
+//                       field is clicked, as an input helper popping up over it
+//     notice            an always-on-top window of this process with another
+//                       title, with an input field over the lookup's search field
+//     keep_lookups      lookups stay open when another screen is activated, and
+//                       every F8 opens a new lookup at the same place, on top of
+//                       any older one (also for the same screen again)
+//     prefill=TEXT      a new lookup's search field starts holding TEXT, as a
+//                       lookup reused with its previous search would
 //     exit_at_click=N   end the process at the Nth click into a lookup dialog
 //     close_at_click=N  the lookup dialog closes itself at its Nth click
 #ifndef UNICODE
@@ -28,13 +47,18 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <list>
 #include <string>
 #include <vector>
 
 namespace {
 
 const UINT kSyncMessage = WM_APP + 1;   // wParam: id; recorded when it comes out of the queue
-const UINT kCoverMessage = WM_APP + 2;  // wParam: show or hide; lParam: screen point to cover
+// To the cover process. wParam: MAKEWPARAM(width, height), 0 hides; lParam: screen
+// point of the top-left corner.
+const UINT kCoverMessage = WM_APP + 2;
+// To the cover process. wParam: the dialog to join as a child; lParam: screen point to lie over.
+const UINT kForeignMessage = WM_APP + 3;
 const int kFirstScreenCommand = 100;
 
 // One row per screen window the application can show. Field: rectangle, from the
@@ -58,8 +82,9 @@ const ScreenKind kScreens[] = {
     {"ud_edit", "ud", L"売上伝票 (修正)", 0, 0, L"得意先参照", {110, 142, 260, 178}, L"得意先", "customer"},
 };
 
-// Lookup dialog layout, from its outer corner; the driver clicks (135,40),
-// (115,180) and (65,117) and types into the window at the last point.
+// Lookup dialog layout, from its outer corner; the driver clicks these points in
+// order and types into the window at the last one.
+const POINT kDialogClicks[] = {{135, 40}, {115, 180}, {65, 117}};
 // Placed beside the main window: under Wine a popup over an MDI child stays
 // unpainted in screenshots. Clear of Pelmora's own window at (764, 23).
 const POINT kDialogPos = {604, 240};
@@ -74,9 +99,16 @@ const RECT kResultTextRect = {20, 246, 400, 270};
 
 struct OpenScreen {
   const ScreenKind* kind;
-  HWND wnd, status;
+  HWND wnd, status, field;
+};
+
+// A lookup dialog of a screen. Closed ones keep their entry with dialog null.
+struct Lookup {
+  int serial;
+  const ScreenKind* kind;
+  HWND screen;
   HWND dialog, search, results, resultText;
-  int dialogClicks;
+  int clicks;
 };
 
 struct Named {
@@ -91,6 +123,7 @@ HINSTANCE g_inst;
 HFONT g_font;
 HWND g_main, g_mdi;
 std::vector<OpenScreen> g_open;
+std::list<Lookup> g_lookups;  // a list: entries are referred to while others are added
 std::vector<Named> g_names;
 bool g_menuArmed = false;
 UINT g_menuFirst = 0;
@@ -173,9 +206,35 @@ const Named* Find(HWND hwnd) {
 
 OpenScreen* ScreenOf(HWND hwnd) {
   for (OpenScreen& s : g_open)
-    if (s.wnd == hwnd || (s.dialog && s.dialog == hwnd)) return &s;
+    if (s.wnd == hwnd) return &s;
   return nullptr;
 }
+
+Lookup* LookupOf(HWND dialog) {
+  for (Lookup& l : g_lookups)
+    if (dialog && l.dialog == dialog) return &l;
+  return nullptr;
+}
+
+std::wstring Wide(const std::string& utf8) {
+  int n = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), (int)utf8.size(), nullptr, 0);
+  std::wstring w(n, L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), (int)utf8.size(), &w[0], n);
+  return w;
+}
+
+// Shows the cover process's topmost window over R, or hides it. Sent, not posted:
+// the cover must be in place before the driver can look at the point.
+void Cover(const RECT* r) {
+  HWND cover = FindWindowW(L"StandinCover", nullptr);
+  if (!cover) return;
+  WPARAM size = r ? MAKEWPARAM(r->right - r->left, r->bottom - r->top) : 0;
+  LPARAM corner = r ? MAKELPARAM(r->left, r->top) : 0;
+  SendMessageTimeoutW(cover, kCoverMessage, size, corner, SMTO_ABORTIFHUNG, 2000, nullptr);
+}
+
+// A notification-sized cover centred a little left of the point, as over a field.
+RECT CoverAround(POINT p) { return {p.x - 40, p.y - 14, p.x + 160, p.y + 14}; }
 
 // Where a message landed: the named window it belongs to and the control, if any.
 struct Place {
@@ -214,15 +273,86 @@ HWND Control(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, 
   return h;
 }
 
-void CloseDialog(OpenScreen& s) {
-  if (!s.dialog) return;
-  HWND d = s.dialog;
-  s.dialog = s.search = s.results = s.resultText = nullptr;
+void CloseLookup(Lookup& l) {
+  if (!l.dialog) return;
+  HWND d = l.dialog;
+  l.dialog = l.search = l.results = l.resultText = nullptr;
   DestroyWindow(d);
-  Record("dialog_closed screen=" + std::string(s.kind->tag));
+  Record("dialog_closed screen=" + std::string(l.kind->tag) + " n=" + std::to_string(l.serial));
   // The cover belongs over this dialog only, not over the next screen's.
-  if (FaultFor("cover", s.kind->code))
-    if (HWND cover = FindWindowW(L"StandinCover", nullptr)) PostMessageW(cover, kCoverMessage, 0, 0);
+  if (FaultFor("cover", l.kind->code)) Cover(nullptr);
+}
+
+void CloseLookups(HWND screen) {
+  for (Lookup& l : g_lookups)
+    if (l.screen == screen) CloseLookup(l);
+}
+
+Lookup* LatestLookup(HWND screen) {
+  Lookup* latest = nullptr;
+  for (Lookup& l : g_lookups)
+    if (l.screen == screen && l.dialog) latest = &l;
+  return latest;
+}
+
+Lookup& CreateLookup(const OpenScreen& s) {
+  static int serial = 0;
+  g_lookups.push_back({++serial, s.kind, s.wnd, nullptr, nullptr, nullptr, nullptr, 0});
+  Lookup& l = g_lookups.back();
+  std::string tag = std::string("dlg_") + s.kind->tag;
+  // Every lookup opens at the same place, so a newer one lies exactly over an older one.
+  l.dialog = CreateWindowExW(0, L"StandinLookup", s.kind->lookupTitle, WS_POPUP | WS_CAPTION | WS_SYSMENU,
+                             kDialogPos.x, kDialogPos.y, kDialogSize.cx, kDialogSize.cy, g_main, nullptr, g_inst,
+                             nullptr);
+  Name(l.dialog, tag, "-");
+  Control(l.dialog, L"BUTTON", L"得意先名", BS_AUTORADIOBUTTON, kByNameRect, tag, "by_name");
+  HWND byPhone = Control(l.dialog, L"BUTTON", L"電話番号", BS_AUTORADIOBUTTON, kByPhoneRect, tag, "by_phone");
+  SendMessageW(byPhone, BM_SETCHECK, BST_CHECKED, 0);
+  if (!FaultFor("nofield", s.kind->code)) {
+    Control(l.dialog, L"STATIC", L"検索文字列", 0, kSearchLabelRect, tag, "");
+    const char* prefill = Fault("prefill");
+    l.search = Control(l.dialog, L"EDIT", prefill ? Wide(prefill).c_str() : L"", ES_AUTOHSCROLL | WS_TABSTOP,
+                       kSearchRect, tag, "search");
+  }
+  Control(l.dialog, L"BUTTON", L"検索", BS_PUSHBUTTON, kSearchButtonRect, tag, "search_button");
+  l.results = Control(l.dialog, L"LISTBOX", L"", WS_VSCROLL, kResultsRect, tag, "results");
+  l.resultText = Control(l.dialog, L"STATIC", L"", 0, kResultTextRect, tag, "");
+  return l;
+}
+
+// Has the cover process put a window of its own into the dialog, over the search field.
+void EmbedForeign(const Lookup& l) {
+  RECT r;
+  GetWindowRect(l.dialog, &r);
+  POINT p = kDialogClicks[2];
+  if (HWND cover = FindWindowW(L"StandinCover", nullptr))
+    SendMessageTimeoutW(cover, kForeignMessage, (WPARAM)l.dialog, MAKELPARAM(r.left + p.x, r.top + p.y),
+                        SMTO_ABORTIFHUNG, 2000, nullptr);
+}
+
+// Other programs' windows placed before the dialog shows, so the driver never sees it bare.
+void PlaceForeignWindows(const Lookup& l) {
+  RECT r;
+  GetWindowRect(l.dialog, &r);
+  if (FaultFor("cover", l.kind->code)) {
+    long n = FaultNumber("cover_point");
+    POINT p = kDialogClicks[n >= 1 && n <= 3 ? n - 1 : 2];
+    RECT c = CoverAround({r.left + p.x, r.top + p.y});
+    Cover(&c);
+  }
+  if (FaultFor("foreign_child", l.kind->code)) EmbedForeign(l);
+}
+
+// The application's own always-on-top notice over the lookup's search field: a
+// window of the target with an input field, but not the lookup.
+void ShowNotice(const Lookup& l) {
+  HWND notice = CreateWindowExW(WS_EX_TOPMOST, L"StandinNotice", L"お知らせ", WS_POPUP | WS_CAPTION,
+                                kDialogPos.x + 10, kDialogPos.y + 60, 300, 120, l.dialog, nullptr, g_inst, nullptr);
+  Name(notice, "notice", "-");
+  RECT field = kSearchRect;
+  OffsetRect(&field, -10, -60);
+  Control(notice, L"EDIT", L"", ES_AUTOHSCROLL, field, "notice", "memo");
+  ShowWindow(notice, SW_SHOWNOACTIVATE);
 }
 
 void OpenLookup(OpenScreen& s) {
@@ -231,57 +361,49 @@ void OpenLookup(OpenScreen& s) {
     Record("f8_ignored screen=" + std::string(s.kind->tag));
     return;
   }
-  std::string tag = std::string("dlg_") + s.kind->tag;
-  if (s.dialog) {
+  Lookup* l = Fault("keep_lookups") ? nullptr : LatestLookup(s.wnd);
+  if (l) {
     // A second F8 brings the open dialog back with an empty field.
-    if (s.search) SetWindowTextW(s.search, L"");
+    if (l->search) SetWindowTextW(l->search, L"");
   } else {
-    s.dialog = CreateWindowExW(0, L"StandinLookup", s.kind->lookupTitle, WS_POPUP | WS_CAPTION | WS_SYSMENU,
-                               kDialogPos.x, kDialogPos.y, kDialogSize.cx, kDialogSize.cy, g_main, nullptr,
-                               g_inst, nullptr);
-    Name(s.dialog, tag, "-");
-    s.dialogClicks = 0;
-    Control(s.dialog, L"BUTTON", L"得意先名", BS_AUTORADIOBUTTON, kByNameRect, tag, "by_name");
-    HWND byPhone = Control(s.dialog, L"BUTTON", L"電話番号", BS_AUTORADIOBUTTON, kByPhoneRect, tag, "by_phone");
-    SendMessageW(byPhone, BM_SETCHECK, BST_CHECKED, 0);
-    if (!FaultFor("nofield", code)) {
-      Control(s.dialog, L"STATIC", L"検索文字列", 0, kSearchLabelRect, tag, "");
-      s.search = Control(s.dialog, L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, kSearchRect, tag, "search");
-    }
-    Control(s.dialog, L"BUTTON", L"検索", BS_PUSHBUTTON, kSearchButtonRect, tag, "search_button");
-    s.results = Control(s.dialog, L"LISTBOX", L"", WS_VSCROLL, kResultsRect, tag, "results");
-    s.resultText = Control(s.dialog, L"STATIC", L"", 0, kResultTextRect, tag, "");
+    l = &CreateLookup(s);
+    PlaceForeignWindows(*l);
   }
   bool hidden = FaultFor("dialog_hidden", code);
   if (!hidden) {
-    ShowWindow(s.dialog, SW_SHOW);
-    SetForegroundWindow(s.dialog);
-    if (s.search) SetFocus(s.search);
+    ShowWindow(l->dialog, SW_SHOW);
+    SetWindowPos(l->dialog, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    SetForegroundWindow(l->dialog);
+    if (l->search) SetFocus(l->search);
   }
-  Record("dialog screen=" + std::string(s.kind->tag) + " win=" + tag + " visible=" + (hidden ? "0" : "1"));
-  if (FaultFor("cover", code)) {
-    // Another process's window over the search field: the number must not reach it.
-    RECT r;
-    GetWindowRect(s.dialog, &r);
-    if (HWND cover = FindWindowW(L"StandinCover", nullptr))
-      PostMessageW(cover, kCoverMessage, 1, MAKELPARAM(r.left + 65, r.top + 117));
-  }
+  Record("dialog screen=" + std::string(s.kind->tag) + " win=dlg_" + s.kind->tag + " n=" + std::to_string(l->serial) +
+         " visible=" + (hidden ? "0" : "1"));
+  if (!hidden && FaultFor("notice", code)) ShowNotice(*l);
 }
 
-void RunSearch(OpenScreen& s) {
-  int n = GetWindowTextLengthA(s.search);
+void RunSearch(Lookup& l) {
+  int n = GetWindowTextLengthA(l.search);
   std::string bytes(n + 1, '\0');
-  n = GetWindowTextA(s.search, &bytes[0], n + 1);
+  n = GetWindowTextA(l.search, &bytes[0], n + 1);
   bytes.resize(n);
-  std::wstring text(GetWindowTextLengthW(s.search) + 1, L'\0');
-  text.resize(GetWindowTextW(s.search, &text[0], (int)text.size()));
-  Record("search screen=" + std::string(s.kind->tag) + " win=dlg_" + s.kind->tag +
+  std::wstring text(GetWindowTextLengthW(l.search) + 1, L'\0');
+  text.resize(GetWindowTextW(l.search, &text[0], (int)text.size()));
+  Record("search screen=" + std::string(l.kind->tag) + " win=dlg_" + l.kind->tag + " n=" + std::to_string(l.serial) +
          " bytes=" + std::to_string(n) + " hex=" + Hex(bytes) + " text=" + Utf8(text));
-  SendMessageW(s.results, LB_RESETCONTENT, 0, 0);
+  SendMessageW(l.results, LB_RESETCONTENT, 0, 0);
   std::wstring item = L"0001  株式会社ペルモラ商事  " + text;
-  SendMessageW(s.results, LB_ADDSTRING, 0, (LPARAM)item.c_str());
-  SetWindowTextW(s.resultText, (L"電話番号「" + text + L"」: 1 件").c_str());
-  SetWindowTextW(s.status, (L"参照: " + text).c_str());
+  SendMessageW(l.results, LB_ADDSTRING, 0, (LPARAM)item.c_str());
+  SetWindowTextW(l.resultText, (L"電話番号「" + text + L"」: 1 件").c_str());
+  if (OpenScreen* s = ScreenOf(l.screen)) SetWindowTextW(s->status, (L"参照: " + text).c_str());
+}
+
+// A notification over the screen's input field while the screen is active.
+void CoverScreenField(const OpenScreen& s, bool active) {
+  if (!s.field || !FaultFor("cover_screen", s.kind->code)) return;
+  RECT r;
+  GetWindowRect(s.field, &r);
+  InflateRect(&r, 4, 4);
+  Cover(active ? &r : nullptr);
 }
 
 OpenScreen* OpenScreenWindow(const ScreenKind& kind) {
@@ -300,16 +422,18 @@ OpenScreen* OpenScreenWindow(const ScreenKind& kind) {
   mc.cx = 440;
   mc.cy = 330;
   mc.style = WS_OVERLAPPEDWINDOW | (hidden ? 0 : WS_VISIBLE);
-  g_open.push_back({&kind, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0});
+  g_open.push_back({&kind, nullptr, nullptr, nullptr});
   HWND w = (HWND)SendMessageW(g_mdi, WM_MDICREATE, 0, (LPARAM)&mc);
   OpenScreen& s = g_open.back();
   s.wnd = w;
   Name(w, kind.tag, "-");
   Control(w, L"STATIC", kind.fieldLabel, 0, {kind.field.left, kind.field.top - 24, kind.field.right, kind.field.top - 4},
           kind.tag, "");
-  Control(w, L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, kind.field, kind.tag, kind.fieldName);
+  s.field = Control(w, L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, kind.field, kind.tag, kind.fieldName);
   s.status = Control(w, L"STATIC", L"", 0, {20, 220, 420, 244}, kind.tag, "");
   if (hidden) ShowWindow(w, SW_HIDE);
+  // Its activation came before the field existed.
+  CoverScreenField(s, !hidden);
   Record("open screen=" + std::string(kind.tag) + " visible=" + (IsWindowVisible(w) ? "1" : "0"));
   return &s;
 }
@@ -371,25 +495,52 @@ LRESULT CALLBACK ScreenProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_MDIACTIVATE:
       // A lookup belongs to its screen: leaving the screen closes it, as a modal
       // lookup would have been closed before another screen could be reached.
-      if (s && (HWND)wp == hwnd) CloseDialog(*s);
-      if (s && (HWND)lp == hwnd) Record("activate screen=" + std::string(s->kind->tag));
+      // Modeless lookups (keep_lookups) stay open as the application leaves them.
+      if (s && (HWND)wp == hwnd) {
+        if (!Fault("keep_lookups")) CloseLookups(hwnd);
+        CoverScreenField(*s, false);
+      }
+      if (s && (HWND)lp == hwnd) {
+        Record("activate screen=" + std::string(s->kind->tag));
+        CoverScreenField(*s, true);
+      }
       break;
     case WM_DESTROY:
-      if (s) CloseDialog(*s);
+      CloseLookups(hwnd);
       break;
   }
   return DefMDIChildProcW(hwnd, msg, wp, lp);
 }
 
 LRESULT CALLBACK LookupProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  OpenScreen* s = ScreenOf(hwnd);
+  Lookup* l = LookupOf(hwnd);
   switch (msg) {
     case WM_COMMAND:
-      if (s && s->search && lp && Find((HWND)lp) && Find((HWND)lp)->ctl == "search_button") RunSearch(*s);
+      if (l && l->search && lp && Find((HWND)lp) && Find((HWND)lp)->ctl == "search_button") RunSearch(*l);
       return 0;
     case WM_CLOSE:
-      if (s) CloseDialog(*s);
+      if (l) CloseLookup(*l);
       return 0;
+  }
+  return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+void PaintLabel(HWND hwnd, const wchar_t* text) {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(hwnd, &ps);
+  SelectObject(dc, g_font);
+  RECT r;
+  GetClientRect(hwnd, &r);
+  FillRect(dc, &r, (HBRUSH)GetStockObject(LTGRAY_BRUSH));
+  SetBkMode(dc, TRANSPARENT);
+  DrawTextW(dc, text, -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+  EndPaint(hwnd, &ps);
+}
+
+LRESULT CALLBACK ForeignProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_PAINT) {
+    PaintLabel(hwnd, L"別のアプリの部品");
+    return 0;
   }
   return DefWindowProcW(hwnd, msg, wp, lp);
 }
@@ -402,9 +553,25 @@ LRESULT CALLBACK CoverProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         Record("cover_hidden");
         return 0;
       }
-      int x = (short)LOWORD(lp), y = (short)HIWORD(lp);
-      SetWindowPos(hwnd, HWND_TOPMOST, x - 40, y - 14, 200, 28, SWP_SHOWWINDOW | SWP_NOACTIVATE);
-      Record("cover_shown x=" + std::to_string(x) + " y=" + std::to_string(y));
+      int x = (short)LOWORD(lp), y = (short)HIWORD(lp), w = LOWORD(wp), h = HIWORD(wp);
+      SetWindowPos(hwnd, HWND_TOPMOST, x, y, w, h, SWP_SHOWWINDOW | SWP_NOACTIVATE);
+      Record("cover_shown x=" + std::to_string(x) + " y=" + std::to_string(y) + " w=" + std::to_string(w) +
+             " h=" + std::to_string(h));
+      return 0;
+    }
+    case kForeignMessage: {
+      // A part of this process embedded into the target's dialog, as an add-in or
+      // input helper would do: a child window there, but not the target's.
+      HWND dialog = (HWND)wp;
+      POINT p = {(short)LOWORD(lp), (short)HIWORD(lp)};
+      HWND part = CreateWindowExW(0, L"StandinForeign", L"部品", WS_POPUP, 0, 0, 200, 28, nullptr, nullptr, g_inst,
+                                  nullptr);
+      Name(part, "foreign", "-");
+      SetWindowLongPtrW(part, GWL_STYLE, WS_CHILD | WS_BORDER);
+      SetParent(part, dialog);
+      ScreenToClient(dialog, &p);
+      SetWindowPos(part, HWND_TOP, p.x - 40, p.y - 14, 200, 28, SWP_SHOWWINDOW | SWP_NOACTIVATE);
+      Record("foreign_child joined=" + std::string(GetAncestor(part, GA_ROOT) == dialog ? "1" : "0"));
       return 0;
     }
     case WM_TIMER: {
@@ -415,18 +582,9 @@ LRESULT CALLBACK CoverProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(hwnd, &ps);
-      SelectObject(dc, g_font);
-      RECT r;
-      GetClientRect(hwnd, &r);
-      FillRect(dc, &r, (HBRUSH)GetStockObject(LTGRAY_BRUSH));
-      SetBkMode(dc, TRANSPARENT);
-      DrawTextW(dc, L"別のアプリの通知", -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-      EndPaint(hwnd, &ps);
+    case WM_PAINT:
+      PaintLabel(hwnd, L"別のアプリの通知");
       return 0;
-    }
   }
   return DefWindowProcW(hwnd, msg, wp, lp);
 }
@@ -468,14 +626,15 @@ void RecordInput(const MSG& m) {
 void DialogClickFaults(const MSG& m) {
   if (m.message != WM_LBUTTONDOWN && m.message != WM_NCLBUTTONDOWN) return;
   Place p = Locate(m.hwnd);
-  OpenScreen* s = p.top ? ScreenOf(p.top) : nullptr;
-  if (!s || s->dialog != p.top) return;
-  ++s->dialogClicks;
-  if (s->dialogClicks == FaultNumber("exit_at_click")) {
-    Record("exit_at_click n=" + std::to_string(s->dialogClicks));
+  Lookup* l = LookupOf(p.top);
+  if (!l) return;
+  ++l->clicks;
+  if (p.ctl == "search" && FaultFor("helper_on_click", l->kind->code)) EmbedForeign(*l);
+  if (l->clicks == FaultNumber("exit_at_click")) {
+    Record("exit_at_click n=" + std::to_string(l->clicks));
     ExitProcess(3);
   }
-  if (s->dialogClicks == FaultNumber("close_at_click")) CloseDialog(*s);
+  if (l->clicks == FaultNumber("close_at_click")) CloseLookup(*l);
 }
 
 // Returns true when the message was consumed here.
@@ -487,9 +646,9 @@ bool PreDispatch(const MSG& m) {
   RecordInput(m);
   DialogClickFaults(m);
   if (m.message == WM_KEYDOWN && m.wParam == VK_RETURN) {
-    for (OpenScreen& s : g_open)
-      if (s.search && s.search == m.hwnd) {
-        RunSearch(s);
+    for (Lookup& l : g_lookups)
+      if (l.search && l.search == m.hwnd) {
+        RunSearch(l);
         return true;
       }
   }
@@ -516,7 +675,9 @@ void RegisterClasses() {
   } classes[] = {{L"Hanbai15Main", MainProc},
                  {L"StandinScreen", ScreenProc},
                  {L"StandinLookup", LookupProc},
-                 {L"StandinCover", CoverProc}};
+                 {L"StandinCover", CoverProc},
+                 {L"StandinForeign", ForeignProc},
+                 {L"StandinNotice", DefWindowProcW}};
   for (const auto& c : classes) {
     wc.lpszClassName = c.name;
     wc.lpfnWndProc = c.proc;
@@ -536,8 +697,8 @@ HMENU BuildMenu() {
   return bar;
 }
 
-// Second process, started with "--cover PID": a window that another process
-// owns, shown over a lookup dialog's search field on request.
+// Second process, started with "--cover PID": windows that another process
+// owns, shown over a click point or embedded into a lookup dialog on request.
 int RunCover(DWORD parentPid) {
   OpenRecord(L".cover");
   Record("start role=cover");
@@ -580,7 +741,8 @@ int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int) {
   std::wstring open = Env(L"STANDIN_OPEN");
   Record("start role=main fault=" + g_faults + " open=" + Utf8(open));
   if (Fault("nomain")) return 2;
-  if (Fault("cover")) StartCover();
+  if (Fault("cover") || Fault("cover_screen") || Fault("foreign_child") || Fault("helper_on_click"))
+    StartCover();
   if (long ms = FaultNumber("slow")) Sleep(ms);
 
   g_main = CreateWindowExW(0, L"Hanbai15Main", L"販売管理 スタンドイン", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0,

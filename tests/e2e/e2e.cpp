@@ -10,6 +10,7 @@
 // non-zero when any failed or when the number run differs from --expect.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -25,6 +26,7 @@ namespace {
 const UINT kSyncMessage = WM_APP + 1;  // the stand-in records it when it leaves its queue
 
 const char kPhone[] = "0312345678";
+const char kOtherPhone[] = "0998887777";  // the second job's number when two run at once
 const char kDbcsPhone[] = "０３ソ表－１２３４";  // trail bytes 0x5C included
 const char kPrefix[] = "弥生販売を正常に起動できませんでした。(";
 
@@ -45,10 +47,13 @@ const std::string kMsgTdNoDialog = LookupMsg("得意先参照", "画面の取得
 const std::string kMsgTmNoDialog = LookupMsg("請求先参照", "画面の取得不可)");
 const std::string kMsgUdDialogHidden = LookupMsg("得意先参照", "画面の表示不可)");
 const std::string kMsgTdNoField = LookupMsg("得意先参照", "画面-入力欄の取得不可)");
+const std::string kMsgElevated =
+    "弥生販売が本プログラムより高い権限で実行されているため操作できません。"
+    "弥生販売と本プログラムを同じ方法(管理者として実行するかどうか)で起動してください。";
 
 const std::vector<std::string> kFixedMessages = {
     kMsgMissingPath, kMsgMissingCodes, kMsgMissingPhone, kMsgInvalidCode, kMsgBadPath, kMsgNotStarted,
-    kMsgMainHidden, kMsgNoMdi, kMsgNoMenu, kMsgNoChild, kMsgChildHidden,
+    kMsgMainHidden, kMsgNoMdi, kMsgNoMenu, kMsgElevated, kMsgNoChild, kMsgChildHidden,
     LookupMsg("得意先参照", "画面の取得不可)"), LookupMsg("請求先参照", "画面の取得不可)"),
     LookupMsg("得意先参照", "画面の表示不可)"), LookupMsg("請求先参照", "画面の表示不可)"),
     LookupMsg("得意先参照", "画面-入力欄の取得不可)"), LookupMsg("請求先参照", "画面-入力欄の取得不可)")};
@@ -96,7 +101,7 @@ struct Scenario {
   int limitMs;
   unsigned flags;
   Extra extra;
-  std::string second = "";  // a second pelmora's arguments, started while the first works
+  std::string second = "";  // a second pelmora's arguments, started kSecondStartMs after the first
   int show = -1;            // pelmora's start-up show command (STARTUPINFO), -1: none given
 };
 
@@ -397,6 +402,8 @@ void RestoreMinimized(DWORD pid, const std::string& record, Result& r) {
   PostMessageA(app, WM_SYSCOMMAND, SC_RESTORE, 0);
 }
 
+const DWORD kSecondStartMs = 300;
+
 // A copy of pelmora.exe in its own folder with pelmora.ini beside it: the trace goes to a
 // file named relative to that folder, and patience 2 doubles the bounded waits.
 std::string TracedDir() { return g.work + "\\traced"; }
@@ -413,8 +420,8 @@ std::string TracedCopy() {
 }
 
 // Runs pelmora with the scenario's arguments (and, for two jobs at once, a second
-// pelmora once the first has its lookup dialog open), answers error boxes, and
-// waits, bounded, for every process to end; kills and fails past the bound.
+// pelmora kSecondStartMs after the first), answers error boxes, and waits,
+// bounded, for every process to end; kills and fails past the bound.
 void RunPelmora(const Scenario& s, const std::string& record, Result& r, bool answerWithClick) {
   std::vector<Pelmora> procs(1);
   DWORD start = GetTickCount();
@@ -438,11 +445,15 @@ void RunPelmora(const Scenario& s, const std::string& record, Result& r, bool an
       for (HWND box : TopWindowsOf(p.pi.dwProcessId, "#32770"))
         if (!p.seen.count(box) && IsWindowVisible(box)) AnswerBox(s, p, box, r, answerWithClick);
     }
-    if (secondDue && (Slurp(record).find(" dialog ") != std::string::npos || GetTickCount() - start > 10000)) {
+    if (secondDue && GetTickCount() - start >= kSecondStartMs) {
       secondDue = false;
       procs.emplace_back();
       procs.back().start = GetTickCount();
-      if (!Launch(g.pelmora, Expand(s.second), procs.back().pi)) return r.Fail("cannot start the second pelmora.exe");
+      // No return here: the first must still be waited for, or killed, like any other.
+      if (!Launch(g.pelmora, Expand(s.second), procs.back().pi)) {
+        r.Fail("cannot start the second pelmora.exe");
+        procs.pop_back();
+      }
       continue;
     }
     if (all && !secondDue) break;
@@ -513,13 +524,13 @@ void CheckClicks(Result& r, const std::string& tag) {
   }
 }
 
-// The number reaches each expected dialog's search field once, followed by Enter
-// and a search, and no window anywhere else.
+// The number reaches each expected dialog's search field once per time the screen
+// is named, each time followed by Enter and a search, and no window anywhere else.
 void CheckTyping(const Scenario& s, Result& r) {
   std::string phoneHex = Hex(s.phone);
-  std::set<std::string> expected;
+  std::map<std::string, int> expected;  // screen tag -> searches
   for (const std::string& tag : Split(s.searches, ','))
-    if (!tag.empty()) expected.insert(tag);
+    if (!tag.empty()) ++expected[tag];
   std::map<std::string, std::string> typed;  // "win/ctl" -> bytes in hex
   std::map<std::string, int> enters;
   std::map<std::string, std::vector<std::string>> searches;
@@ -529,28 +540,34 @@ void CheckTyping(const Scenario& s, Result& r) {
     if (e.Get("ev") == "key" && e.Get("vk") == "0x0D" && e.Get("msg") == "down") ++enters[where];
     if (e.Get("ev") == "search") searches[e.Get("screen")].push_back(e.Get("hex"));
   }
-  for (const std::string& tag : expected) {
-    std::string field = "dlg_" + tag + "/search";
-    r.Expect(typed[field] == phoneHex, tag + " field got " + std::to_string(typed[field].size() / 2) + " bytes " +
-                                           typed[field].substr(0, 64) + ", expected " + phoneHex.substr(0, 64));
-    r.Expect(enters[field] == 1, tag + " field got " + std::to_string(enters[field]) + " Enter");
-    r.Expect(searches[tag].size() == 1 && searches[tag][0] == phoneHex, tag + " search not recorded with the number");
+  for (const auto& [tag, times] : expected) {
+    std::string field = "dlg_" + tag + "/search", want;
+    for (int i = 0; i < times; ++i) want += phoneHex;
+    r.Expect(typed[field] == want, tag + " field got " + std::to_string(typed[field].size() / 2) + " bytes " +
+                                       typed[field].substr(0, 64) + ", expected " + want.substr(0, 64));
+    r.Expect(enters[field] == times, tag + " field got " + std::to_string(enters[field]) + " Enter");
+    int exact = 0;
+    for (const std::string& hex : searches[tag]) exact += hex == phoneHex;
+    r.Expect((int)searches[tag].size() == times && exact == times,
+             tag + ": " + std::to_string(searches[tag].size()) + " searches, " + std::to_string(exact) +
+                 " with exactly the number, expected " + std::to_string(times));
   }
   for (const auto& kv : searches)
     r.Expect(expected.count(kv.first) > 0, "unexpected search in " + kv.first);
   if (!(s.flags & kStrayChars))
     for (const auto& kv : typed) {
       bool ok = false;
-      for (const std::string& tag : expected) ok |= kv.first == "dlg_" + tag + "/search";
+      for (const auto& tag : expected) ok |= kv.first == "dlg_" + tag.first + "/search";
       r.Expect(ok, "characters landed in " + kv.first);
     }
-  for (const Event& e : r.coverEvents)
-    r.Expect(e.Get("ev") != "char" && e.Get("ev") != "key", "the covering window received " + e.Get("ev"));
+  int foreign = 0;
+  for (const Event& e : r.coverEvents) foreign += e.Get("ev") == "char" || e.Get("ev") == "key";
+  r.Expect(foreign == 0, "the other process's window received " + std::to_string(foreign) + " characters and keys");
   if (s.flags & kNoMenuKeys)
     for (const Event& e : r.events)
       r.Expect(!(e.Get("ev") == "key" && e.Get("vk") == "0x79"), "F10 sent although the screen was open");
   if (s.flags & kCheckClicks)
-    for (const std::string& tag : expected) CheckClicks(r, tag);
+    for (const auto& tag : expected) CheckClicks(r, tag.first);
 }
 
 Result Run(const Scenario& s, int index) {
@@ -621,6 +638,95 @@ void TargetEnded(Result& r) {
   r.Expect(FindWindowExA(nullptr, nullptr, "Hanbai15Main", nullptr) == nullptr, "the target is still there");
 }
 
+int ClicksIn(const std::vector<Event>& events, const std::string& win) {
+  int n = 0;
+  for (const Event& e : events) n += e.Get("ev") == "click" && (win.empty() || e.Get("win") == win);
+  return n;
+}
+
+// A foreign window lies over a click point: it gets no click, and the program
+// stops that screen there, leaving WIN (a screen or dialog tag) with CLICKS clicks.
+Extra Refused(const std::string& win, int clicks) {
+  return [=](Result& r) {
+    int foreign = ClicksIn(r.coverEvents, "");
+    r.Expect(foreign == 0, "the other process's window got " + std::to_string(foreign) + " clicks");
+    int got = ClicksIn(r.events, win);
+    r.Expect(got == clicks, win + " got " + std::to_string(got) + " clicks, expected " + std::to_string(clicks));
+  };
+}
+
+BOOL CALLBACK FindScreen(HWND h, LPARAM lp) {
+  if (ClassOf(h) != "StandinScreen") return TRUE;
+  *(HWND*)lp = h;
+  return FALSE;
+}
+
+// The target's only screen window, or null.
+HWND TargetScreen() {
+  HWND screen = nullptr;
+  if (HWND main = FindWindowExA(nullptr, nullptr, "Hanbai15Main", nullptr))
+    EnumChildWindows(main, FindScreen, (LPARAM)&screen);
+  return screen;
+}
+
+HWND TargetLookup() { return FindWindowExA(nullptr, nullptr, "StandinLookup", nullptr); }
+
+POINT ScreenClickOffset(const char* code) {
+  for (const ScreenClick& c : kScreenClicks)
+    if (strcmp(c.code, code) == 0) return c.offset[g_aspect];
+  return {0, 0};
+}
+
+// The window of class CLS (or one of its controls) really lies at OFFSET from
+// TOP's outer corner, so that a pass means the point was guarded, not that the
+// fault missed it.
+void ExpectWindowAt(Result& r, HWND top, POINT offset, const char* cls) {
+  RECT wr;
+  if (!top || !GetWindowRect(top, &wr)) return r.Fail("no target window to find the click point in");
+  POINT p = {wr.left + offset.x, wr.top + offset.y};
+  HWND at = WindowFromPoint(p);
+  for (HWND h = at; h; h = GetAncestor(h, GA_PARENT))
+    if (ClassOf(h) == cls) return;
+  r.Fail("at " + std::to_string(p.x) + "," + std::to_string(p.y) + " lies " + ClassOf(at) + ", not " + cls);
+}
+
+// Lookups kept open: none closed, and every F8 opened a dialog of its own.
+void LookupsKeptOpen(Result& r) {
+  std::set<std::string> dialogs;
+  int opened = 0;
+  for (const Event& e : r.events) {
+    r.Expect(e.Get("ev") != "dialog_closed", "lookup " + e.Get("n") + " closed although lookups stay open");
+    if (e.Get("ev") == "dialog") ++opened, dialogs.insert(e.Get("n"));
+  }
+  r.Expect(opened > 1 && (int)dialogs.size() == opened,
+           std::to_string(opened) + " lookups shown, " + std::to_string(dialogs.size()) + " of them new");
+}
+
+// Two jobs at once: each "screen number" pair searched exactly once, no search
+// holding anything else (a mix of both numbers included), one job's searches all
+// before the other's, characters only in search fields.
+Extra SearchedOnce(const std::vector<std::string>& want) {
+  return [=](Result& r) {
+    std::map<std::string, int> got;
+    std::string last;
+    int switches = 0, stray = 0;
+    for (const Event& e : r.events) {
+      if (e.Get("ev") == "search") {
+        ++got[e.Get("screen") + " " + e.Get("text")];
+        switches += !last.empty() && e.Get("text") != last;
+        last = e.Get("text");
+      }
+      stray += e.Get("ev") == "char" && e.Get("ctl") != "search";
+    }
+    r.Expect(stray == 0, std::to_string(stray) + " characters landed outside a search field");
+    for (const std::string& w : want)
+      r.Expect(got[w] == 1, "'" + w + "' searched " + std::to_string(got[w]) + " times");
+    for (const auto& [search, n] : got)
+      r.Expect(std::find(want.begin(), want.end(), search) != want.end() || n == 0, "search '" + search + "'");
+    r.Expect(switches <= 1, "the jobs' searches alternate " + std::to_string(switches) + " times");
+  };
+}
+
 // The trace of a typical job under patience 2, read back as a support person would.
 void TraceReadBack(Result& r) {
   const std::string trace = Slurp(TracedDir() + "\\pelmora-trace.log");
@@ -667,6 +773,14 @@ std::vector<Scenario> Scenarios() {
        "\"{B}\" td,ud 0312345678", nullptr, "", "td,ud", kPhone, kSlow, kCheckClicks, nullptr},
       {"screens already open in their edit state", "wide", Target::Running, none, "td_edit,ud_edit",
        "{S} td,ud 0312345678", nullptr, "", "td_edit,ud_edit", kPhone, kQuick, kNoMenuKeys | kCheckClicks, nullptr},
+      // Lookups left open: a new one opens over the old one of the same title.
+      {"lookups kept open: typical td,ud, both searched", "wide", Target::Running, "keep_lookups", none,
+       "{S} td,ud 0312345678", nullptr, "", "td,ud", kPhone, kQuick, kCheckClicks, LookupsKeptOpen},
+      {"lookups kept open: td,td, td searched twice", "middle", Target::Running, "keep_lookups", none,
+       "{S} td,td 0312345678", nullptr, "", "td,td", kPhone, kQuick, 0, LookupsKeptOpen},
+      // A field still holding an earlier search: the number replaces it.
+      {"pre-filled field ends holding exactly the number", "wide", Target::Running, "prefill=0120999999", none,
+       "{S} td 0312345678", nullptr, "", "td", kPhone, kQuick, kCheckClicks, nullptr},
       {"double-byte phone number arrives intact", "wide", Target::Running, none, none,
        std::string("{S} tm ") + kDbcsPhone, nullptr, "", "tm", kDbcsPhone, kQuick, 0, nullptr},
       {"target minimized: restored, then the job runs", "wide", Target::Running, "minimized", none,
@@ -721,12 +835,46 @@ std::vector<Scenario> Scenarios() {
        nullptr, kMsgTmNoDialog, "", kPhone, kQuick, 0, nullptr},
       {"single ud: lookup dialog stays hidden", "middle", Target::Running, "dialog_hidden", none,
        "{S} ud 0312345678", nullptr, kMsgUdDialogHidden, "", kPhone, kQuick, 0, nullptr},
+      // Another process's window at a click point: that click is not made.
       {"single td: another process's window over the field", "wide", Target::Running, "cover", none,
        "{S} td 0312345678", nullptr, kMsgTdNoField, "", kPhone, kQuick, 0,
        [](Result& r) {
-         int clicks = 0;
-         for (const Event& e : r.coverEvents) clicks += e.Get("ev") == "click";
-         r.Expect(clicks == 1, "covering window got " + std::to_string(clicks) + " clicks, expected the third one");
+         Refused("dlg_td", 2)(r);
+         ExpectWindowAt(r, TargetLookup(), kDialogClicks[2].offset, "StandinCover");
+       }},
+      {"single td: another process's window over dialog click 1", "middle", Target::Running,
+       "cover,cover_point=1", none, "{S} td 0312345678", nullptr, kMsgTdNoField, "", kPhone, kQuick, 0,
+       [](Result& r) {
+         Refused("dlg_td", 0)(r);
+         ExpectWindowAt(r, TargetLookup(), kDialogClicks[0].offset, "StandinCover");
+       }},
+      {"single td: another process's window over the screen click", "narrow", Target::Running, "cover_screen",
+       none, "{S} td 0312345678", nullptr, kMsgNoChild, "", kPhone, kQuick, 0,
+       [](Result& r) {
+         Refused("td", 0)(r);
+         ExpectWindowAt(r, TargetScreen(), ScreenClickOffset("td"), "StandinCover");
+       }},
+      // The target's own window, but not its lookup: clicked, yet gets no number.
+      {"single td: the target's own notice at the field", "wide", Target::Running, "notice", none,
+       "{S} td 0312345678", nullptr, kMsgTdNoField, "", kPhone, kQuick, 0,
+       [](Result& r) {
+         Refused("dlg_td", 2)(r);
+         ExpectWindowAt(r, TargetLookup(), kDialogClicks[2].offset, "StandinNotice");
+       }},
+      // Inside the dialog, yet not the target's: it gets neither click nor number.
+      {"single td: another process's child in the dialog at the field", "narrow", Target::Running,
+       "foreign_child", none, "{S} td 0312345678", nullptr, kMsgTdNoField, "", kPhone, kQuick, 0,
+       [](Result& r) {
+         Refused("dlg_td", 2)(r);
+         ExpectWindowAt(r, TargetLookup(), kDialogClicks[2].offset, "StandinForeign");
+       }},
+      // The same child appearing only when the field is clicked: the click was the
+      // target's, the window that would get the number is not.
+      {"single td: another process's child appears at the field when clicked", "middle", Target::Running,
+       "helper_on_click", none, "{S} td 0312345678", nullptr, kMsgTdNoField, "", kPhone, kQuick, 0,
+       [](Result& r) {
+         Refused("dlg_td", 3)(r);
+         ExpectWindowAt(r, TargetLookup(), kDialogClicks[2].offset, "StandinForeign");
        }},
       // Only a control inside the dialog counts as the field; the dialog's own
       // client area does not, so nothing is typed and the field message shows.
@@ -757,7 +905,11 @@ std::vector<Scenario> Scenarios() {
       {"multi tm,ud: tm lookup hidden, silent", "narrow", Target::Running, "dialog_hidden=tm", none,
        "{S} tm,ud 0312345678", nullptr, "", "ud", kPhone, kQuick, kStrayChars, nullptr},
       {"multi td,ud: td field covered, silent", "wide", Target::Running, "cover=td", none, "{S} td,ud 0312345678",
-       nullptr, "", "ud", kPhone, kQuick, 0, nullptr},
+       nullptr, "", "ud", kPhone, kQuick, 0, Refused("dlg_td", 2)},
+      {"multi td,ud: td dialog click 2 covered, silent", "narrow", Target::Running, "cover=td,cover_point=2", none,
+       "{S} td,ud 0312345678", nullptr, "", "ud", kPhone, kQuick, 0, Refused("dlg_td", 1)},
+      {"multi td,ud: td screen click covered, silent", "wide", Target::Running, "cover_screen=td", none,
+       "{S} td,ud 0312345678", nullptr, "", "ud", kPhone, kQuick, 0, Refused("td", 0)},
       {"multi td,: trailing comma makes it multi, failure silent", "wide", Target::Running, "dialog_never=td", none,
        "{S} td, 0312345678", nullptr, "", "", kPhone, kQuick, 0, nullptr},
       {"multi td,XX: unknown code passed over", "middle", Target::Running, none, none, "{S} td,XX 0312345678",
@@ -796,6 +948,17 @@ std::vector<Scenario> Scenarios() {
        [](Result& r) { r.Expect(r.elapsedMs >= 15000, "ended after " + std::to_string(r.elapsedMs) + " ms"); }},
       {"storm: a 4 KB phone number arrives whole", "middle", Target::Running, none, none,
        "{S} td " + LongNumber(), nullptr, "", "td", LongNumber(), kQuick, 0, nullptr},
+      // Two jobs at once run one after the other, whichever starts first.
+      {"storm: a second pelmora starts 300 ms after the first, lookups kept", "wide", Target::Running,
+       "keep_lookups", none, "{S} td,ud 0312345678", nullptr, "", "", kPhone, kSlow, kNoTypingCheck,
+       SearchedOnce({std::string("td ") + kPhone, std::string("ud ") + kPhone, std::string("td ") + kOtherPhone,
+                     std::string("ud ") + kOtherPhone}),
+       std::string("{S} td,ud ") + kOtherPhone},
+      {"storm: td and ud jobs with different numbers 300 ms apart", "middle", Target::Running, none, none,
+       "{S} td 0312345678", nullptr, "", "", kPhone, kSlow, kNoTypingCheck,
+       SearchedOnce({std::string("td ") + kPhone, std::string("ud ") + kOtherPhone}),
+       std::string("{S} ud ") + kOtherPhone},
+
       {"storm: a second pelmora starts while the first works", "wide", Target::Running, none, none,
        "{S} td,ud 0312345678", nullptr, "", "", kPhone, kSlow, kAnyBoxOrNone | kNoTypingCheck,
        [](Result& r) {
