@@ -34,7 +34,8 @@ void TfrmPelmora::FormShow() {
   if (Trace.On()) {
     // The number is customer data: only its last four characters go into the trace.
     std::string line = "arguments path=" + Quoted(Job.InstallPath) +
-                       " codes=" + Quoted(arg(1)) + " phone=" + Quoted(MaskNumber(Job.PhoneNumber));
+                       " codes=" + Quoted(arg(1)) + " phone=" + Quoted(MaskNumber(Job.PhoneNumber)) + " (" +
+                       Decimal(CountCharacters(Job.PhoneNumber)) + " characters)";
     if (args.size() > 3) line += " unused=" + Decimal(args.size() - 3);
     Trace.Line(line);
   }

@@ -1,5 +1,6 @@
 #include "automation/trace.h"
 
+#include <algorithm>
 
 #include "app/sjis.h"
 
@@ -7,6 +8,8 @@ namespace pelmora {
 namespace {
 
 constexpr std::size_t QuotedLimit = 120;
+// A longer number keeps its line short; the arguments line gives its length.
+constexpr std::size_t MaskedShown = 16;
 // Waiting longer for another program's rollover would slow the job; without the mutex
 // the line is still appended whole, only the rollover is left to the next line.
 constexpr std::uint32_t RollOverWaitMs = 500;
@@ -75,17 +78,19 @@ bool TTrace::Append(const std::string& line) {
   return written;
 }
 
-std::string MaskNumber(const std::string& number) {
+std::size_t CountCharacters(const std::string& text) {
   std::size_t characters = 0;
-  for (std::size_t i = 0; i < number.size(); i += CharLength(number, i)) ++characters;
-  std::string masked;
-  std::size_t index = 0;
-  for (std::size_t i = 0; i < number.size(); ++index) {
-    const std::size_t n = CharLength(number, i);
-    masked += index + 4 < characters ? std::string(1, '*') : number.substr(i, n);
-    i += n;
-  }
-  return masked;
+  for (std::size_t i = 0; i < text.size(); i += CharLength(text, i)) ++characters;
+  return characters;
+}
+
+std::string MaskNumber(const std::string& number) {
+  const std::size_t characters = CountCharacters(number);
+  const std::size_t hidden = characters > 4 ? characters - 4 : 0;
+  std::string masked(std::min<std::size_t>(hidden, MaskedShown), '*');
+  std::size_t i = 0;
+  for (std::size_t index = 0; index < hidden; ++index) i += CharLength(number, i);
+  return masked + number.substr(i);
 }
 
 std::string Quoted(const std::string& text) {

@@ -41,9 +41,10 @@ class TTrace {
   THandle mutex_ = 0;
 };
 
-// The number with every character but the last four shown as '*'; code page 932
-// double-byte characters count as one and are never split.
+// The number with every character but the last four shown as '*', at most 16 of them;
+// code page 932 double-byte characters count as one and are never split.
 std::string MaskNumber(const std::string& number);
+std::size_t CountCharacters(const std::string& text);
 
 // Text in double quotes for a trace line: control characters shown as '?', and cut at a
 // character boundary past 120 bytes.

@@ -338,16 +338,9 @@ std::uint32_t TSimDesktop::GetTickCount() {
 
 TSystemTime TSimDesktop::GetLocalTime() {
   Log("GetLocalTime");
-  // 2026-12-08 09:00:00.000 at virtual time 0, within one day.
-  const std::uint64_t ms = now_ % (24ULL * 3600 * 1000);
-  const std::uint64_t s = ms / 1000;
-  return {2026,
-          12,
-          8,
-          static_cast<int>((9 + s / 3600) % 24),
-          static_cast<int>(s / 60 % 60),
-          static_cast<int>(s % 60),
-          static_cast<int>(ms % 1000)};
+  // 2026-12-08 09:00:00.000 at virtual time 0; runs stay within the day.
+  const auto ms = static_cast<int>(now_ % (24ULL * 3600 * 1000));
+  return {2026, 12, 8, 9 + ms / 3600000, ms / 60000 % 60, ms / 1000 % 60, ms % 1000};
 }
 
 THandle TSimDesktop::CreateFileA(const std::string& path) {
