@@ -201,7 +201,6 @@ TFailure FindOrStartMain(const TRun& run, const TJob& job, TTarget& target) {
 TFailure StartTarget(const TRun& run, TJob& job, TTarget& target) {
   TWindowSystem& ws = run.Ws;
   if (TFailure failure = FindOrStartMain(run, job, target)) return failure;
-  // A target that never gets idle costs the time-out and is then taken as idle.
   // Windows drops posted input and clicks aimed at a process of higher integrity: the job
   // would silently do nothing.
   target.Process = ws.GetWindowThreadProcessId(target.Main);
@@ -214,6 +213,7 @@ TFailure StartTarget(const TRun& run, TJob& job, TTarget& target) {
     });
     return std::string(msg::HigherRights);
   }
+  // A target that never gets idle costs the time-out and is then taken as idle.
   const std::uint32_t idleLimitMs = InputIdleTimeoutMs * run.Patience;
   const std::uint32_t idleStart = run.Tick();
   ws.WaitForInputIdle(target.Process, idleLimitMs);
