@@ -206,6 +206,7 @@ TTargetScript ReadScript(TBytes& k, TSimDesktop& desktop, bool& activateTwice) {
   for (int i = 0; i < ScreenTitleCount; ++i) {
     if (open & (1 << i)) script.OpenAtStart.push_back(ScreenTitles[i]);
   }
+  script.NewDialogPerF8 = (open & 128) != 0;
   for (const char* title : ScreenTitles) {
     const std::uint8_t b = k.Byte();
     const std::uint8_t d = k.Byte();
@@ -214,6 +215,8 @@ TTargetScript ReadScript(TBytes& k, TSimDesktop& desktop, bool& activateTwice) {
     s.DialogHidden = (b & 2) != 0;
     s.Field = (b & 4) == 0;
     s.ForeignCover = (b & 8) != 0;
+    if ((b & 64) != 0) s.Prefill = "0999";  // a reused lookup's last number
+    s.ForeignChildInField = (b & 128) != 0;
     // Up to 3.75 s: past the 3 s search limits.
     s.OpenAfter = (b & 16) ? std::nullopt : Delay(d & 15, 100, 250);
     s.DialogAfter = (b & 32) ? std::nullopt : Delay(d >> 4, 50, 250);
@@ -397,6 +400,7 @@ bool IsHealthy(const TTargetScript& s, bool multiScreen) {
   return std::all_of(s.Screens.begin(), s.Screens.end(), [&](const auto& entry) {
     const TScreenScript& screen = entry.second;
     return !screen.Hidden && !screen.DialogHidden && screen.Field && !screen.ForeignCover &&
+           !screen.ForeignChildInField &&
            screen.OpenAfter && *screen.OpenAfter <= lastSearch && screen.DialogAfter &&
            *screen.DialogAfter <= lastDialog;
   });
@@ -482,6 +486,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (activateTwice) form.FormActivate();
   if (std::getenv("JOB_FUZZ_TRACE")) Trace(desktop);
   CheckRun(desktop, form.Job, closed, script, undisturbed);
+  // Whatever the field held before, the search is for the number alone.
+  for (const TSearch& search : target.Searches) {
+    if (search.Text != form.Job.PhoneNumber) Fail("a search for anything but the number");
+  }
   form.FormDestroy();
   return 0;
 }
