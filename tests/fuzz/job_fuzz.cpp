@@ -1,13 +1,15 @@
 // A whole run of the program on the simulated desktop. The input is a command line,
 // then (after the first newline) bytes that choose the display, the mouse buttons and
-// the target's behaviour, and then timed faults: windows that vanish, hide, show, or get
+// the target's behaviour (lookups that stack up, pre-filled fields and other programs'
+// windows among it), and then timed faults: windows that vanish, hide, show, or get
 // covered mid-job, and the target turning busy. Missing bytes read as 0, which means the
 // default behaviour, so "<command line>\n" alone is a run against a healthy target.
 //
 // Checked on every run: no crash; virtual time within what the fixed limits allow for
 // the job; every WM_CHAR and Enter goes to a live window of the target's process inside
 // the lookup dialog of the screen being worked, and the characters before each Enter
-// spell the whole phone number; a multi-screen job shows no per-screen message; every
+// spell the whole phone number, and every search the target starts is for the number
+// alone, whatever the field held before; a multi-screen job shows no per-screen message; every
 // error box text is one of the fixed messages; at most one error box; the window closes
 // exactly once; every click is a logical left click; every pause is of a fixed length
 // and every polling loop within its count. When no fault is injected and the target does
