@@ -145,22 +145,23 @@ bool ClickTarget(const TRun& run, const TTarget& target, TPoint point, std::uint
 // merely titled like it, nor the target's window behind a dialog that moved or closed.
 // An older lookup of the same title may have been found by the search: the one lying at
 // the point is the one that counts.
-bool IsSearchField(TWindowSystem& ws, const TTarget& target, TWindow field,
-                   const char* lookupTitle) {
-  if (field == 0 || ws.GetWindowThreadProcessId(field) != target.Process) return false;
+enum class TField { Field, NotTheTargets, TopLevel, OutsideTheLookup };
+
+TField CheckField(TWindowSystem& ws, const TTarget& target, TWindow field, const char* lookupTitle) {
+  if (field == 0 || ws.GetWindowThreadProcessId(field) != target.Process) return TField::NotTheTargets;
   const TWindow root = ws.GetAncestor(field);
-  return root != 0 && root != field && ws.GetWindowThreadProcessId(root) == target.Process &&
-         ws.GetWindowTextA(root) == lookupTitle;
+  if (root == field) return TField::TopLevel;
+  return root != 0 && ws.GetWindowThreadProcessId(root) == target.Process &&
+                 ws.GetWindowTextA(root) == lookupTitle
+             ? TField::Field
+             : TField::OutsideTheLookup;
 }
 
 // Why the window at the field's point was refused, for the trace.
-std::string FieldRefusal(TWindowSystem& ws, const TTarget& target, TWindow field) {
-  if (field == 0 || ws.GetWindowThreadProcessId(field) != target.Process) {
-    return NotTheTargets(ws, target, field);
-  }
-  const TWindow root = ws.GetAncestor(field);
-  if (root == field) return DescribeWindow(ws, field) + " is a top-level window, not a field";
-  return DescribeWindow(ws, field) + " lies in " + DescribeWindow(ws, root) +
+std::string FieldRefusal(TWindowSystem& ws, const TTarget& target, TWindow field, TField check) {
+  if (check == TField::NotTheTargets) return NotTheTargets(ws, target, field);
+  if (check == TField::TopLevel) return DescribeWindow(ws, field) + " is a top-level window, not a field";
+  return DescribeWindow(ws, field) + " lies in " + DescribeWindow(ws, ws.GetAncestor(field)) +
          ", not in the target's lookup";
 }
 
@@ -348,8 +349,11 @@ TFailure LookUpScreen(const TRun& run, const TJob& job, const TTarget& target,
   const TOffset fieldPoint = LookupClickPoints.back();
   const TPoint fieldAt{dialogRect.Left + fieldPoint.X, dialogRect.Top + fieldPoint.Y};
   const TWindow field = ws.WindowFromPoint(fieldAt);
-  if (!IsSearchField(ws, target, field, row->LookupTitle)) {
-    run.Say([&] { return "refused field at " + Point(fieldAt) + ": " + FieldRefusal(ws, target, field); });
+  const TField check = CheckField(ws, target, field, row->LookupTitle);
+  if (check != TField::Field) {
+    run.Say([&] {
+      return "refused field at " + Point(fieldAt) + ": " + FieldRefusal(ws, target, field, check);
+    });
     return lookupFailure + msg::NoSearchField;
   }
 
