@@ -174,6 +174,17 @@ void TWin32WindowSystem::mouse_event(std::uint32_t flags, int x, int y) {
   ::mouse_event(flags, static_cast<DWORD>(x), static_cast<DWORD>(y), 0, 0);
 }
 
+std::uint32_t TWin32WindowSystem::SendInput(const std::vector<TMouseInput>& events) {
+  std::vector<INPUT> inputs(events.size());
+  for (std::size_t i = 0; i < events.size(); ++i) {
+    inputs[i].type = INPUT_MOUSE;
+    inputs[i].mi.dx = events[i].Dx;
+    inputs[i].mi.dy = events[i].Dy;
+    inputs[i].mi.dwFlags = events[i].Flags;
+  }
+  return ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
 int TWin32WindowSystem::GetSystemMetrics(int index) { return ::GetSystemMetrics(index); }
 
 int TWin32WindowSystem::GetDeviceCaps(int index) {

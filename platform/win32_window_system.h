@@ -28,6 +28,7 @@ class TWin32WindowSystem final : public TWindowSystem {
   std::string GetWindowTextA(TWindow window) override;
   void SetCursorPos(int x, int y) override;
   void mouse_event(std::uint32_t flags, int x, int y) override;
+  std::uint32_t SendInput(const std::vector<TMouseInput>& events) override;
   int GetSystemMetrics(int index) override;
   int GetDeviceCaps(int index) override;
   void ShellExecuteA(const std::string& path) override;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace pelmora {
 
@@ -54,11 +55,23 @@ constexpr std::uintptr_t F10 = 0x79;
 }  // namespace vk
 
 namespace mouse {
+constexpr std::uint32_t Move = 0x0001;
 constexpr std::uint32_t LeftDown = 0x0002;
 constexpr std::uint32_t LeftUp = 0x0004;
 constexpr std::uint32_t RightDown = 0x0008;
 constexpr std::uint32_t RightUp = 0x0010;
+constexpr std::uint32_t VirtualDesk = 0x4000;
+constexpr std::uint32_t Absolute = 0x8000;
 }  // namespace mouse
+
+// One mouse event as SendInput takes it. With mouse::Absolute, Dx and Dy are normalised to
+// 0..65535 over the primary display, or over the whole virtual desktop with
+// mouse::VirtualDesk; otherwise they are relative moves.
+struct TMouseInput {
+  std::int32_t Dx = 0;
+  std::int32_t Dy = 0;
+  std::uint32_t Flags = 0;
+};
 
 constexpr std::uintptr_t ScRestore = 0xF120;
 constexpr int HorzRes = 8;    // GetDeviceCaps index
@@ -100,6 +113,9 @@ class TWindowSystem {
   virtual std::string GetWindowTextA(TWindow window) = 0;
   virtual void SetCursorPos(int x, int y) = 0;
   virtual void mouse_event(std::uint32_t flags, int x, int y) = 0;
+  // Inserts the events into the input stream as one series that no other input can split;
+  // the number inserted, fewer when input is blocked (another desktop, higher integrity).
+  virtual std::uint32_t SendInput(const std::vector<TMouseInput>& events) = 0;
   virtual int GetSystemMetrics(int index) = 0;
   // GetDeviceCaps on the desktop window's device context.
   virtual int GetDeviceCaps(int index) = 0;

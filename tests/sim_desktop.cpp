@@ -240,6 +240,33 @@ void TSimDesktop::mouse_event(std::uint32_t flags, int, int) {
   }
 }
 
+std::uint32_t TSimDesktop::SendInput(const std::vector<TMouseInput>& events) {
+  Log("SendInput", 0, static_cast<std::uint32_t>(events.size()));
+  if (InputBlocked) return 0;
+  for (const TMouseInput& e : events) {
+    if (e.Flags & mouse::Move) {
+      if (e.Flags & mouse::Absolute) {
+        // Normalised coordinates map back onto pixels by truncation, as Windows maps them.
+        Cursor = {static_cast<std::int32_t>(std::int64_t{e.Dx} * Width / 65536),
+                  static_cast<std::int32_t>(std::int64_t{e.Dy} * Height / 65536)};
+      } else {
+        Cursor = {Cursor.X + e.Dx, Cursor.Y + e.Dy};
+      }
+    }
+    // A click is a physical down then up of one button, reported in logical terms.
+    for (int button = 0; button < 2; ++button) {
+      const std::uint32_t down = button == 0 ? mouse::LeftDown : mouse::RightDown;
+      const std::uint32_t up = button == 0 ? mouse::LeftUp : mouse::RightUp;
+      if (e.Flags & down) physicalDown_[button] = true;
+      if ((e.Flags & up) && physicalDown_[button]) {
+        physicalDown_[button] = false;
+        Clicks.push_back({HitTest(0, Cursor), Cursor, (button == 0) != SwapButtons});
+      }
+    }
+  }
+  return static_cast<std::uint32_t>(events.size());
+}
+
 int TSimDesktop::GetSystemMetrics(int index) {
   Log("GetSystemMetrics", 0, static_cast<std::uint32_t>(index));
   return index == SmSwapButton && SwapButtons ? 1 : 0;

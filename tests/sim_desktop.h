@@ -65,6 +65,7 @@ class TSimDesktop : public TWindowSystem {
   int Width = 1920;
   int Height = 1080;
   bool SwapButtons = false;
+  bool InputBlocked = false;  // SendInput inserts nothing, as on a locked or foreign desktop
   std::map<TProcessId, std::uint64_t> BusyUntil;
   std::function<void(const std::string&)> OnShellExecute;
   std::function<void(TWindow, std::uint32_t, std::uintptr_t, std::intptr_t)> OnPost;
@@ -107,6 +108,7 @@ class TSimDesktop : public TWindowSystem {
   std::string GetWindowTextA(TWindow window) override;
   void SetCursorPos(int x, int y) override;
   void mouse_event(std::uint32_t flags, int x, int y) override;
+  std::uint32_t SendInput(const std::vector<TMouseInput>& events) override;
   int GetSystemMetrics(int index) override;
   int GetDeviceCaps(int index) override;
   void ShellExecuteA(const std::string& path) override;
@@ -151,6 +153,7 @@ class TSimDesktop : public TWindowSystem {
   std::vector<TEvent> events_;
   std::uint64_t now_ = 0;
   std::uint64_t order_ = 0;
+  bool physicalDown_[2] = {false, false};  // left, right: a click needs its down before its up
   std::map<THandle, std::string> handles_;  // open file (path) or mutex ("mutex:" name)
   THandle nextHandle_ = 0x100;
   THandle jobMutex_ = 0;  // the mutex waited for as the job's
