@@ -1,23 +1,30 @@
 // The user guide's message table must list exactly the texts the error box can show, so a
-// message added, changed or dropped on either side fails here.
+// message added, changed or dropped on either side fails here. The guide's page, as the
+// release ships it, must hold all of the guide; the sample settings file, every setting.
 #include <gtest/gtest.h>
 #include <iconv.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <fstream>
+#include <map>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "automation/messages.h"
+#include "automation/settings.h"
+#include "tests/sim_desktop.h"
 
 namespace pelmora {
 namespace {
 
 const char* const GuidePath = PELMORA_SOURCE_DIR "/docs/ja/guide.md";
+const char* const GuidePagePath = PELMORA_GUIDE_HTML;
+const char* const SamplePath = PELMORA_SOURCE_DIR "/docs/ja/pelmora.ini.sample";
 const char* const TableHeading = u8"メッセージ一覧";
 
 // The program's texts are code page 932; the guide is UTF-8.
@@ -46,9 +53,9 @@ std::vector<std::string> ProgramMessagesUtf8() {
   return all;
 }
 
-std::string ReadGuide() {
-  std::ifstream in(GuidePath, std::ios::binary);
-  if (!in) throw std::runtime_error(std::string("cannot read ") + GuidePath);
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path);
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();
@@ -148,7 +155,7 @@ std::string Lines(const std::vector<std::string>& items) {
 class GuideTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    guide_ = ReadGuide();
+    guide_ = ReadFile(GuidePath);
     table_ = ReadMessageTable(guide_, TableHeading);
     program_ = ProgramMessagesUtf8();
   }
@@ -233,6 +240,135 @@ TEST(GuideCodePageTest, ConvertsProgramTextsToUtf8) {
   EXPECT_EQ(Cp932ToUtf8(msg::UnknownError), u8"予期しないエラーが発生しました。");
   EXPECT_EQ(Cp932ToUtf8(msg::MissingArgument(msg::NameScreenCode)),
             u8"実行時引数(弥生販売の対象画面CD)が不足のため実行できません。");
+}
+
+// Text as the page writes it.
+std::string Html(const std::string& text) {
+  std::string out;
+  for (const char c : text) {
+    if (c == '&') out += "&amp;";
+    else if (c == '<') out += "&lt;";
+    else if (c == '>') out += "&gt;";
+    else if (c == '"') out += "&quot;";
+    else out += c;
+  }
+  return out;
+}
+
+// The texts of the guide's headings; lines in code blocks are no headings.
+std::vector<std::string> Headings(const std::string& markdown) {
+  std::vector<std::string> headings;
+  std::istringstream lines(markdown);
+  bool code = false;
+  for (std::string line; std::getline(lines, line);) {
+    if (Trim(line).rfind("```", 0) == 0) code = !code;
+    const std::size_t text = line.find_first_not_of('#');
+    if (!code && text > 0 && text <= 6 && text < line.size() && line[text] == ' ') {
+      headings.push_back(Trim(line.substr(text)));
+    }
+  }
+  return headings;
+}
+
+class GuidePageTest : public GuideTest {
+ protected:
+  void SetUp() override {
+    GuideTest::SetUp();
+    page_ = ReadFile(GuidePagePath);
+  }
+  std::string page_;
+};
+
+TEST_F(GuidePageTest, HasEverySectionAndListsItInTheContents) {
+  const std::vector<std::string> headings = Headings(guide_);
+  ASSERT_GT(headings.size(), 9u);
+  const std::size_t nav = page_.find("<nav id=\"TOC\"");
+  ASSERT_NE(nav, std::string::npos);
+  const std::string contents = page_.substr(nav, page_.find("</nav>", nav) - nav);
+  for (std::size_t i = 0; i < headings.size(); ++i) {
+    EXPECT_NE(page_.find(">" + Html(headings[i]) + "</h"), std::string::npos) << headings[i];
+    // The first heading is the page's title, above the contents.
+    if (i > 0) {
+      EXPECT_NE(contents.find(">" + Html(headings[i]) + "</a>"), std::string::npos) << headings[i];
+    }
+  }
+}
+
+TEST_F(GuidePageTest, MessageTableHoldsEveryProgramMessage) {
+  const std::size_t heading = page_.find(std::string(TableHeading) + "</h");
+  ASSERT_NE(heading, std::string::npos);
+  const std::size_t table = page_.find("<table", heading);
+  ASSERT_NE(table, std::string::npos);
+  const std::string rows = page_.substr(table, page_.find("</table>", table) - table);
+  for (const std::string& message : program_) {
+    EXPECT_NE(rows.find("<td><code>" + Html(message) + "</code></td>"), std::string::npos) << message;
+  }
+}
+
+// One page that works copied alone: every picture of the guide is inside it.
+TEST_F(GuidePageTest, EmbedsEveryImage) {
+  std::size_t images = 0;
+  for (std::size_t at = guide_.find("!["); at != std::string::npos; at = guide_.find("![", at + 2)) {
+    ++images;
+  }
+  std::size_t embedded = 0, img = 0;
+  while ((img = page_.find("<img ", img + 1)) != std::string::npos) {
+    const std::size_t src = page_.find("src=\"", img);
+    ASSERT_NE(src, std::string::npos);
+    EXPECT_EQ(page_.compare(src + 5, 11, "data:image/"), 0) << page_.substr(img, 80);
+    ++embedded;
+  }
+  EXPECT_GT(images, 0u);
+  EXPECT_EQ(embedded, images);
+}
+
+// Reads the sample as the settings reader of Windows does: `key=value` under `[section]`.
+// With `commented`, the lines `;key=value` instead: the settings shown but not in force.
+std::map<std::string, std::string> SampleSettings(const std::string& text, bool commented) {
+  std::map<std::string, std::string> values;
+  std::istringstream lines(text);
+  std::string section;
+  const std::regex setting(R"(^(;?)([A-Za-z]+)=(.*)$)");
+  for (std::string line; std::getline(lines, line);) {
+    line = Trim(line);
+    std::smatch match;
+    if (line.size() > 2 && line.front() == '[' && line.back() == ']') {
+      section = line.substr(1, line.size() - 2);
+    } else if (std::regex_match(line, match, setting) && match[1].length() == (commented ? 1 : 0)) {
+      values[section + "/" + match[2].str()] = match[3];
+    }
+  }
+  return values;
+}
+
+struct TAskedDesktop : sim::TSimDesktop {
+  std::set<std::string> Asked;
+  std::string GetPrivateProfileStringA(const char* section, const char* key,
+                                       const std::string& fileName) override {
+    Asked.insert(std::string(section) + "/" + key);
+    return TSimDesktop::GetPrivateProfileStringA(section, key, fileName);
+  }
+};
+
+TEST(SampleSettingsTest, ChangesNothingAsShippedAndShowsEverySetting) {
+  const std::string sample = ReadFile(SamplePath);
+  TAskedDesktop desktop;
+  desktop.ModuleFileName = "C:\\Pelmora\\pelmora.exe";
+  desktop.Profiles["C:\\Pelmora\\pelmora.ini"] = SampleSettings(sample, false);
+  const TSettings shipped = ReadSettings(desktop);
+  EXPECT_EQ(shipped.TracePath, "");
+  EXPECT_EQ(shipped.Patience, DefaultPatience);
+  EXPECT_EQ(shipped.PatienceIgnored, "");
+
+  // Each setting shown, with its ';' removed, is taken as written.
+  desktop.Profiles["C:\\Pelmora\\pelmora.ini"] = SampleSettings(sample, true);
+  const TSettings shown = ReadSettings(desktop);
+  EXPECT_NE(shown.TracePath, "");
+  EXPECT_NE(shown.Patience, DefaultPatience);
+  EXPECT_EQ(shown.PatienceIgnored, "");
+  for (const std::string& key : desktop.Asked) {
+    EXPECT_EQ(desktop.Profiles["C:\\Pelmora\\pelmora.ini"].count(key), 1u) << "not in the sample: " << key;
+  }
 }
 
 }  // namespace
