@@ -1,5 +1,6 @@
 // The user guide's message table must list exactly the texts the error box can show, so a
-// message added, changed or dropped on either side fails here.
+// message added, changed or dropped on either side fails here. The guide's page, as the
+// release ships it, must hold all of the guide; the sample settings file, every setting.
 #include <gtest/gtest.h>
 #include <iconv.h>
 
@@ -7,17 +8,22 @@
 #include <cerrno>
 #include <fstream>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "automation/messages.h"
+#include "automation/settings.h"
+#include "tests/sim_desktop.h"
 
 namespace pelmora {
 namespace {
 
 const char* const GuidePath = PELMORA_SOURCE_DIR "/docs/ja/guide.md";
+const char* const GuidePagePath = PELMORA_GUIDE_HTML;
+const char* const SamplePath = PELMORA_SOURCE_DIR "/docs/ja/pelmora.ini.sample";
 const char* const TableHeading = u8"メッセージ一覧";
 
 // The program's texts are code page 932; the guide is UTF-8.
@@ -46,9 +52,9 @@ std::vector<std::string> ProgramMessagesUtf8() {
   return all;
 }
 
-std::string ReadGuide() {
-  std::ifstream in(GuidePath, std::ios::binary);
-  if (!in) throw std::runtime_error(std::string("cannot read ") + GuidePath);
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path);
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();
@@ -148,7 +154,7 @@ std::string Lines(const std::vector<std::string>& items) {
 class GuideTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    guide_ = ReadGuide();
+    guide_ = ReadFile(GuidePath);
     table_ = ReadMessageTable(guide_, TableHeading);
     program_ = ProgramMessagesUtf8();
   }
@@ -233,6 +239,101 @@ TEST(GuideCodePageTest, ConvertsProgramTextsToUtf8) {
   EXPECT_EQ(Cp932ToUtf8(msg::UnknownError), u8"予期しないエラーが発生しました。");
   EXPECT_EQ(Cp932ToUtf8(msg::MissingArgument(msg::NameScreenCode)),
             u8"実行時引数(弥生販売の対象画面CD)が不足のため実行できません。");
+}
+
+// Text as the page writes it.
+std::string Html(const std::string& text) {
+  std::string out;
+  for (const char c : text) {
+    out += c == '&' ? "&amp;" : c == '<' ? "&lt;" : c == '>' ? "&gt;" : c == '"' ? "&quot;" : std::string(1, c);
+  }
+  return out;
+}
+
+// The texts of the guide's headings; lines in code blocks are no headings.
+std::vector<std::string> Headings(const std::string& markdown) {
+  std::vector<std::string> headings;
+  std::istringstream lines(markdown);
+  bool code = false;
+  for (std::string line; std::getline(lines, line);) {
+    if (Trim(line).rfind("```", 0) == 0) code = !code;
+    const std::size_t text = line.find_first_not_of('#');
+    if (!code && text > 0 && text <= 6 && text < line.size() && line[text] == ' ') {
+      headings.push_back(Trim(line.substr(text)));
+    }
+  }
+  return headings;
+}
+
+// The page as the release ships it; found by its tags, as a reader's browser shows it.
+class GuidePageTest : public GuideTest {
+ protected:
+  void SetUp() override {
+    GuideTest::SetUp();
+    page_ = ReadFile(GuidePagePath);
+  }
+  // The text from the first `open` at or after `from` to the next `close`.
+  std::string Part(const std::string& open, const std::string& close, std::size_t from = 0) {
+    const std::size_t at = page_.find(open, from);
+    return at == std::string::npos ? std::string()
+                                   : page_.substr(at, page_.find(close, at + open.size()) - at);
+  }
+  std::string page_;
+};
+
+TEST_F(GuidePageTest, HasEverySectionAndListsItInTheContents) {
+  const std::vector<std::string> headings = Headings(guide_);
+  const std::string contents = Part("<nav id=\"TOC\"", "</nav>");
+  ASSERT_GT(headings.size(), 9u);
+  for (std::size_t i = 0; i < headings.size(); ++i) {
+    EXPECT_NE(page_.find(">" + Html(headings[i]) + "</h"), std::string::npos) << headings[i];
+    // The first heading is the page's title, above the contents.
+    EXPECT_TRUE(i == 0 || contents.find(">" + Html(headings[i]) + "</a>") != std::string::npos)
+        << "not in the contents: " << headings[i];
+  }
+}
+
+TEST_F(GuidePageTest, MessageTableHoldsEveryProgramMessage) {
+  const std::string rows = Part("<table", "</table>", page_.find(std::string(TableHeading) + "</h"));
+  for (const std::string& message : program_) {
+    EXPECT_NE(rows.find("<td><code>" + Html(message) + "</code></td>"), std::string::npos) << message;
+  }
+}
+
+// One page that works copied alone: every picture of the guide is inside it.
+TEST_F(GuidePageTest, EmbedsEveryImage) {
+  std::size_t images = 0, embedded = 0;
+  for (std::size_t at = guide_.find("!["); at != std::string::npos; at = guide_.find("![", at + 2)) {
+    ++images;
+  }
+  for (std::size_t at = page_.find("<img "); at != std::string::npos; at = page_.find("<img ", at + 1)) {
+    EXPECT_EQ(Part("src=\"", "\"", at).substr(0, 16), "src=\"data:image/") << page_.substr(at, 80);
+    ++embedded;
+  }
+  EXPECT_GT(images, 0u);
+  EXPECT_EQ(embedded, images);
+}
+
+// As shipped the sample sets nothing; commented out, it shows every setting the program reads.
+TEST(SampleSettingsTest, SetsNothingAndShowsEverySettingTheProgramReads) {
+  struct : sim::TSimDesktop {
+    std::set<std::string> Asked;  // as the sample shows them: "[section];key="
+    std::string GetPrivateProfileStringA(const char* section, const char* key,
+                                         const std::string& fileName) override {
+      Asked.insert(std::string("[") + section + "];" + key + "=");
+      return TSimDesktop::GetPrivateProfileStringA(section, key, fileName);
+    }
+  } desktop;
+  ReadSettings(desktop);
+  std::istringstream lines(ReadFile(SamplePath));
+  std::set<std::string> shown;
+  std::string section;
+  for (std::string line; std::getline(lines, line);) {
+    EXPECT_TRUE(line.empty() || line[0] == ';' || line[0] == '[') << "in force: " << line;
+    if (!line.empty() && line[0] == '[') section = line;
+    shown.insert(section + line.substr(0, line.find('=') + 1));
+  }
+  for (const std::string& key : desktop.Asked) EXPECT_EQ(shown.count(key), 1u) << "not shown: " << key;
 }
 
 }  // namespace
