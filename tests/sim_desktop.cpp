@@ -4,7 +4,7 @@
 #include <cctype>
 #include <stdexcept>
 
-#include "app/sjis.h"
+#include "automation/sjis.h"
 
 namespace pelmora::sim {
 
