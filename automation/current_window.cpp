@@ -314,14 +314,13 @@ class TOwnLookup {
 
   // Notes the lookups; made before F8 is posted.
   TOwnLookup(TWindowSystem& ws, const TTarget& target, const char* title)
-      : ws_(ws), target_(target), title_(title) {
+      : ws_(ws), target_(target), title_(title), foregroundBefore_(ws.GetForegroundWindow()) {
     FirstTitled(ws_, title_, [this](TWindow window) {
       if (ws_.GetWindowThreadProcessId(window) == target_.Process) {
         before_.push_back({window, ws_.IsWindowVisible(window)});
       }
       return false;
     });
-    foregroundBefore_ = ws_.GetForegroundWindow();
   }
 
   // One search: the lookup this F8 opened or brought forward, or 0.
@@ -371,8 +370,8 @@ class TOwnLookup {
   TWindowSystem& ws_;
   const TTarget& target_;
   const char* title_;
+  TWindow foregroundBefore_;
   std::vector<TNoted> before_;
-  TWindow foregroundBefore_ = 0;
   TWindow first_ = 0;
   THow how_ = None;
 };
