@@ -93,6 +93,7 @@ void TSimTarget::OpenDialog(TWindow screen) {
     }
     return;
   }
+  // Cascaded: 40 px further for every lookup opened before (each has its asking screen).
   const int shift = script_.CascadeDialogs ? 40 * static_cast<int>(dialogScreen_.size()) : 0;
   const TRect rect{DialogRect.Left + shift, DialogRect.Top + shift, DialogRect.Right + shift,
                    DialogRect.Bottom + shift};
