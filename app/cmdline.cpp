@@ -1,6 +1,6 @@
 #include "app/cmdline.h"
 
-#include "app/sjis.h"
+#include "automation/sjis.h"
 
 namespace pelmora {
 namespace {

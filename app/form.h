@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/job.h"
+#include "automation/job.h"
 #include "automation/settings.h"
 #include "automation/trace.h"
 #include "platform/window_system.h"

@@ -1,6 +1,8 @@
 #include "automation/current_window.h"
 
+#include <algorithm>
 #include <optional>
+#include <vector>
 
 #include "automation/messages.h"
 #include "automation/screen_table.h"
@@ -29,6 +31,9 @@ constexpr std::uint32_t ScreenClickPauseMs = 100;
 constexpr int LookupSearches = 30;
 constexpr std::uint32_t LookupSearchPauseMs = 100;
 constexpr std::uint32_t LookupClickPauseMs = 50;
+// Lookups of one title looked at in one search: past this many the window list is taken
+// to be changing under the search.
+constexpr int LookupsPerSearch = 64;
 constexpr std::uint32_t TypedPauseMs = 200;
 
 // One job at a time per logon session: two jobs' keys and characters would interleave.
@@ -286,6 +291,116 @@ TFailure FindOrOpenScreen(const TRun& run, const TJob& job, const TTarget& targe
   return std::nullopt;
 }
 
+// Every top-level window titled `title`, in z-order, until `take` accepts one.
+template <class Take>
+TWindow FirstTitled(TWindowSystem& ws, const char* title, Take take) {
+  TWindow window = 0;
+  for (int n = 0; n < LookupsPerSearch; ++n) {
+    window = ws.FindWindowExA(0, window, nullptr, title);
+    if (window == 0 || take(window)) return window;
+  }
+  return 0;
+}
+
+// Lookups of earlier screens or calls may stay open with the same title, and a search
+// right after F8 finds one of them before the target has handled the key: when the new
+// one comes late or elsewhere, the number would go into the older one. So the target's
+// lookups shown before F8 and the foreground window then are noted, and afterwards only
+// a lookup of the target that was not shown then, or has since come to the foreground,
+// is taken.
+class TOwnLookup {
+ public:
+  enum THow { None, New, ShownAgain, BroughtForward, Older };
+
+  // Notes the lookups; made before F8 is posted.
+  TOwnLookup(TWindowSystem& ws, const TTarget& target, const char* title)
+      : ws_(ws), target_(target), title_(title), foregroundBefore_(ws.GetForegroundWindow()) {
+    FirstTitled(ws_, title_, [this](TWindow window) {
+      if (ws_.GetWindowThreadProcessId(window) == target_.Process) {
+        before_.push_back({window, ws_.IsWindowVisible(window)});
+      }
+      return false;
+    });
+  }
+
+  // One search: the lookup this F8 opened or brought forward, or 0.
+  TWindow Search() {
+    first_ = 0;
+    return FirstTitled(ws_, title_, [this](TWindow window) {
+      if (first_ == 0) first_ = window;
+      how_ = Judge(window);
+      return how_ != None;
+    });
+  }
+
+  // When the searches ran out: the first window of the title the last search found, an
+  // older lookup most likely, as a target may show its one lookup again without
+  // activating it. The field check still refuses one that is not the target's.
+  TWindow LastResort() {
+    how_ = first_ != 0 ? Older : None;
+    return first_;
+  }
+
+  THow How() const { return how_; }
+
+  // What was noted, for the trace.
+  std::string Noted() const {
+    const auto shown =
+        std::count_if(before_.begin(), before_.end(), [](const TNoted& n) { return n.Shown; });
+    return Decimal(before_.size()) + " open, " + Decimal(static_cast<std::uint64_t>(shown)) +
+           " shown; foreground " + DescribeWindow(ws_, foregroundBefore_);
+  }
+
+ private:
+  struct TNoted {
+    TWindow Window;
+    bool Shown;
+  };
+
+  THow Judge(TWindow window) {
+    if (ws_.GetWindowThreadProcessId(window) != target_.Process) return None;
+    const auto noted = std::find_if(before_.begin(), before_.end(),
+                                    [&](const TNoted& n) { return n.Window == window; });
+    if (noted == before_.end()) return New;
+    if (!noted->Shown) return ws_.IsWindowVisible(window) ? ShownAgain : None;
+    return window != foregroundBefore_ && ws_.GetForegroundWindow() == window ? BroughtForward
+                                                                             : None;
+  }
+
+  TWindowSystem& ws_;
+  const TTarget& target_;
+  const char* title_;
+  TWindow foregroundBefore_;
+  std::vector<TNoted> before_;
+  TWindow first_ = 0;
+  THow how_ = None;
+};
+
+// Opens the screen's lookup with F8 and finds the one that F8 opened or brought forward,
+// searching as long and as often as for any lookup.
+TWindow OpenOwnLookup(const TRun& run, const TTarget& target, TWindow screen,
+                      const TScreenEntry& row, const std::string& code) {
+  TWindowSystem& ws = run.Ws;
+  TOwnLookup lookups(ws, target, row.LookupTitle);
+  run.Say([&] {
+    return "screen " + code + ": lookups " + Quoted(row.LookupTitle) + " before F8: " + lookups.Noted();
+  });
+  PostKey(ws, screen, vk::F8);
+  int made = 0;
+  TWindow dialog = Poll(ws, run.Times(LookupSearches), LookupSearchPauseMs,
+                        [&] { return lookups.Search(); }, made);
+  if (dialog == 0) dialog = lookups.LastResort();
+  run.Say([&] {
+    static const char* const Hows[] = {"", "; new since F8", "; shown again by F8",
+                                       "; brought forward by F8",
+                                       "; none opened by F8: an older one, as a last resort"};
+    return "screen " + code + ": search lookup " + Quoted(row.LookupTitle) + ": " +
+           FoundOr(ws, dialog, "not found") + Searches(made, run.Times(LookupSearches)) +
+           Hows[lookups.How()];
+  });
+  return dialog;
+}
+
 // Opens one screen's lookup dialog and types the phone number into its search field.
 TFailure LookUpScreen(const TRun& run, const TJob& job, const TTarget& target,
                       bool singleScreen) {
@@ -319,15 +434,7 @@ TFailure LookUpScreen(const TRun& run, const TJob& job, const TTarget& target,
     return NotStarted(msg::NoChild);
   }
 
-  PostKey(ws, screen, vk::F8);
-  int made = 0;
-  const TWindow dialog =
-      Poll(ws, run.Times(LookupSearches), LookupSearchPauseMs,
-           [&] { return ws.FindWindowExA(0, nullptr, row->LookupTitle); }, made);
-  run.Say([&] {
-    return "screen " + code + ": search lookup " + Quoted(row->LookupTitle) + ": " +
-           FoundOr(ws, dialog, "not found") + Searches(made, run.Times(LookupSearches));
-  });
+  const TWindow dialog = OpenOwnLookup(run, target, screen, *row, code);
   if (dialog == 0) return lookupFailure + msg::NoLookup;
   if (singleScreen && !WaitVisible(run, dialog, "screen " + code + " lookup")) {
     return lookupFailure + msg::LookupHidden;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/job.h"
+#include "automation/job.h"
 #include "automation/trace.h"
 #include "platform/window_system.h"
 

@@ -1,6 +1,6 @@
 #include "automation/settings.h"
 
-#include "app/sjis.h"
+#include "automation/sjis.h"
 
 namespace pelmora {
 namespace {

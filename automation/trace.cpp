@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/sjis.h"
+#include "automation/sjis.h"
 
 namespace pelmora {
 namespace {

@@ -112,6 +112,11 @@ TWindow TWin32WindowSystem::FindWindowExA(TWindow parent, const char* className,
   return Handle(::FindWindowExA(Hwnd(parent), nullptr, className, title));
 }
 
+TWindow TWin32WindowSystem::FindWindowExA(TWindow parent, TWindow childAfter,
+                                          const char* className, const char* title) {
+  return Handle(::FindWindowExA(Hwnd(parent), Hwnd(childAfter), className, title));
+}
+
 bool TWin32WindowSystem::IsWindowVisible(TWindow window) {
   return ::IsWindowVisible(Hwnd(window)) != FALSE;
 }
@@ -133,6 +138,8 @@ void TWin32WindowSystem::WaitForInputIdle(TProcessId process, std::uint32_t time
 void TWin32WindowSystem::SetForegroundWindow(TWindow window) {
   ::SetForegroundWindow(Hwnd(window));
 }
+
+TWindow TWin32WindowSystem::GetForegroundWindow() { return Handle(::GetForegroundWindow()); }
 
 void TWin32WindowSystem::SendMessageA(TWindow window, std::uint32_t message,
                                       std::uintptr_t wParam, std::intptr_t lParam) {

@@ -13,10 +13,13 @@ class TWin32WindowSystem final : public TWindowSystem {
   void SetOwner(HWND owner) { owner_ = owner; }
 
   TWindow FindWindowExA(TWindow parent, const char* className, const char* title) override;
+  TWindow FindWindowExA(TWindow parent, TWindow childAfter, const char* className,
+                        const char* title) override;
   bool IsWindowVisible(TWindow window) override;
   TProcessId GetWindowThreadProcessId(TWindow window) override;
   void WaitForInputIdle(TProcessId process, std::uint32_t timeoutMs) override;
   void SetForegroundWindow(TWindow window) override;
+  TWindow GetForegroundWindow() override;
   void SendMessageA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
                     std::intptr_t lParam) override;
   void PostMessageA(TWindow window, std::uint32_t message, std::uintptr_t wParam,

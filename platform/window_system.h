@@ -91,6 +91,10 @@ class TWindowSystem {
   // First window under `parent` (0: top level) whose class and title match; a null
   // class or title matches any. Direct children only.
   virtual TWindow FindWindowExA(TWindow parent, const char* className, const char* title) = 0;
+  // The same search continuing after `childAfter` in z-order (0: from the first window),
+  // so that calls in turn enumerate every match.
+  virtual TWindow FindWindowExA(TWindow parent, TWindow childAfter, const char* className,
+                                const char* title) = 0;
   virtual bool IsWindowVisible(TWindow window) = 0;
   // The process owning the window; 0 when the window is gone.
   virtual TProcessId GetWindowThreadProcessId(TWindow window) = 0;
@@ -98,6 +102,8 @@ class TWindowSystem {
   // cannot be opened is not waited for.
   virtual void WaitForInputIdle(TProcessId process, std::uint32_t timeoutMs) = 0;
   virtual void SetForegroundWindow(TWindow window) = 0;
+  // The window that has the keyboard now, whatever its process; 0 for none.
+  virtual TWindow GetForegroundWindow() = 0;
   virtual void SendMessageA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
                             std::intptr_t lParam) = 0;
   virtual void PostMessageA(TWindow window, std::uint32_t message, std::uintptr_t wParam,

@@ -36,6 +36,12 @@
 //                       any older one (also for the same screen again)
 //     prefill=TEXT      a new lookup's search field starts holding TEXT, as a
 //                       lookup reused with its previous search would
+//     late=MS           each lookup opens (or shows again) MS after its F8, as on
+//                       a loaded PC
+//     cascade           each new lookup lies 40 px right of and below the one before
+//     hide_on_enter     a lookup hides after its search; F8 shows the same one again
+//     no_activate       F8 shows its lookup, an open one included, where it lies,
+//                       without bringing it forward or activating it
 //     exit_at_click=N   end the process at the Nth click into a lookup dialog
 //     close_at_click=N  the lookup dialog closes itself at its Nth click
 #ifndef UNICODE
@@ -295,15 +301,47 @@ Lookup* LatestLookup(HWND screen) {
   return latest;
 }
 
+// Lookups late, cascaded, hidden on Enter or shown again without activation: a target
+// whose older lookups a search right after F8 would find first.
+const UINT_PTR kLateLookupTimer = 1;
+
+POINT LookupPosition(int serial) {
+  const int shift = Fault("cascade") ? 40 * (serial - 1) : 0;
+  return {kDialogPos.x + shift, kDialogPos.y + shift};
+}
+
+// Asks for the screen's lookup after the fault's delay, or at once.
+bool DeferLookup(HWND screen) {
+  const long ms = FaultNumber("late");
+  if (ms > 0) SetTimer(screen, kLateLookupTimer, (UINT)ms, nullptr);
+  return ms > 0;
+}
+
+// Shows the lookup F8 asked for: brought forward and activated, or where it lies.
+void ShowLookup(HWND dialog) {
+  if (Fault("no_activate")) {
+    ShowWindow(dialog, SW_SHOWNA);
+    return;
+  }
+  ShowWindow(dialog, SW_SHOW);
+  SetWindowPos(dialog, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  SetForegroundWindow(dialog);
+}
+
+void HideAfterSearch(const Lookup& l) {
+  if (Fault("hide_on_enter")) ShowWindow(l.dialog, SW_HIDE);
+}
+
 Lookup& CreateLookup(const OpenScreen& s) {
   static int serial = 0;
   g_lookups.push_back({++serial, s.kind, s.wnd, nullptr, nullptr, nullptr, nullptr, 0});
   Lookup& l = g_lookups.back();
   std::string tag = std::string("dlg_") + s.kind->tag;
-  // Every lookup opens at the same place, so a newer one lies exactly over an older one.
+  // Every lookup opens at the same place, so a newer one lies exactly over an older one,
+  // unless they cascade.
+  const POINT at = LookupPosition(l.serial);
   l.dialog = CreateWindowExW(0, L"StandinLookup", s.kind->lookupTitle, WS_POPUP | WS_CAPTION | WS_SYSMENU,
-                             kDialogPos.x, kDialogPos.y, kDialogSize.cx, kDialogSize.cy, g_main, nullptr, g_inst,
-                             nullptr);
+                             at.x, at.y, kDialogSize.cx, kDialogSize.cy, g_main, nullptr, g_inst, nullptr);
   Name(l.dialog, tag, "-");
   Control(l.dialog, L"BUTTON", L"得意先名", BS_AUTORADIOBUTTON, kByNameRect, tag, "by_name");
   HWND byPhone = Control(l.dialog, L"BUTTON", L"電話番号", BS_AUTORADIOBUTTON, kByPhoneRect, tag, "by_phone");
@@ -371,10 +409,8 @@ void OpenLookup(OpenScreen& s) {
   }
   bool hidden = FaultFor("dialog_hidden", code);
   if (!hidden) {
-    ShowWindow(l->dialog, SW_SHOW);
-    SetWindowPos(l->dialog, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    SetForegroundWindow(l->dialog);
-    if (l->search) SetFocus(l->search);
+    ShowLookup(l->dialog);
+    if (l->search && !Fault("no_activate")) SetFocus(l->search);
   }
   Record("dialog screen=" + std::string(s.kind->tag) + " win=dlg_" + s.kind->tag + " n=" + std::to_string(l->serial) +
          " visible=" + (hidden ? "0" : "1"));
@@ -490,7 +526,12 @@ LRESULT CALLBACK ScreenProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   OpenScreen* s = ScreenOf(hwnd);
   switch (msg) {
     case WM_KEYDOWN:
-      if (wp == VK_F8 && s) OpenLookup(*s);
+      if (wp == VK_F8 && s && !DeferLookup(hwnd)) OpenLookup(*s);
+      return 0;
+    case WM_TIMER:
+      if (wp != kLateLookupTimer) break;
+      KillTimer(hwnd, kLateLookupTimer);
+      if (s) OpenLookup(*s);
       return 0;
     case WM_MDIACTIVATE:
       // A lookup belongs to its screen: leaving the screen closes it, as a modal
@@ -649,6 +690,7 @@ bool PreDispatch(const MSG& m) {
     for (Lookup& l : g_lookups)
       if (l.search && l.search == m.hwnd) {
         RunSearch(l);
+        HideAfterSearch(l);
         return true;
       }
   }

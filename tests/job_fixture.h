@@ -18,6 +18,7 @@ class JobFixture : public ::testing::Test {
   sim::TSimDesktop Desktop;
   std::unique_ptr<sim::TSimTarget> Target;
   TJob Job;
+  TJobOptions Options;
 
   sim::TSimTarget& Start(sim::TTargetScript script = {}) {
     Target = std::make_unique<sim::TSimTarget>(Desktop, std::move(script));
@@ -30,7 +31,7 @@ class JobFixture : public ::testing::Test {
     Job.ScreenCodes = std::move(codes);
     Job.ScreenCode = Job.ScreenCodes.empty() ? "" : Job.ScreenCodes.front();
     Job.PhoneNumber = std::move(phone);
-    GetCurrentWindow(Desktop, Job);
+    GetCurrentWindow(Desktop, Job, Options);
   }
 
   // Virtual time of the first call to `op`; fails the test when there is none.

@@ -4,7 +4,7 @@
 #include <cctype>
 #include <stdexcept>
 
-#include "app/sjis.h"
+#include "automation/sjis.h"
 
 namespace pelmora::sim {
 
@@ -68,6 +68,11 @@ void TSimDesktop::BringToTop(TWindow handle) {
   if (it != windows_.end()) std::rotate(it, it + 1, windows_.end());
 }
 
+void TSimDesktop::Activate(TWindow handle) {
+  BringToTop(handle);
+  foreground_ = handle;
+}
+
 void TSimDesktop::At(std::uint64_t timeMs, std::function<void()> action) {
   events_.push_back({timeMs, order_++, std::move(action)});
 }
@@ -129,11 +134,22 @@ std::vector<TCall> TSimDesktop::Posts() const {
 }
 
 TWindow TSimDesktop::FindWindowExA(TWindow parent, const char* className, const char* title) {
-  Log("FindWindowExA", parent, 0, 0, className ? className : title ? title : "");
-  // In z-order, topmost first, as the window system searches.
+  return FindWindowExA(parent, 0, className, title);
+}
+
+TWindow TSimDesktop::FindWindowExA(TWindow parent, TWindow childAfter, const char* className,
+                                   const char* title) {
+  Log("FindWindowExA", parent, 0, childAfter, className ? className : title ? title : "");
+  // In z-order, topmost first, as the window system searches; after a window that is
+  // gone or not the parent's there is nothing to continue from.
+  bool passed = childAfter == 0;
   for (auto it = windows_.rbegin(); it != windows_.rend(); ++it) {
     const TSimWindow& w = *it;
     if (!w.Alive || w.Parent != parent) continue;
+    if (!passed) {
+      passed = w.Handle == childAfter;
+      continue;
+    }
     if (className && !SameText(w.Class, className)) continue;
     if (title && !SameText(w.Title, title)) continue;
     return w.Handle;
@@ -165,7 +181,15 @@ void TSimDesktop::WaitForInputIdle(TProcessId process, std::uint32_t timeoutMs) 
   }
 }
 
-void TSimDesktop::SetForegroundWindow(TWindow window) { Log("SetForegroundWindow", window); }
+void TSimDesktop::SetForegroundWindow(TWindow window) {
+  Log("SetForegroundWindow", window);
+  foreground_ = window;
+}
+
+TWindow TSimDesktop::GetForegroundWindow() {
+  Log("GetForegroundWindow");
+  return Find(foreground_) ? foreground_ : 0;
+}
 
 void TSimDesktop::SendMessageA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
                                std::intptr_t) {
@@ -237,6 +261,10 @@ void TSimDesktop::mouse_event(std::uint32_t flags, int, int) {
   const bool physicalLeft = flags == mouse::LeftUp;
   if (flags == mouse::LeftUp || flags == mouse::RightUp) {
     Clicks.push_back({HitTest(0, Cursor), Cursor, physicalLeft != SwapButtons});
+    // A click activates the top-level window it lands in.
+    const TSimWindow* w = Find(Clicks.back().Window);
+    while (w && w->Parent) w = Find(w->Parent);
+    if (w) foreground_ = w->Handle;
   }
 }
 

@@ -49,6 +49,9 @@ class TSimDesktop : public TWindowSystem {
   void Destroy(TWindow handle);  // with its children
   // Puts the window above its siblings (it keeps its handle).
   void BringToTop(TWindow handle);
+  // Brings the window to the top and makes it the foreground window, as a program
+  // activating its own window does.
+  void Activate(TWindow handle);
   // Runs `action` once the clock reaches `timeMs` (at the next port call or pause).
   void At(std::uint64_t timeMs, std::function<void()> action);
   std::uint64_t Now() const { return now_; }
@@ -93,10 +96,13 @@ class TSimDesktop : public TWindowSystem {
 
   // The port.
   TWindow FindWindowExA(TWindow parent, const char* className, const char* title) override;
+  TWindow FindWindowExA(TWindow parent, TWindow childAfter, const char* className,
+                        const char* title) override;
   bool IsWindowVisible(TWindow window) override;
   TProcessId GetWindowThreadProcessId(TWindow window) override;
   void WaitForInputIdle(TProcessId process, std::uint32_t timeoutMs) override;
   void SetForegroundWindow(TWindow window) override;
+  TWindow GetForegroundWindow() override;
   void SendMessageA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
                     std::intptr_t lParam) override;
   void PostMessageA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
@@ -157,6 +163,7 @@ class TSimDesktop : public TWindowSystem {
   std::map<THandle, std::string> handles_;  // open file (path) or mutex ("mutex:" name)
   THandle nextHandle_ = 0x100;
   THandle jobMutex_ = 0;  // the mutex waited for as the job's
+  TWindow foreground_ = 0;
 };
 
 // Window-system comparison of titles and classes: letter case aside, double-byte

@@ -83,19 +83,26 @@ void TSimTarget::OpenDialog(TWindow screen) {
   const std::string title = LookupTitleOf(screens_[screen]);
   Dialog = script_.NewDialogPerF8 ? 0 : dialogs_[title];
   if (Dialog != 0) {
+    Asked.push_back(Dialog);
     desktop_.Window(Dialog).Visible = !s.DialogHidden;
     if (script_.RaiseReopenedDialog) desktop_.BringToTop(Dialog);
+    if (script_.ActivateDialogs && !s.DialogHidden) desktop_.Activate(Dialog);
     dialogScreen_[Dialog] = screens_[screen];
     for (const auto& [field, dialog] : fieldDialog_) {
       if (dialog == Dialog) Typed[field].clear();
     }
     return;
   }
-  Dialog = dialogs_[title] =
-      desktop_.AddWindow(0, "TLookup", title, DialogRect, TargetProcess, !s.DialogHidden);
+  // Cascaded: 40 px further for every lookup opened before (each has its asking screen).
+  const int shift = script_.CascadeDialogs ? 40 * static_cast<int>(dialogScreen_.size()) : 0;
+  const TRect rect{DialogRect.Left + shift, DialogRect.Top + shift, DialogRect.Right + shift,
+                   DialogRect.Bottom + shift};
+  Dialog = dialogs_[title] = desktop_.AddWindow(0, "TLookup", title, rect, TargetProcess, !s.DialogHidden);
+  Asked.push_back(Dialog);
+  if (script_.ActivateDialogs && !s.DialogHidden) desktop_.Activate(Dialog);
   dialogScreen_[Dialog] = screens_[screen];
-  const auto inDialog = [](int l, int t, int r, int b) {
-    return TRect{DialogRect.Left + l, DialogRect.Top + t, DialogRect.Left + r, DialogRect.Top + b};
+  const auto inDialog = [&rect](int l, int t, int r, int b) {
+    return TRect{rect.Left + l, rect.Top + t, rect.Left + r, rect.Top + b};
   };
   desktop_.AddWindow(Dialog, "Button", "", inDialog(100, 30, 180, 50), TargetProcess);
   desktop_.AddWindow(Dialog, "Button", "", inDialog(80, 170, 160, 190), TargetProcess);
@@ -146,7 +153,8 @@ void TSimTarget::OnPost(TWindow window, std::uint32_t message, std::uintptr_t wP
   }
   if (message == wm::KeyDown && wParam == vk::Return && fieldDialog_.count(window)) {
     const TWindow dialog = fieldDialog_[window];
-    Searches.push_back({desktop_.Window(dialog).Title, dialogScreen_[dialog], Typed[window]});
+    Searches.push_back({desktop_.Window(dialog).Title, dialogScreen_[dialog], Typed[window], dialog});
+    if (script_.HideDialogOnEnter) desktop_.Window(dialog).Visible = false;
   }
 }
 

@@ -41,6 +41,11 @@ struct TTargetScript {
   std::vector<std::string> OpenAtStart;  // screen titles already open
   bool RaiseReopenedDialog = false;  // F8 on a dialog already open brings it to the top
   bool NewDialogPerF8 = false;  // every F8 opens another lookup at the same place, on top
+  // A lookup F8 opens or shows becomes the foreground window; without, one already open
+  // is shown again where it lies.
+  bool ActivateDialogs = true;
+  bool CascadeDialogs = false;  // each new lookup lies 40 px right of and below the one before
+  bool HideDialogOnEnter = false;  // a lookup hides after its search; F8 shows it again
   std::map<std::string, TScreenScript> Screens;  // by screen title; default script otherwise
 };
 
@@ -48,6 +53,7 @@ struct TSearch {
   std::string Dialog;  // lookup dialog title
   std::string Screen;  // the screen it was opened from
   std::string Text;    // the field's bytes when Enter arrived
+  TWindow Window = 0;  // the dialog
 };
 
 class TSimTarget {
@@ -59,6 +65,7 @@ class TSimTarget {
   std::vector<TSearch> Searches;
   std::map<std::string, int> Opened;  // screen title -> times opened by menu
   std::map<TWindow, std::string> Typed;  // characters received, by window
+  std::vector<TWindow> Asked;  // the lookup each F8 opened or showed, in order
 
   TWindow ScreenWindow(const std::string& title) const;
   // The lookup dialog's corner and its search field, once it exists.

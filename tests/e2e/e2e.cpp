@@ -702,6 +702,32 @@ void LookupsKeptOpen(Result& r) {
            std::to_string(opened) + " lookups shown, " + std::to_string(dialogs.size()) + " of them new");
 }
 
+// Each number went into the lookup its own F8 opened or showed: the searches ran, in
+// order, in the lookups the F8s gave.
+void OwnLookups(Result& r) {
+  std::string shown, searched;
+  for (const Event& e : r.events) {
+    if (e.Get("ev") == "dialog") shown += " " + e.Get("n");
+    if (e.Get("ev") == "search") searched += " " + e.Get("n");
+  }
+  r.Expect(!shown.empty() && searched == shown, "searches ran in lookups" + searched + ", F8 gave" + shown);
+}
+
+// A lookup shown again is taken by the search one pause after its F8, not after all 30:
+// its first click comes within that search's pause and the one after it, with room for
+// Wine on a loaded machine, far below the 3 s the whole wait would take.
+void TakenAtOnce(Result& r) {
+  OwnLookups(r);
+  long long f8 = -1;
+  for (const Event& e : r.events) {
+    const long long t = atoll(e.Get("t").c_str());
+    if (e.Get("ev") == "key" && e.Get("vk") == "0x77" && e.Get("msg") == "down") f8 = t;
+    if (f8 < 0 || e.Get("ev") != "click" || e.Get("win").rfind("dlg_", 0) != 0) continue;
+    r.Expect(t - f8 <= 2 * 100 + 300, "lookup first clicked " + std::to_string(t - f8) + " ms after its F8");
+    f8 = -1;
+  }
+}
+
 // Two jobs at once: each "screen number" pair searched exactly once, no search
 // holding anything else (a mix of both numbers included), one job's searches all
 // before the other's, characters only in search fields.
@@ -778,6 +804,26 @@ std::vector<Scenario> Scenarios() {
        "{S} td,ud 0312345678", nullptr, "", "td,ud", kPhone, kQuick, kCheckClicks, LookupsKeptOpen},
       {"lookups kept open: td,td, td searched twice", "middle", Target::Running, "keep_lookups", none,
        "{S} td,td 0312345678", nullptr, "", "td,td", kPhone, kQuick, 0, LookupsKeptOpen},
+      // Lookups left open, late and elsewhere, or one shown again: each number goes into the
+      // lookup its own F8 opened or showed, never into an older one found first.
+      {"lookups late and cascaded: td,ud, each number in its own new lookup", "wide", Target::Running,
+       "keep_lookups,late=400,cascade", none, "{S} td,ud 0312345678", nullptr, "", "td,ud", kPhone, kQuick,
+       kCheckClicks, [](Result& r) {
+         LookupsKeptOpen(r);
+         OwnLookups(r);
+       }},
+      {"lookups late and cascaded: td,td, each number in its own new lookup", "middle", Target::Running,
+       "keep_lookups,late=400,cascade", none, "{S} td,td 0312345678", nullptr, "", "td,td", kPhone, kQuick, 0,
+       [](Result& r) {
+         LookupsKeptOpen(r);
+         OwnLookups(r);
+       }},
+      {"lookup hidden on Enter, shown again by F8: td,td, taken at once", "narrow", Target::Running,
+       "hide_on_enter", none, "{S} td,td 0312345678", nullptr, "", "td,td", kPhone, kQuick, 0, TakenAtOnce},
+      {"lookup still shown, brought forward by F8: td,td, taken at once", "wide", Target::Running, none, none,
+       "{S} td,td 0312345678", nullptr, "", "td,td", kPhone, kQuick, 0, TakenAtOnce},
+      {"lookup shown again without activation: td,td, the older one at last", "middle", Target::Running,
+       "no_activate", none, "{S} td,td 0312345678", nullptr, "", "td,td", kPhone, kQuick, 0, OwnLookups},
       // A field still holding an earlier search: the number replaces it.
       {"pre-filled field ends holding exactly the number", "wide", Target::Running, "prefill=0120999999", none,
        "{S} td 0312345678", nullptr, "", "td", kPhone, kQuick, kCheckClicks, nullptr},
