@@ -18,7 +18,6 @@ struct TSplitCase {
 // Names the case in test listings instead of dumping its bytes.
 void PrintTo(const TSplitCase& c, std::ostream* os) { *os << c.Name; }
 
-
 class CommandLineTest : public ::testing::TestWithParam<TSplitCase> {};
 
 TEST_P(CommandLineTest, SplitsAsTheArgumentSyntaxSays) {
@@ -89,7 +88,6 @@ struct TCommaCase {
 };
 // Names the case in test listings instead of dumping its bytes.
 void PrintTo(const TCommaCase& c, std::ostream* os) { *os << c.Name; }
-
 
 class CommaTextTest : public ::testing::TestWithParam<TCommaCase> {};
 

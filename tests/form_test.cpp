@@ -47,7 +47,6 @@ struct TIntakeCase {
 // Names the case in test listings instead of dumping its bytes.
 void PrintTo(const TIntakeCase& c, std::ostream* os) { *os << c.Name; }
 
-
 class IntakeTest : public ::testing::TestWithParam<TIntakeCase> {};
 
 TEST_P(IntakeTest, ListsArgumentsShowsOneMessageAndCloses) {

@@ -17,8 +17,8 @@ namespace {
 using sim::TTargetScript;
 using TChange = std::function<void(TTargetScript&, sim::TSimDesktop&)>;
 
-const std::string Program = "C:\\Pelmora\\pelmora.exe";
-const std::string TraceFile = "C:\\Pelmora\\trace.log";
+const std::string Folder = "C:\\Pelmora\\", Exe = "pelmora.exe", Ini = Folder + "pelmora.ini";
+const std::string TraceFile = Folder + "trace.log";
 const std::string TdNew = "得意先台帳 (新規)";
 
 TEST(TraceTextTest, NumberKeepsOnlyItsLastFourCharactersWhole) {
@@ -33,66 +33,75 @@ TEST(TraceTextTest, NumberKeepsOnlyItsLastFourCharactersWhole) {
 TEST(TraceTextTest, QuotedTextIsOneLineCutAtACharacter) {
   const std::pair<std::string, std::string> cases[] = {
       {"得意先参照", "\"得意先参照\""}, {"a\r\nb\tc", "\"a??b?c\""},
+      {std::string(120, 'a'), "\"" + std::string(120, 'a') + "\""},
       {std::string(119, 'a') + "表b", "\"" + std::string(119, 'a') + "...(122 bytes)\""}};
   for (const auto& [text, quoted] : cases) EXPECT_EQ(Quoted(text), quoted);
 }
 
 TEST(SettingsTest, ReadsTheFileBesideTheProgram) {
   struct {
-    std::string Module, Key, Value, Trace;
+    std::string Folder, Name, Key, Value, Trace;  // the program is Folder + Name
     int Patience;
-    std::string Ignored;
   } const cases[] = {
-      {Program, "", "", "", 1, ""},
-      {Program, "trace/file", " log\\p.log ", "C:\\Pelmora\\log\\p.log", 1, ""},
-      {Program, "trace/file", "D:\\p.log", "D:\\p.log", 1, ""},
-      {Program, "trace/file", "\\\\srv\\s\\p.log", "\\\\srv\\s\\p.log", 1, ""},
-      {"C:\\表\\pelmora.exe", "trace/file", "t.log", "C:\\表\\t.log", 1, ""},  // 表 ends in 0x5C
-      {Program, "timing/patience", " 10 ", "", 10, ""},
-      {Program, "timing/patience", "07", "", 7, ""},
-      {Program, "timing/patience", "  ", "", 1, ""}};
+      {Folder, Exe, "", "", "", 1},
+      {Folder, Exe, "trace/file", " log\\p.log ", "C:\\Pelmora\\log\\p.log", 1},
+      {Folder, Exe, "trace/file", "D:\\p.log", "D:\\p.log", 1},
+      {Folder, Exe, "trace/file", "\\\\srv\\s\\p.log", "\\\\srv\\s\\p.log", 1},
+      {Folder, Exe, "trace/file", "/p.log", "/p.log", 1},
+      {"C:\\P\\", "表.exe", "trace/file", "t.log", "C:\\P\\t.log", 1},  // 表 ends in 0x5C
+      {Folder, Exe, "timing/patience", " 10 ", "", 10},
+      {Folder, Exe, "timing/patience", "07", "", 7},
+      {Folder, Exe, "timing/patience", "  ", "", 1}};
   for (const auto& c : cases) {
     sim::TSimDesktop desktop;
-    desktop.ModuleFileName = c.Module;
-    desktop.Profiles[FolderOf(c.Module) + "pelmora.ini"] = {{c.Key, c.Value}};
+    desktop.ModuleFileName = c.Folder + c.Name;
+    desktop.Profiles[c.Folder + "pelmora.ini"] = {{c.Key, c.Value}};
     const TSettings s = ReadSettings(desktop);
     EXPECT_EQ(s.TracePath, c.Trace) << c.Value;
     EXPECT_EQ(s.Patience, c.Patience) << c.Value;
   }
-  for (const std::string bad : {"0", "11", "99999999999", "2.5", "-2", "slow"}) {
+  for (const std::string bad : {"0", "11", "99999999999", "2.5", "-2", "slow", "1.", "1/", "0:"}) {
     EXPECT_EQ(ParsePatience(bad), 0) << bad;
   }
 }
 
-TEST(TraceFileTest, RollsOverAtTheLimitKeepingOneOlderFileOfWholeLines) {
-  sim::TSimDesktop desktop;
-  desktop.WrittenFiles[TraceFile + ".1"] = "oldest\r\n";
-  TTrace trace;
-  trace.Open(desktop, TraceFile, desktop.GetTickCount());
-  for (int i = 0; i < 2500; ++i) trace.Line(std::string(1000, 'x'));  // two rollovers
-  const std::string& current = desktop.WrittenFiles[TraceFile];
-  const std::string& previous = desktop.WrittenFiles[TraceFile + ".1"];
-  EXPECT_LE(std::max(current.size(), previous.size()), TTrace::RollOverBytes);
-  EXPECT_GT(current.size() + previous.size(), TTrace::RollOverBytes);
-  EXPECT_EQ(desktop.Count("MoveFileExA"), 2);
-  const std::regex line(R"(2026-12-08 09:00:00\.000 \+0ms \[5150\] x{1000}\r)");
-  std::size_t lines = 0;
-  for (const std::string* file : {&previous, &current}) {
-    std::istringstream in(*file);
-    for (std::string text; std::getline(in, text); ++lines) ASSERT_TRUE(std::regex_match(text, line));
+// Without the mutex another program may be rolling the file over: lines are still
+// appended whole, and the file only grows.
+TEST(TraceFileTest, RollsOverAtTheLimitUnderTheMutexKeepingOneOlderFileOfWholeLines) {
+  for (const bool mutex : {true, false}) {
+    sim::TSimDesktop desktop;
+    desktop.MutexAvailable = mutex;
+    desktop.Sleep(1000);
+    TTrace trace;
+    trace.Open(desktop, TraceFile, desktop.GetTickCount());
+    desktop.Sleep(62003);  // hours, minutes, seconds and the time since start all differ
+    for (int i = 0; i < 2500; ++i) trace.Line(std::string(1000, 'x'));  // two rollovers
+    const std::string& current = desktop.WrittenFiles[TraceFile];
+    const std::string& previous = desktop.WrittenFiles[TraceFile + ".1"];
+    EXPECT_EQ(desktop.Count("MoveFileExA"), mutex ? 2 : 0);
+    EXPECT_EQ(std::max(current.size(), previous.size()) <= TTrace::RollOverBytes, mutex);
+    EXPECT_GT(current.size() + previous.size(), TTrace::RollOverBytes);
+    // Held for one line only: another program's next line must not wait.
+    EXPECT_EQ(desktop.Count("ReleaseMutex"), desktop.Count("WaitForSingleObject"));
+    const std::string line = "2026-12-08 09:01:03.003 +62003ms [5150] " + std::string(1000, 'x') + "\r";
+    std::size_t lines = 0;
+    for (const std::string* file : {&previous, &current}) {
+      std::istringstream in(*file);
+      for (std::string text; std::getline(in, text); ++lines) ASSERT_EQ(text, line);
+    }
+    EXPECT_EQ(lines == 2500, !mutex);  // the oldest lines go only with a rollover
   }
-  EXPECT_EQ(lines, 2500 - TTrace::RollOverBytes / (current.find('\n') + 1));
 }
 
-// Runs the program as the shell does, with pelmora.ini holding `values`.
+// Runs the program as the shell does, with pelmora.ini holding `values` (a change may add).
 class SettingsRunTest : public JobFixture {
  protected:
   void RunProgram(const std::map<std::string, std::string>& values, const std::string& args,
                   const TChange& change = nullptr) {
+    Desktop.Profiles[Ini] = values;
     TTargetScript s;
     if (change) change(s, Desktop);
     Start(s);
-    Desktop.Profiles["C:\\Pelmora\\pelmora.ini"] = values;
     Desktop.CommandLine = "pelmora.exe " + (args[0] == ' ' ? sim::TargetPath + args : args);
     TfrmPelmora form(Desktop);
     form.FormCreate();
@@ -144,106 +153,136 @@ INSTANTIATE_TEST_SUITE_P(
                       TdNew, 1, 30, 1450, 30 * 100},
         TPatienceCase{"Lookup", [](TTargetScript& s, auto&) { s.Screens[TdNew].DialogAfter.reset(); },
                       "得意先参照", 2 + 2, 30, 1850, 30 * 100},
-        // The bound of the wait for another job: the longest job by the limits, counts
-        // multiplied: 75 x 200 + 500 x 10 + 15000, three screens of 2 x (30 x 100 + 500 x 10).
-        TPatienceCase{"AnotherJob", [](TTargetScript&, auto& d) { d.OtherJobUntil = UINT64_MAX; },
-                      "Hanbai15Main", 1, 0, 100 + 3 * 750 - 7 * 10 + 100 + 2 * 1100 + 100,
-                      15000 + 5000 + 15000 + 3 * 2 * (3000 + 5000)},
         TPatienceCase{"AllInTime", [](TTargetScript&, auto&) {}, TdNew, 3, 0, 100 + 2 * 1100 + 100, 0}),
     [](const auto& info) { return std::string(info.param.Name); });
+
+// Another job is awaited at least as long as the slowest job the simulated target allows,
+// then this one goes on. Slowest: each of the target's delays lengthened as far as the
+// number still reaches every screen.
+TEST_F(SettingsRunTest, AnotherJobIsAwaitedAsLongAsTheSlowestJob) {
+  for (const int patience : {1, 2}) {
+    TTargetScript slow;
+    slow.Running = false;
+    slow.BusyMs = UINT64_MAX / 2;  // never idle
+    slow.RaiseReopenedDialog = true;  // td and ud share a lookup, which tm's covers until F8
+    const auto works = [&](std::uint64_t otherJobUntil) {
+      Desktop = sim::TSimDesktop();
+      Desktop.OtherJobUntil = otherJobUntil;
+      RunProgram({{"timing/patience", std::to_string(patience)}}, " td,tm,ud 0312345678",
+                 [&](TTargetScript& s, auto&) { s = slow; });
+      return Desktop.ErrorBoxes.empty() && Target->Searches.size() == 3;
+    };
+    // The start-up's last: while it is quick, so is each run that lengthens a screen's.
+    std::vector<sim::TDelay*> delays;
+    for (const char* title : {"得意先台帳 (新規)", "得意先元帳", "売上伝票 (新規)"}) {
+      delays.insert(delays.end(), {&slow.Screens[title].OpenAfter, &slow.Screens[title].DialogAfter});
+    }
+    delays.insert(delays.end(), {&slow.AppearAfter, &slow.ShowAfter});
+    for (sim::TDelay* delay : delays) {
+      // Every poll pauses 10 ms or more: a finer delay changes nothing.
+      std::uint64_t longest = 0, tooLong = std::uint64_t{1} << 18;
+      while (tooLong - longest > 10) {
+        *delay = (longest + tooLong) / 2;
+        (works(0) ? longest : tooLong) = **delay;
+      }
+      *delay = longest;
+    }
+    ASSERT_TRUE(works(0));
+    const std::uint64_t slowest = Desktop.Now();
+    ASSERT_TRUE(works(UINT64_MAX));
+    const std::uint64_t waited = TimeOf("FindWindowExA");
+    EXPECT_GE(waited, slowest) << patience;
+    EXPECT_EQ(Desktop.Now(), waited + slowest) << patience;
+  }
+}
 
 struct TTraceCase {
   const char* Name;
   std::string Args;  // starting with a blank: after the target's path
   TChange Change;
-  std::vector<std::string> Says;  // in this order, in one line or in later ones
+  std::vector<std::vector<std::string>> Says;  // in order, each all in one line
 };
 void PrintTo(const TTraceCase& c, std::ostream* os) { *os << c.Name; }
 
 class TraceRunTest : public SettingsRunTest, public ::testing::WithParamInterface<TTraceCase> {};
 
+// What an administrator needs from each line: the window, the count or the reason named;
+// never the whole number.
 TEST_P(TraceRunTest, TellsWhatHappenedWithTheNumberMasked) {
   RunProgram({{"trace/file", "trace.log"}}, GetParam().Args, GetParam().Change);
   std::vector<std::string> lines;
   std::istringstream in(Desktop.WrittenFiles[TraceFile]);
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   ASSERT_GT(lines.size(), 3u);
-  EXPECT_NE(lines[0].find("] start Pelmora 1.0.0 program=\"C:\\Pelmora\\pelmora.exe\""), std::string::npos);
+  EXPECT_TRUE(std::regex_search(lines[0], std::regex(R"(start Pelmora \d+\.\d+\.\d+ .*"C:\\Pelmora\\pelmora\.exe")")));
   EXPECT_NE(lines.back().find("] end\r"), std::string::npos);
   auto at = lines.begin();
-  for (const std::string& says : GetParam().Says) {
-    at = std::find_if(at, lines.end(), [&](const std::string& l) { return l.find(says) != l.npos; });
-    ASSERT_NE(at, lines.end()) << "nothing says, in order: " << says;
+  for (const std::vector<std::string>& says : GetParam().Says) {
+    at = std::find_if(at, lines.end(), [&](const std::string& l) {
+      return std::all_of(says.begin(), says.end(), [&](const std::string& s) { return l.find(s) != l.npos; });
+    });
+    ASSERT_NE(at, lines.end()) << "no line, in order, says: " << ::testing::PrintToString(says);
   }
   EXPECT_EQ(Desktop.WrittenFiles[TraceFile].find("031234"), std::string::npos);
 }
 
-const std::string Shown = "failure message shown: \"";
-const std::string Prefix = "弥生販売を正常に起動できませんでした。(";
-
-INSTANTIATE_TEST_SUITE_P(
-    Runs, TraceRunTest,
-    ::testing::Values(
-        TTraceCase{"Success", " td,ud 0312345678", nullptr,
-                   {"settings patience=1", "arguments path=\"C:\\Yayoi\\Hanbai.exe\" codes=\"td,ud\" phone=\"******5678\" (10 characters)",
-                    "wait for another job: 0 ms (limit 85280 ms), acquired",
-                    "search main window class=Hanbai15Main: found 0x00001000 class=\"Hanbai15Main\" title=\"弥生販売\" pid=4242",
-                    "input idle wait pid=4242: 0 ms (limit 15000 ms)", "display 1920x1080 ratio 1.778 aspect class wide",
-                    "search MDIClient: found", "menu bar present", "screen td: search \"得意先台帳 (新規)\" or",
-                    "not found; opening it by the menu", "found 0x", "after 2 searches (limit 30)",
-                    "click screen td at (198,196) on 0x", "screen td: search lookup \"得意先参照\": found",
-                    "click lookup 1 of 3 at (735,340)", "click lookup 3 of 3 at (665,417) on 0x", "class=\"Edit\"",
-                    "screen td: typed \"******5678\" and Enter into 0x", "screen ud: typed",
-                    "outcome: number typed into 2 of 2 screens\r"}},
-        TTraceCase{"MissingNumber", " td", nullptr, {Shown + "実行時引数(電話番号)が不足", "outcome: not run"}},
-        TTraceCase{"PathInvalid", "C:\\x.exe td 0312345678", [](TTargetScript& s, auto&) { s.Running = false; },
-                   {"class=Hanbai15Main: not running", "refused start: no such file \"C:\\x.exe\"",
-                    Shown + "外部接続画面で設定されている弥生販売のパスが無効です。\"", "outcome: failed"}},
-        TTraceCase{"StartedShownLate", " td 0312345678", [](TTargetScript& s, auto&) { s.Running = false; s.ShowAfter = 295; },
-                   {"start target \"C:\\Yayoi\\Hanbai.exe\"", "after 6 searches (limit 75)",
-                    "main window visible after 11 tests (limit 500)", "outcome: number typed into 1 of 1"}},
-        TTraceCase{"NeverStarts", " td 0312345678", [](TTargetScript& s, auto&) { s.Running = false; s.AppearAfter.reset(); },
-                   {"not found after 75 searches (limit 75)", Shown + "弥生販売を起動できませんでした。\""}},
-        TTraceCase{"MainHidden", " td 0312345678", [](TTargetScript& s, auto&) { s.Running = false; s.ShowAfter.reset(); },
-                   {"main window not visible after 500 tests", Shown + Prefix + "メインウィンドウの表示不可)"}},
-        TTraceCase{"HigherRights", " td 0312345678",
-                   [](TTargetScript&, auto& d) { d.IntegrityLevels = {{0, 0x2000}, {sim::TargetProcess, 0x3000}}; },
-                   {"refused: target integrity level 12288 is above this program's 8192", Shown}},
-        TTraceCase{"NoMdiClient", " td 0312345678", [](TTargetScript& s, auto&) { s.MdiClient = false; },
-                   {"search MDIClient: not found", Shown + Prefix + "MDIClientの取得不可)"}},
-        TTraceCase{"NoMenu", " td 0312345678", [](TTargetScript& s, auto&) { s.Menu = false; },
-                   {"; no menu bar", Shown + Prefix + "メニューの取得不可)"}},
-        TTraceCase{"ScreenNeverOpens", " td 0312345678", [](TTargetScript& s, auto&) { s.Screens[TdNew].OpenAfter.reset(); },
-                   {"screen td: search", "not found after 30 searches (limit 30)", Shown + Prefix + "子ウィンドウの取得不可)"}},
-        TTraceCase{"ScreenHidden", " td 0312345678", [](TTargetScript& s, auto&) { s.Screens[TdNew].Hidden = true; },
-                   {"screen td not visible after 500 tests", Shown + Prefix + "子ウィンドウの表示不可)"}},
-        TTraceCase{"LookupNeverOpens", " td 0312345678", [](TTargetScript& s, auto&) { s.Screens[TdNew].DialogAfter.reset(); },
-                   {"search lookup \"得意先参照\": not found after 30 searches", Shown + Prefix + "得意先参照画面の取得不可)"}},
-        TTraceCase{"LookupHidden", " td 0312345678", [](TTargetScript& s, auto&) { s.Screens[TdNew].DialogHidden = true; },
-                   {"screen td lookup not visible after 500 tests", Shown + Prefix + "得意先参照画面の表示不可)"}},
-        TTraceCase{"ClickRefused", " td 0312345678", [](TTargetScript& s, auto&) { s.Screens[TdNew].ForeignCover = true; },
-                   {"click lookup 2 of 3", "refused click lookup 3 of 3 at (665,417): 0x",
-                    "class=\"Notepad\" title=\"memo\" pid=777 is not the target's (pid=4242)", Shown + Prefix + "得意先参照画面-入力欄"}},
-        TTraceCase{"FieldRefused", " td 0312345678", [](TTargetScript& s, auto&) { s.Screens[TdNew].Field = false; },
-                   {"refused field at (665,417): 0x", "class=\"TLookup\"", "is a top-level window, not a field", Shown}},
-        TTraceCase{"UnknownCode", " TD 0312345678", nullptr, {"refused screen code \"TD\": unknown", Shown}},
-        TTraceCase{"PassedOverSilently", " td,ud 0312345678", [](TTargetScript& s, auto&) { s.Screens[TdNew].OpenAfter.reset(); },
-                   {"screen \"td\": failure passed over silently: \"" + Prefix + "子ウィンドウの取得不可)\"",
-                    "screen ud: typed", "outcome: number typed into 1 of 2 screens; passed over: \"td\""}},
-        TTraceCase{"AnotherJobNeverEnds", " td 0312345678", [](TTargetScript&, auto& d) { d.OtherJobUntil = UINT64_MAX; },
-                   {"wait for another job: 85280 ms (limit 85280 ms), timed out, going on regardless", "outcome: number"}}),
-    [](const auto& info) { return std::string(info.param.Name); });
-
-TEST_F(SettingsRunTest, PatienceOutOfRangeIsIgnoredAndSaid) {
-  RunProgram({{"trace/file", "trace.log"}, {"timing/patience", "12"}}, " td 0312345678");
-  EXPECT_NE(Desktop.WrittenFiles[TraceFile].find(
-                "settings patience=\"12\" ignored: not a whole number from 1 to 10\r\n"
-                "2026-12-08 09:00:00.000 +0ms [5150] settings patience=1\r\n"),
-            std::string::npos);
-  EXPECT_EQ(Target->Searches.size(), 1u);
+auto Patience(const char* value) {
+  return [value](TTargetScript&, sim::TSimDesktop& d) { d.Profiles[Ini]["timing/patience"] = value; };
 }
 
-class UnwritableTraceTest : public SettingsRunTest, public ::testing::WithParamInterface<TChange> {};
+const TTraceCase TraceCases[] = {
+    TTraceCase{"Success", " td,ud 0312345678", nullptr,
+               {{"patience=1"}, {"arguments", "\"C:\\Yayoi\\Hanbai.exe\"", "\"td,ud\"", "\"******5678\"", "10 characters"},
+                {"another job", "acquired"}, {"main window", "found 0x00001000", "\"Hanbai15Main\"", "pid=4242"},
+                {"input idle", "pid=4242"}, {"1920x1080", "wide"}, {"MDIClient", "found 0x", "menu bar present"},
+                {"screen td", "\"得意先台帳 (新規)\"", "not found", "menu"}, {"\"得意先台帳 (新規)\"", "found 0x", "2 searches", "limit 30"},
+                {"click screen td", "(198,196)", "\"TScreen\""}, {"screen td", "lookup", "\"得意先参照\"", "found 0x"},
+                {"lookup 1 of 3", "(735,340)"}, {"lookup 3 of 3", "(665,417)", "\"Edit\""},
+                {"screen td", "typed", "\"******5678\"", "\"Edit\""}, {"screen ud", "typed"}, {"outcome", "2 of 2"}}},
+    TTraceCase{"MissingNumber", " td", nullptr, {{"shown", "(電話番号)が不足"}, {"outcome", "not run"}}},
+    TTraceCase{"PathInvalid", "C:\\x.exe td 0312345678", [](TTargetScript& s, auto&) { s.Running = false; },
+               {{"Hanbai15Main", "not running"}, {"refused start", "\"C:\\x.exe\""}, {"shown", "パスが無効"}, {"outcome", "failed"}}},
+    TTraceCase{"PatienceIgnored", " td 0312345678", Patience("12"),
+               {{"patience=\"12\"", "ignored"}, {"patience=1"}, {"outcome", "1 of 1"}}},
+    TTraceCase{"DoubleByteNumber", " td ０３１２", nullptr, {{"arguments", "\"０３１２\"", "4 characters"}}},
+    TTraceCase{"StartedShownLate", " td 0312345678",
+               [](TTargetScript& s, auto& d) { s.Running = false; s.ShowAfter = 295; Patience("2")(s, d); },
+               {{"patience=2"}, {"start target", "\"C:\\Yayoi\\Hanbai.exe\""}, {"main window", "6 searches", "limit 150"},
+                {"main window visible", "11 tests", "limit 1000"}, {"outcome", "1 of 1"}}},
+    TTraceCase{"NeverStarts", " td 0312345678", [](TTargetScript& s, auto&) { s.Running = false; s.AppearAfter.reset(); },
+               {{"main window", "not found", "75 searches", "limit 75"}, {"shown", "弥生販売を起動できませんでした"}}},
+    TTraceCase{"MainHidden", " td 0312345678", [](TTargetScript& s, auto&) { s.Running = false; s.ShowAfter.reset(); },
+               {{"main window not visible", "500 tests"}, {"shown", "メインウィンドウの表示不可"}}},
+    TTraceCase{"HigherRights", " td 0312345678",
+               [](TTargetScript&, auto& d) { d.IntegrityLevels = {{0, 0x2000}, {sim::TargetProcess, 0x3000}}; },
+               {{"refused", "integrity", "12288", "8192"}, {"shown", "高い権限"}}},
+    TTraceCase{"NoMdiClient", " td 0312345678", [](TTargetScript& s, auto&) { s.MdiClient = false; },
+               {{"MDIClient", "not found"}, {"shown", "MDIClientの取得不可"}}},
+    TTraceCase{"NoMenu", " td 0312345678", [](TTargetScript& s, auto&) { s.Menu = false; },
+               {{"MDIClient", "found 0x", "no menu bar"}, {"shown", "メニューの取得不可"}}},
+    TTraceCase{"ScreenNeverOpens", " td 0312345678", [](TTargetScript& s, auto&) { s.Screens[TdNew].OpenAfter.reset(); },
+               {{"screen td", "not found", "30 searches", "limit 30"}, {"shown", "子ウィンドウの取得不可"}}},
+    TTraceCase{"ScreenHidden", " td 0312345678", [](TTargetScript& s, auto&) { s.Screens[TdNew].Hidden = true; },
+               {{"screen td not visible", "500 tests"}, {"shown", "子ウィンドウの表示不可"}}},
+    TTraceCase{"LookupNeverOpens", " td 0312345678", [](TTargetScript& s, auto&) { s.Screens[TdNew].DialogAfter.reset(); },
+               {{"screen td", "lookup", "\"得意先参照\"", "not found", "30 searches"}, {"shown", "得意先参照画面の取得不可"}}},
+    TTraceCase{"LookupHidden", " td 0312345678", [](TTargetScript& s, auto&) { s.Screens[TdNew].DialogHidden = true; },
+               {{"screen td lookup not visible", "500 tests"}, {"shown", "得意先参照画面の表示不可"}}},
+    TTraceCase{"ClickRefused", " td 0312345678", [](TTargetScript& s, auto&) { s.Screens[TdNew].ForeignCover = true; },
+               {{"click lookup 2 of 3"}, {"refused click lookup 3 of 3", "(665,417)", "\"Notepad\"", "\"memo\"", "pid=777", "pid=4242"},
+                {"shown", "得意先参照画面-入力欄"}}},
+    TTraceCase{"FieldRefused", " td 0312345678", [](TTargetScript& s, auto&) { s.Screens[TdNew].Field = false; },
+               {{"refused field", "(665,417)", "\"TLookup\"", "top-level"}, {"shown"}}},
+    TTraceCase{"UnknownCode", " TD 0312345678", nullptr, {{"refused screen code", "\"TD\"", "unknown"}, {"shown"}}},
+    TTraceCase{"PassedOverSilently", " td,ud 0312345678", [](TTargetScript& s, auto&) { s.Screens[TdNew].OpenAfter.reset(); },
+               {{"\"td\"", "passed over", "子ウィンドウの取得不可"}, {"screen ud", "typed"}, {"outcome", "1 of 2", "passed over", "\"td\""}}},
+    TTraceCase{"AnotherJobNeverEnds", " td 0312345678", [](TTargetScript&, auto& d) { d.OtherJobUntil = UINT64_MAX; },
+               {{"another job", "timed out"}, {"outcome", "1 of 1"}}}};
+
+INSTANTIATE_TEST_SUITE_P(Runs, TraceRunTest, ::testing::ValuesIn(TraceCases),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+class UnwritableTraceTest : public SettingsRunTest, public ::testing::WithParamInterface<TTraceCase> {};
 
 // Everything the job does, in order and in time, apart from the calls the trace makes.
 TEST_P(UnwritableTraceTest, JobIsTheSameWithNoTraceAndWithOneThatCannotBeWritten) {
@@ -251,7 +290,7 @@ TEST_P(UnwritableTraceTest, JobIsTheSameWithNoTraceAndWithOneThatCannotBeWritten
   for (const std::string file : {"", "trace.log", "written.log"}) {
     Desktop = sim::TSimDesktop();
     Desktop.Unwritable.insert(TraceFile);
-    RunProgram({{"trace/file", file}}, " td,ud 0312345678", GetParam());
+    RunProgram({{"trace/file", file}}, GetParam().Args, GetParam().Change);
     std::vector<std::string> done = Desktop.ErrorBoxes;
     for (const sim::TCall& c : Desktop.Calls) {
       if (c.Op == "PostMessageA" || c.Op == "mouse_event" || c.Op == "Sleep" || c.Op == "SetCursorPos") {
@@ -271,11 +310,9 @@ TEST_P(UnwritableTraceTest, JobIsTheSameWithNoTraceAndWithOneThatCannotBeWritten
   EXPECT_EQ(runs[0], runs[2]);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Jobs, UnwritableTraceTest,
-    ::testing::Values([](TTargetScript&, auto&) {},
-                      [](TTargetScript& s, auto&) { s.Screens[TdNew].ForeignCover = true; },
-                      [](TTargetScript&, auto& d) { d.OtherJobUntil = 5000; }));
+// Every traced run, the job whose other job never ends included.
+INSTANTIATE_TEST_SUITE_P(Jobs, UnwritableTraceTest, ::testing::ValuesIn(TraceCases),
+                         [](const auto& info) { return std::string(info.param.Name); });
 
 }  // namespace
 }  // namespace pelmora
