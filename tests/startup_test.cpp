@@ -46,14 +46,16 @@ TEST_F(StartUpTest, StartedTargetGoesThroughTheChecksInTheirFixedOrder) {
   ops.erase(std::find(ops.begin(), ops.end(), "GetMenu") + 1, ops.end());
   ops.erase(std::unique(ops.begin(), ops.end()), ops.end());
   const std::vector<std::string> expected = {
-      "CreateMutexA", "MsgWaitForMultipleObjects", "FindWindowExA", "FileExists", "ShellExecuteA", "FindWindowExA", "Sleep",
+      "CreateMutexA", "MsgWaitForMultipleObjects", "GetInputDesktopName",
+      "WTSQuerySessionInformationW", "RtlGetVersion", "FindWindowExA", "FileExists", "ShellExecuteA", "FindWindowExA", "Sleep",
       "FindWindowExA", "Sleep", "FindWindowExA", "Sleep", "FindWindowExA", "Sleep",
       "FindWindowExA", "Sleep", "FindWindowExA", "Sleep",  // appears at 1000 ms
       "IsWindowVisible", "GetWindowThreadProcessId", "GetTokenIntegrityLevel",
       "WaitForInputIdle", "SetForegroundWindow",
-      "SendMessageA", "Sleep", "GetDeviceCaps", "FindWindowExA", "GetMenu"};
+      "SendMessageA", "Sleep", "GetForegroundWindow", "GetWindowThreadProcessId",
+      "GetDeviceCaps", "FindWindowExA", "GetMenu"};
   EXPECT_EQ(ops, expected);
-  EXPECT_EQ(Desktop.Calls[2].Text, "Hanbai15Main");
+  EXPECT_EQ(Desktop.Calls[5].Text, "Hanbai15Main");
   EXPECT_EQ(TimeOf("GetMenu"), 1200u + 100u);
   EXPECT_TRUE(Boxes().empty());
 }

@@ -117,8 +117,9 @@ TEST_P(PatienceTest, MultipliesTheBoundedWaitAndNoPause) {
   for (const int patience : {1, 3, 10}) {
     Desktop = sim::TSimDesktop();
     RunProgram({{"timing/patience", std::to_string(patience)}}, " td,ud 0312345678", c.Change);
-    const int counted = c.Counted == "IsWindowVisible" ? Desktop.Count(c.Counted)
-                                                       : Desktop.CountSearches(c.Counted);
+    const int counted = c.Counted == "IsWindowVisible" || c.Counted == "GetInputDesktopName"
+                            ? Desktop.Count(c.Counted)
+                            : Desktop.CountSearches(c.Counted);
     EXPECT_EQ(counted, c.Fixed + c.PerPatience * patience) << patience;
     EXPECT_EQ(Desktop.Now(), c.FixedMs + c.PerPatienceMs * patience) << patience;
     for (const std::uint32_t pause : Desktop.Pauses()) {
@@ -142,11 +143,15 @@ INSTANTIATE_TEST_SUITE_P(
                       TdNew, 1, 30, 1450, 30 * 100},
         TPatienceCase{"Lookup", [](TTargetScript& s, auto&) { s.Screens[TdNew].DialogAfter.reset(); },
                       "得意先参照", 2, 30, 1850, 30 * 100},
+        // The session stays locked: a test every 500 ms for a minute, then the message.
+        TPatienceCase{"LockedSession", [](TTargetScript&, auto& d) { d.Lock(true); },
+                      "GetInputDesktopName", 1, 120, 0, 60000},
         // The bound of the wait for another job: the longest job by the limits, counts
-        // multiplied: 75 x 200 + 500 x 10 + 15000, three screens of 2 x (30 x 100 + 500 x 10).
+        // multiplied: the locked session's 60000, 75 x 200 + 500 x 10 + 15000, three screens
+        // of 2 x (30 x 100 + 500 x 10).
         TPatienceCase{"AnotherJob", [](TTargetScript&, auto& d) { d.OtherJobUntil = UINT64_MAX; },
                       "Hanbai15Main", 1, 0, 100 + 3 * 750 - 7 * 10 + 100 + 2 * 1100,
-                      15000 + 5000 + 15000 + 3 * 2 * (3000 + 5000)},
+                      60000 + 15000 + 5000 + 15000 + 3 * 2 * (3000 + 5000)},
         TPatienceCase{"AllInTime", [](TTargetScript&, auto&) {}, TdNew, 3, 0, 100 + 2 * 1100, 0}),
     [](const auto& info) { return std::string(info.param.Name); });
 
@@ -184,9 +189,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         TTraceCase{"Success", " td,ud 0312345678", nullptr,
                    {"settings patience=1", "arguments path=\"C:\\Yayoi\\Hanbai.exe\" codes=\"td,ud\" phone=\"******5678\" (10 characters)",
-                    "wait for another job: 0 ms (limit 85280 ms), acquired",
+                    "wait for another job: 0 ms (limit 145280 ms), acquired",
                     "search main window class=Hanbai15Main: found 0x00001000 class=\"Hanbai15Main\" title=\"弥生販売\" pid=4242",
-                    "input idle wait pid=4242: 0 ms (limit 15000 ms)", "display 1920x1080 ratio 1.778 aspect class wide",
+                    "input idle wait pid=4242: 0 ms (limit 15000 ms)", "foreground: the target's\r",
+                    "display 1920x1080 ratio 1.778 aspect class wide",
                     "search MDIClient: found", "menu bar present", "screen td: search \"得意先台帳 (新規)\" or",
                     "not found; opening it by the menu", "found 0x", "after 2 searches (limit 30)",
                     "click screen td at (198,196) on 0x", "screen td: search lookup \"得意先参照\": found",
@@ -229,7 +235,24 @@ INSTANTIATE_TEST_SUITE_P(
                    {"screen \"td\": failure passed over silently: \"" + Prefix + "子ウィンドウの取得不可)\"",
                     "screen ud: typed", "outcome: number typed into 1 of 2 screens; passed over: \"td\""}},
         TTraceCase{"AnotherJobNeverEnds", " td 0312345678", [](TTargetScript&, auto& d) { d.OtherJobUntil = UINT64_MAX; },
-                   {"wait for another job: 85280 ms (limit 85280 ms), timed out, going on regardless", "outcome: number"}}),
+                   {"wait for another job: 145280 ms (limit 145280 ms), timed out, going on regardless", "outcome: number"}},
+        TTraceCase{"LockedThenUnlocked", " td 0312345678",
+                   [](TTargetScript&, auto& d) {
+                     d.InputDesktop = "Winlogon";
+                     d.At(20000, [&d] { d.InputDesktop = "Default"; });
+                   },
+                   {"session: the input desktop is \"Winlogon\"; waiting for it to take input (limit 60000 ms)",
+                    "session: takes input after 20000 ms", "outcome: number typed into 1 of 1"}},
+        TTraceCase{"LockedPastTheBound", " td 0312345678", [](TTargetScript&, auto& d) { d.Locked = true; },
+                   {"session: the session is locked; waiting", "session: the session is locked still, nothing typed",
+                    Shown + "画面がロックされていたため"}},
+        TTraceCase{"BehindAnotherProgram", " td 0312345678",
+                   [](TTargetScript&, auto& d) {
+                     d.Foreground = d.AddWindow(0, "XLMAIN", "Book1", {0, 0, 1920, 1040}, sim::ForeignProcess);
+                     d.InputBlocked = true;
+                   },
+                   {"foreground: 0x", "class=\"XLMAIN\" title=\"Book1\" pid=777 in front; the target's after attaching input",
+                    "outcome: number typed into 1 of 1"}}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 TEST_F(SettingsRunTest, PatienceOutOfRangeIsIgnoredAndSaid) {
