@@ -1,9 +1,6 @@
 #include "automation/current_window.h"
 
-#include <algorithm>
-#include <initializer_list>
 #include <optional>
-#include <vector>
 
 #include "automation/messages.h"
 #include "automation/screen_table.h"
@@ -260,23 +257,19 @@ bool TargetInFront(TWindowSystem& ws, const TTarget& target) {
   return front != 0 && ws.GetWindowThreadProcessId(front) == target.Process;
 }
 
-// This thread's input shared with other threads for the object's lifetime: whatever path
-// leaves the scope, every attachment made is undone.
+// This thread's input shared with the foreground's and the target's threads for the
+// object's lifetime: whatever path leaves the scope, every attachment made is undone.
 class TAttachedInput {
  public:
-  TAttachedInput(TWindowSystem& ws, std::initializer_list<std::uint32_t> threads)
-      : ws_(ws), own_(ws.GetCurrentThreadId()) {
-    for (const std::uint32_t thread : threads) {
-      if (thread == 0 || thread == own_ ||
-          std::find(attached_.begin(), attached_.end(), thread) != attached_.end()) {
-        continue;
-      }
-      if (ws_.AttachThreadInput(own_, thread, true)) attached_.push_back(thread);
+  TAttachedInput(TWindowSystem& ws, std::uint32_t front, std::uint32_t target)
+      : ws_(ws), own_(ws.GetCurrentThreadId()), threads_{front, target != front ? target : 0} {
+    for (std::uint32_t& thread : threads_) {
+      if (thread == own_ || (thread != 0 && !ws_.AttachThreadInput(own_, thread, true))) thread = 0;
     }
   }
   ~TAttachedInput() {
-    for (auto thread = attached_.rbegin(); thread != attached_.rend(); ++thread) {
-      ws_.AttachThreadInput(own_, *thread, false);
+    for (int i = 1; i >= 0; --i) {
+      if (threads_[i] != 0) ws_.AttachThreadInput(own_, threads_[i], false);
     }
   }
   TAttachedInput(const TAttachedInput&) = delete;
@@ -287,7 +280,7 @@ class TAttachedInput {
  private:
   TWindowSystem& ws_;
   std::uint32_t own_;
-  std::vector<std::uint32_t> attached_;
+  std::uint32_t threads_[2];  // attached, or 0
 };
 
 // Windows refuses the foreground to a program that is not in front and did not receive the
@@ -314,8 +307,8 @@ void BringTargetToFront(const TRun& run, const TTarget& target) {
     return said("not responding, input not attached; the target stays behind");
   }
   {
-    const TAttachedInput attached(
-        ws, {front != 0 ? ws.GetWindowThreadId(front) : 0, ws.GetWindowThreadId(target.Main)});
+    const TAttachedInput attached(ws, front != 0 ? ws.GetWindowThreadId(front) : 0,
+                                  ws.GetWindowThreadId(target.Main));
     ws.BringWindowToTop(target.Main);
     ws.SetForegroundWindow(target.Main);
   }

@@ -166,23 +166,21 @@ std::string TWin32WindowSystem::GetInputDesktopName() {
 }
 
 bool TWin32WindowSystem::WTSQuerySessionInformationW(TSessionInfo& info) {
-  // Loaded from the system folder when first asked: the program imports only the DLLs every
+  // Loaded from the system folder when asked: the program imports only the DLLs every
   // Windows loads, and runs where the call or its information class is missing.
+  char path[MAX_PATH + 16];
+  const UINT n = GetSystemDirectoryA(path, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return false;
+  lstrcpyA(path + n, "\\wtsapi32.dll");
+  HMODULE dll = LoadLibraryA(path);
+  if (dll == nullptr) return false;
+  // Through the generic function type, which GCC lets any function pointer become.
+  using TAny = void (*)();
   using TQuery = BOOL(WINAPI*)(HANDLE, DWORD, int, LPWSTR*, DWORD*);
   using TFree = void(WINAPI*)(PVOID);
-  static const std::pair<TQuery, TFree> wts = [] {
-    char path[MAX_PATH + 16];
-    const UINT n = GetSystemDirectoryA(path, MAX_PATH);
-    HMODULE dll = n > 0 && n < MAX_PATH ? LoadLibraryA((std::string(path, n) + "\\wtsapi32.dll").c_str())
-                                        : nullptr;
-    if (dll == nullptr) return std::pair<TQuery, TFree>{};
-    // Through the generic function type, which GCC lets any function pointer become.
-    using TAny = void (*)();
-    return std::pair{
-        reinterpret_cast<TQuery>(reinterpret_cast<TAny>(GetProcAddress(dll, "WTSQuerySessionInformationW"))),
-        reinterpret_cast<TFree>(reinterpret_cast<TAny>(GetProcAddress(dll, "WTSFreeMemory")))};
-  }();
-  if (wts.first == nullptr || wts.second == nullptr) return false;
+  const auto query = reinterpret_cast<TQuery>(
+      reinterpret_cast<TAny>(GetProcAddress(dll, "WTSQuerySessionInformationW")));
+  const auto free = reinterpret_cast<TFree>(reinterpret_cast<TAny>(GetProcAddress(dll, "WTSFreeMemory")));
   // WTSINFOEXW's leading fields; the level-1 data is aligned for the logon times that follow.
   struct TInfoEx {
     DWORD Level;
@@ -197,13 +195,15 @@ bool TWin32WindowSystem::WTSQuerySessionInformationW(TSessionInfo& info) {
   constexpr DWORD CurrentSession = static_cast<DWORD>(-1);
   LPWSTR buffer = nullptr;
   DWORD bytes = 0;
-  if (!wts.first(CurrentServer, CurrentSession, WtsSessionInfoEx, &buffer, &bytes) || buffer == nullptr) {
-    return false;
+  bool read = false;
+  if (query != nullptr && free != nullptr &&
+      query(CurrentServer, CurrentSession, WtsSessionInfoEx, &buffer, &bytes) && buffer != nullptr) {
+    const auto* ex = reinterpret_cast<const TInfoEx*>(buffer);
+    read = bytes >= sizeof(TInfoEx) && ex->Level == 1;
+    if (read) info = {ex->Level1.SessionState, ex->Level1.SessionFlags};
+    free(buffer);
   }
-  const auto* ex = reinterpret_cast<const TInfoEx*>(buffer);
-  const bool read = bytes >= sizeof(TInfoEx) && ex->Level == 1;
-  if (read) info = {ex->Level1.SessionState, ex->Level1.SessionFlags};
-  wts.second(buffer);
+  FreeLibrary(dll);
   return read;
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "tests/job_fixture.h"
 
@@ -156,6 +157,166 @@ TEST_F(StartUpTest, MeasuresTheDisplayAsWidthOverHeight) {
   RunJob({"td"});
   EXPECT_DOUBLE_EQ(Job.AspectRatio, 1024.0 / 768.0);
 }
+
+}  // namespace
+}  // namespace pelmora
+
+namespace pelmora {
+namespace {
+
+// Another program covering the whole display is in front, as when the user works in it.
+void UserWorksElsewhere(sim::TSimDesktop& d) {
+  d.Foreground = d.AddWindow(0, "XLMAIN", "Book1", {0, 0, 1920, 1080}, sim::ForeignProcess);
+}
+
+struct TFrontCase {
+  const char* Name;
+  std::function<void(sim::TSimDesktop&, sim::TSimTarget&)> Desktop;
+  bool InFront;  // the target's process holds the foreground after the job
+  int EmptyInputs;
+  int AttachCalls;  // attaching and detaching
+  std::size_t Searches;
+};
+void PrintTo(const TFrontCase& c, std::ostream* os) { *os << c.Name; }
+
+class FrontTest : public JobFixture, public ::testing::WithParamInterface<TFrontCase> {};
+
+TEST_P(FrontTest, TargetComesInFrontByTheFirstStepThatWorks) {
+  const TFrontCase& c = GetParam();
+  Start();
+  c.Desktop(Desktop, *Target);
+  RunJob({"td"});
+  const TWindow front = Desktop.GetForegroundWindow();
+  EXPECT_EQ(front != 0 && Desktop.Window(front).Process == sim::TargetProcess, c.InFront);
+  EXPECT_EQ(Desktop.Count("SendInput"), c.EmptyInputs);
+  EXPECT_EQ(Desktop.Count("AttachThreadInput"), c.AttachCalls);
+  EXPECT_EQ(Desktop.AttachedInputs(), 0);
+  EXPECT_EQ(Target->Searches.size(), c.Searches);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, FrontTest,
+    ::testing::Values(
+        TFrontCase{"ThisProgramInFront",
+                   [](sim::TSimDesktop& d, sim::TSimTarget&) {
+                     d.Foreground = d.AddWindow(0, "TfrmPelmora", "Pelmora", {764, 23, 1060, 200}, d.ProcessId);
+                   },
+                   true, 0, 0, 1},
+        // A main window owning a visible message box hands it the foreground.
+        TFrontCase{"TargetShowsAMessageBox",
+                   [](sim::TSimDesktop& d, sim::TSimTarget& t) {
+                     d.Window(d.AddWindow(0, "#32770", "確認", {1300, 900, 1600, 1000}, sim::TargetProcess)).Owner = t.Main;
+                   },
+                   true, 0, 0, 1},
+        TFrontCase{"BehindAnotherProgram", [](sim::TSimDesktop& d, sim::TSimTarget&) { UserWorksElsewhere(d); },
+                   true, 1, 0, 1},
+        // The program in front runs elevated: the empty input is not inserted.
+        TFrontCase{"InputToThatProgramBlocked",
+                   [](sim::TSimDesktop& d, sim::TSimTarget&) {
+                     UserWorksElsewhere(d);
+                     d.InputBlocked = true;
+                   },
+                   true, 1, 4, 1},
+        TFrontCase{"ThatProgramHung",
+                   [](sim::TSimDesktop& d, sim::TSimTarget&) {
+                     UserWorksElsewhere(d);
+                     d.InputBlocked = true;
+                     d.Hung.insert(sim::ForeignProcess);
+                   },
+                   false, 1, 0, 0},
+        // Locked for a moment while the target is brought in front: no step works, every
+        // attachment is undone, and the target raised by the last step takes the clicks.
+        TFrontCase{"LockedForAMomentMeanwhile",
+                   [](sim::TSimDesktop& d, sim::TSimTarget&) {
+                     UserWorksElsewhere(d);
+                     d.At(50, [&d] { d.Lock(true); });
+                     d.At(150, [&d] { d.Lock(false); });
+                   },
+                   false, 1, 4, 1}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+struct TSessionCase {
+  const char* Name;
+  std::function<void(sim::TSimDesktop&)> Session;
+  std::uint64_t StartsAt;  // virtual time the start-up begins
+  std::string Box;
+};
+void PrintTo(const TSessionCase& c, std::ostream* os) { *os << c.Name; }
+
+class SessionTest : public JobFixture, public ::testing::WithParamInterface<TSessionCase> {};
+
+TEST_P(SessionTest, WaitsTouchingNothingUntilTheSessionTakesInput) {
+  const TSessionCase& c = GetParam();
+  Start();
+  c.Session(Desktop);
+  RunJob({"td"});
+  EXPECT_EQ(Boxes(), c.Box.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.Box});
+  EXPECT_EQ(Target->Searches.size(), c.Box.empty() ? 1u : 0u);
+  // Nothing reaches the target, and nothing blocks this program's window, before the start.
+  for (const sim::TCall& call : Desktop.Calls) {
+    for (const char* op : {"FindWindowExA", "PostMessageA", "SendMessageA", "SendInput", "mouse_event",
+                           "SetCursorPos", "SetForegroundWindow", "ShellExecuteA", "Sleep"}) {
+      if (call.Op == op) {
+        EXPECT_GE(call.At, c.StartsAt) << op;
+      }
+    }
+  }
+  if (c.Box.empty()) {
+    EXPECT_EQ(TimeOf("FindWindowExA"), c.StartsAt);
+  }
+}
+
+const std::string Locked = "画面がロックされていたため、弥生販売を操作できませんでした。電話番号は入力していません。";
+
+INSTANTIATE_TEST_SUITE_P(
+    Sessions, SessionTest,
+    ::testing::Values(
+        TSessionCase{"LockedThenUnlocked",
+                     [](sim::TSimDesktop& d) {
+                       d.Lock(true);
+                       d.At(20000, [&d] { d.Lock(false); });
+                     },
+                     20000, ""},
+        TSessionCase{"UnlockedBetweenTwoTests",
+                     [](sim::TSimDesktop& d) {
+                       d.Lock(true);
+                       d.At(1200, [&d] { d.Lock(false); });
+                     },
+                     1500, ""},
+        TSessionCase{"WinlogonDesktopInput",
+                     [](sim::TSimDesktop& d) {
+                       d.InputDesktop = "Winlogon";
+                       d.At(3000, [&d] { d.InputDesktop = "Default"; });
+                     },
+                     3000, ""},
+        TSessionCase{"LockedAsOnlyTheSessionTells",
+                     [](sim::TSimDesktop& d) {
+                       d.Locked = true;
+                       d.At(1000, [&d] { d.Locked = false; });
+                     },
+                     1000, ""},
+        TSessionCase{"Windows7Unlocked", [](sim::TSimDesktop& d) { d.Version = {6, 1}; }, 0, ""},
+        TSessionCase{"Windows7Locked",
+                     [](sim::TSimDesktop& d) {
+                       d.Version = {6, 1};
+                       d.Locked = true;
+                       d.At(1500, [&d] { d.Locked = false; });
+                     },
+                     1500, ""},
+        TSessionCase{"Disconnected",
+                     [](sim::TSimDesktop& d) {
+                       d.Disconnected = true;
+                       d.At(2000, [&d] { d.Disconnected = false; });
+                     },
+                     2000, ""},
+        TSessionCase{"SessionCannotBeAsked",
+                     [](sim::TSimDesktop& d) {
+                       d.SessionQueryable = false;
+                       d.Locked = true;
+                     },
+                     0, ""},
+        TSessionCase{"LockedPastTheBound", [](sim::TSimDesktop& d) { d.Lock(true); }, 60000, Locked}),
+    [](const auto& info) { return std::string(info.param.Name); });
 
 }  // namespace
 }  // namespace pelmora
