@@ -242,7 +242,9 @@ TSession WaitForSession(const TRun& run) {
     }
     why = SessionUnusable(ws);
     if (why.empty()) {
-      run.Say([&] { return "session: takes input after " + Decimal(std::uint64_t{SessionPauseMs} * tests) + " ms"; });
+      run.Say([&] {
+        return "session: takes input after " + Decimal(std::uint64_t{SessionPauseMs} * tests) + " ms";
+      });
       return TSession::TakesInput;
     }
   }
@@ -283,6 +285,15 @@ class TAttachedInput {
   std::uint32_t threads_[2];  // attached, or 0
 };
 
+// Brings the target to the top and in front with this thread's input shared with the
+// foreground's and the target's threads, detached again before it returns.
+void SetForegroundAttached(TWindowSystem& ws, const TTarget& target, TWindow front) {
+  const TAttachedInput attached(ws, front != 0 ? ws.GetWindowThreadId(front) : 0,
+                                ws.GetWindowThreadId(target.Main));
+  ws.BringWindowToTop(target.Main);
+  ws.SetForegroundWindow(target.Main);
+}
+
 // Windows refuses the foreground to a program that is not in front and did not receive the
 // last input event, as when the host reacts to a call while the user works elsewhere; the
 // target then stays behind and its clicks are refused. Each step is checked; if none works
@@ -295,25 +306,21 @@ void BringTargetToFront(const TRun& run, const TTarget& target) {
     return;
   }
   const TWindow front = ws.GetForegroundWindow();
-  const auto said = [&](const char* outcome) {
-    run.Say([&] { return "foreground: " + DescribeWindow(ws, front) + " in front; " + outcome; });
-  };
+  const char* outcome = nullptr;
   // An empty mouse event makes this program the one that received the last input event.
   ws.SendInput({TMouseInput{}});
   ws.SetForegroundWindow(target.Main);
-  if (TargetInFront(ws, target)) return said("the target's after an empty mouse input");
-  // Sharing the input of a thread that answers nothing would stall this program with it.
-  if (front != 0 && ws.IsHungAppWindow(front)) {
-    return said("not responding, input not attached; the target stays behind");
+  if (TargetInFront(ws, target)) {
+    outcome = "the target's after an empty mouse input";
+  } else if (front != 0 && ws.IsHungAppWindow(front)) {
+    // Sharing the input of a thread that answers nothing would stall this program with it.
+    outcome = "not responding, input not attached; the target stays behind";
+  } else {
+    SetForegroundAttached(ws, target, front);
+    outcome = TargetInFront(ws, target) ? "the target's after attaching input"
+                                        : "no step brought the target in front; going on";
   }
-  {
-    const TAttachedInput attached(ws, front != 0 ? ws.GetWindowThreadId(front) : 0,
-                                  ws.GetWindowThreadId(target.Main));
-    ws.BringWindowToTop(target.Main);
-    ws.SetForegroundWindow(target.Main);
-  }
-  if (TargetInFront(ws, target)) return said("the target's after attaching input");
-  said("no step brought the target in front; going on");
+  run.Say([&] { return "foreground: " + DescribeWindow(ws, front) + " in front; " + outcome; });
 }
 
 // Finds or starts the target and readies it; sets the job's aspect ratio.

@@ -180,7 +180,7 @@ bool TWin32WindowSystem::WTSQuerySessionInformationW(TSessionInfo& info) {
   using TFree = void(WINAPI*)(PVOID);
   const auto query = reinterpret_cast<TQuery>(
       reinterpret_cast<TAny>(GetProcAddress(dll, "WTSQuerySessionInformationW")));
-  const auto free = reinterpret_cast<TFree>(reinterpret_cast<TAny>(GetProcAddress(dll, "WTSFreeMemory")));
+  const auto release = reinterpret_cast<TFree>(reinterpret_cast<TAny>(GetProcAddress(dll, "WTSFreeMemory")));
   // WTSINFOEXW's leading fields; the level-1 data is aligned for the logon times that follow.
   struct TInfoEx {
     DWORD Level;
@@ -192,16 +192,16 @@ bool TWin32WindowSystem::WTSQuerySessionInformationW(TSessionInfo& info) {
   };
   constexpr int WtsSessionInfoEx = 25;
   constexpr HANDLE CurrentServer = nullptr;
-  constexpr DWORD CurrentSession = static_cast<DWORD>(-1);
+  constexpr auto CurrentSession = static_cast<DWORD>(-1);
   LPWSTR buffer = nullptr;
   DWORD bytes = 0;
   bool read = false;
-  if (query != nullptr && free != nullptr &&
+  if (query != nullptr && release != nullptr &&
       query(CurrentServer, CurrentSession, WtsSessionInfoEx, &buffer, &bytes) && buffer != nullptr) {
     const auto* ex = reinterpret_cast<const TInfoEx*>(buffer);
     read = bytes >= sizeof(TInfoEx) && ex->Level == 1;
     if (read) info = {ex->Level1.SessionState, ex->Level1.SessionFlags};
-    free(buffer);
+    release(buffer);
   }
   FreeLibrary(dll);
   return read;
