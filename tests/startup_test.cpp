@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
 
+#include "automation/messages.h"
 #include "tests/job_fixture.h"
 
 namespace pelmora {
@@ -164,17 +164,15 @@ TEST_F(StartUpTest, MeasuresTheDisplayAsWidthOverHeight) {
 namespace pelmora {
 namespace {
 
-// Another program covering the whole display is in front, as when the user works in it.
-void UserWorksElsewhere(sim::TSimDesktop& d) {
-  d.Foreground = d.AddWindow(0, "XLMAIN", "Book1", {0, 0, 1920, 1080}, sim::ForeignProcess);
-}
+// The program in front when the job starts, and what the desktop does meanwhile.
+enum class TFront { None, ThisProgram, Other, OtherBlocked, OtherHung, OtherLockedMeanwhile };
 
 struct TFrontCase {
   const char* Name;
-  std::function<void(sim::TSimDesktop&, sim::TSimTarget&)> Desktop;
-  bool InFront;  // the target's process holds the foreground after the job
-  int EmptyInputs;
-  int AttachCalls;  // attaching and detaching
+  TFront Front;
+  bool MessageBox;  // the target's main window owns a visible message box
+  bool InFront;     // the target's process holds the foreground after the job
+  int EmptyInputs, AttachCalls;  // attaching and detaching both counted
   std::size_t Searches;
 };
 void PrintTo(const TFrontCase& c, std::ostream* os) { *os << c.Name; }
@@ -184,7 +182,21 @@ class FrontTest : public JobFixture, public ::testing::WithParamInterface<TFront
 TEST_P(FrontTest, TargetComesInFrontByTheFirstStepThatWorks) {
   const TFrontCase& c = GetParam();
   Start();
-  c.Desktop(Desktop, *Target);
+  if (c.MessageBox) {
+    Desktop.Window(Desktop.AddWindow(0, "#32770", "確認", {1300, 900, 1600, 1000}, sim::TargetProcess)).Owner =
+        Target->Main;
+  }
+  if (c.Front == TFront::ThisProgram) {
+    Desktop.Foreground = Desktop.AddWindow(0, "TfrmPelmora", "", {764, 23, 1060, 200}, Desktop.ProcessId);
+  } else if (c.Front != TFront::None) {  // the user works in a program covering the display
+    Desktop.Foreground = Desktop.AddWindow(0, "XLMAIN", "Book1", {0, 0, 1920, 1080}, sim::ForeignProcess);
+    Desktop.InputBlocked = c.Front == TFront::OtherBlocked || c.Front == TFront::OtherHung;
+    if (c.Front == TFront::OtherHung) Desktop.Hung.insert(sim::ForeignProcess);
+  }
+  if (c.Front == TFront::OtherLockedMeanwhile) {  // while the target is restored
+    Desktop.At(50, [this] { Desktop.Lock(true); });
+    Desktop.At(150, [this] { Desktop.Lock(false); });
+  }
   RunJob({"td"});
   const TWindow front = Desktop.GetForegroundWindow();
   EXPECT_EQ(front != 0 && Desktop.Window(front).Process == sim::TargetProcess, c.InFront);
@@ -194,52 +206,25 @@ TEST_P(FrontTest, TargetComesInFrontByTheFirstStepThatWorks) {
   EXPECT_EQ(Target->Searches.size(), c.Searches);
 }
 
+// Input to an elevated program in front is blocked. Locked meanwhile, no step works, yet
+// the target raised by the last one takes the clicks.
 INSTANTIATE_TEST_SUITE_P(
     Steps, FrontTest,
-    ::testing::Values(
-        TFrontCase{"ThisProgramInFront",
-                   [](sim::TSimDesktop& d, sim::TSimTarget&) {
-                     d.Foreground = d.AddWindow(0, "TfrmPelmora", "Pelmora", {764, 23, 1060, 200}, d.ProcessId);
-                   },
-                   true, 0, 0, 1},
-        // A main window owning a visible message box hands it the foreground.
-        TFrontCase{"TargetShowsAMessageBox",
-                   [](sim::TSimDesktop& d, sim::TSimTarget& t) {
-                     d.Window(d.AddWindow(0, "#32770", "確認", {1300, 900, 1600, 1000}, sim::TargetProcess)).Owner = t.Main;
-                   },
-                   true, 0, 0, 1},
-        TFrontCase{"BehindAnotherProgram", [](sim::TSimDesktop& d, sim::TSimTarget&) { UserWorksElsewhere(d); },
-                   true, 1, 0, 1},
-        // The program in front runs elevated: the empty input is not inserted.
-        TFrontCase{"InputToThatProgramBlocked",
-                   [](sim::TSimDesktop& d, sim::TSimTarget&) {
-                     UserWorksElsewhere(d);
-                     d.InputBlocked = true;
-                   },
-                   true, 1, 4, 1},
-        TFrontCase{"ThatProgramHung",
-                   [](sim::TSimDesktop& d, sim::TSimTarget&) {
-                     UserWorksElsewhere(d);
-                     d.InputBlocked = true;
-                     d.Hung.insert(sim::ForeignProcess);
-                   },
-                   false, 1, 0, 0},
-        // Locked for a moment while the target is brought in front: no step works, every
-        // attachment is undone, and the target raised by the last step takes the clicks.
-        TFrontCase{"LockedForAMomentMeanwhile",
-                   [](sim::TSimDesktop& d, sim::TSimTarget&) {
-                     UserWorksElsewhere(d);
-                     d.At(50, [&d] { d.Lock(true); });
-                     d.At(150, [&d] { d.Lock(false); });
-                   },
-                   false, 1, 4, 1}),
+    ::testing::Values(TFrontCase{"ThisProgramInFront", TFront::ThisProgram, false, true, 0, 0, 1},
+                      TFrontCase{"TargetShowsAMessageBox", TFront::None, true, true, 0, 0, 1},
+                      TFrontCase{"BehindAnotherProgram", TFront::Other, false, true, 1, 0, 1},
+                      TFrontCase{"InputToThatProgramBlocked", TFront::OtherBlocked, false, true, 1, 4, 1},
+                      TFrontCase{"ThatProgramHung", TFront::OtherHung, false, false, 1, 0, 0},
+                      TFrontCase{"LockedMeanwhile", TFront::OtherLockedMeanwhile, false, false, 1, 4, 1}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 struct TSessionCase {
   const char* Name;
-  std::function<void(sim::TSimDesktop&)> Session;
-  std::uint64_t StartsAt;  // virtual time the start-up begins
-  std::string Box;
+  std::string Desktop;  // the input desktop's name
+  bool Locked, Disconnected, Queryable;
+  TOsVersion Version;
+  std::uint64_t EndsAt;    // when the session is back as usual
+  std::uint64_t StartsAt;  // when the start-up begins; past the bound, the message instead
 };
 void PrintTo(const TSessionCase& c, std::ostream* os) { *os << c.Name; }
 
@@ -248,74 +233,43 @@ class SessionTest : public JobFixture, public ::testing::WithParamInterface<TSes
 TEST_P(SessionTest, WaitsTouchingNothingUntilTheSessionTakesInput) {
   const TSessionCase& c = GetParam();
   Start();
-  c.Session(Desktop);
+  Desktop.InputDesktop = c.Desktop;
+  Desktop.Locked = Desktop.InputBlocked = c.Locked;
+  Desktop.Disconnected = c.Disconnected;
+  Desktop.SessionQueryable = c.Queryable;
+  Desktop.Version = c.Version;
+  Desktop.At(c.EndsAt, [this] {
+    Desktop.Disconnected = false;
+    Desktop.Lock(false);
+  });
   RunJob({"td"});
-  EXPECT_EQ(Boxes(), c.Box.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.Box});
-  EXPECT_EQ(Target->Searches.size(), c.Box.empty() ? 1u : 0u);
+  const bool locked = c.StartsAt == 60000;
+  EXPECT_EQ(Boxes(), locked ? std::vector<std::string>{msg::ScreenLocked} : std::vector<std::string>{});
+  EXPECT_EQ(Target->Searches.size(), locked ? 0u : 1u);
   // Nothing reaches the target, and nothing blocks this program's window, before the start.
   for (const sim::TCall& call : Desktop.Calls) {
     for (const char* op : {"FindWindowExA", "PostMessageA", "SendMessageA", "SendInput", "mouse_event",
                            "SetCursorPos", "SetForegroundWindow", "ShellExecuteA", "Sleep"}) {
-      if (call.Op == op) {
-        EXPECT_GE(call.At, c.StartsAt) << op;
-      }
+      EXPECT_TRUE(call.Op != op || call.At >= c.StartsAt) << op << " at " << call.At;
     }
   }
-  if (c.Box.empty()) {
+  if (!locked) {
     EXPECT_EQ(TimeOf("FindWindowExA"), c.StartsAt);
   }
 }
 
-const std::string Locked = "画面がロックされていたため、弥生販売を操作できませんでした。電話番号は入力していません。";
-
+constexpr TOsVersion Windows10{10, 0}, Windows7{6, 1};
 INSTANTIATE_TEST_SUITE_P(
     Sessions, SessionTest,
-    ::testing::Values(
-        TSessionCase{"LockedThenUnlocked",
-                     [](sim::TSimDesktop& d) {
-                       d.Lock(true);
-                       d.At(20000, [&d] { d.Lock(false); });
-                     },
-                     20000, ""},
-        TSessionCase{"UnlockedBetweenTwoTests",
-                     [](sim::TSimDesktop& d) {
-                       d.Lock(true);
-                       d.At(1200, [&d] { d.Lock(false); });
-                     },
-                     1500, ""},
-        TSessionCase{"WinlogonDesktopInput",
-                     [](sim::TSimDesktop& d) {
-                       d.InputDesktop = "Winlogon";
-                       d.At(3000, [&d] { d.InputDesktop = "Default"; });
-                     },
-                     3000, ""},
-        TSessionCase{"LockedAsOnlyTheSessionTells",
-                     [](sim::TSimDesktop& d) {
-                       d.Locked = true;
-                       d.At(1000, [&d] { d.Locked = false; });
-                     },
-                     1000, ""},
-        TSessionCase{"Windows7Unlocked", [](sim::TSimDesktop& d) { d.Version = {6, 1}; }, 0, ""},
-        TSessionCase{"Windows7Locked",
-                     [](sim::TSimDesktop& d) {
-                       d.Version = {6, 1};
-                       d.Locked = true;
-                       d.At(1500, [&d] { d.Locked = false; });
-                     },
-                     1500, ""},
-        TSessionCase{"Disconnected",
-                     [](sim::TSimDesktop& d) {
-                       d.Disconnected = true;
-                       d.At(2000, [&d] { d.Disconnected = false; });
-                     },
-                     2000, ""},
-        TSessionCase{"SessionCannotBeAsked",
-                     [](sim::TSimDesktop& d) {
-                       d.SessionQueryable = false;
-                       d.Locked = true;
-                     },
-                     0, ""},
-        TSessionCase{"LockedPastTheBound", [](sim::TSimDesktop& d) { d.Lock(true); }, 60000, Locked}),
+    ::testing::Values(TSessionCase{"LockedThenUnlocked", "", true, false, true, Windows10, 20000, 20000},
+                      TSessionCase{"UnlockedBetweenTwoTests", "", true, false, true, Windows10, 1200, 1500},
+                      TSessionCase{"WinlogonDesktopInput", "Winlogon", false, false, true, Windows10, 3000, 3000},
+                      TSessionCase{"LockedAsOnlyTheSessionTells", "Default", true, false, true, Windows10, 1000, 1000},
+                      TSessionCase{"Windows7Unlocked", "Default", false, false, true, Windows7, 0, 0},
+                      TSessionCase{"Windows7Locked", "Default", true, false, true, Windows7, 1500, 1500},
+                      TSessionCase{"Disconnected", "Default", false, true, true, Windows10, 2000, 2000},
+                      TSessionCase{"SessionCannotBeAsked", "Default", false, false, false, Windows10, 0, 0},
+                      TSessionCase{"LockedPastTheBound", "", true, false, true, Windows10, UINT64_MAX, 60000}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 }  // namespace
