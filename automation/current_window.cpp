@@ -19,6 +19,11 @@ constexpr int StartSearches = 75;
 constexpr std::uint32_t StartSearchPauseMs = 200;
 constexpr std::uint32_t InputIdleTimeoutMs = 15000;
 constexpr std::uint32_t RestorePauseMs = 100;
+// A locked or disconnected session drops injected clicks but lets posted characters through:
+// the number would be searched without its by-phone click. Tested every 500 ms for a minute.
+const char* const InputDesktop = "Default";
+constexpr int SessionTests = 120;
+constexpr std::uint32_t SessionPauseMs = 500;
 // Visibility waits: 500 tests, a 10 ms pause after each failed one but the last.
 constexpr int VisibleTests = 500;
 constexpr std::uint32_t VisiblePauseMs = 10;
@@ -42,7 +47,8 @@ const char* const JobMutexName = "Local\\PelmoraJob";
 // taken `patience` times: the bound of the wait for another program's job.
 constexpr std::uint32_t OtherJobWaitMs(std::uint32_t patience) {
   const std::uint32_t visibleWaitMs = (VisibleTests * patience - 1) * VisiblePauseMs;
-  const std::uint32_t startUpMaxMs = StartSearches * patience * StartSearchPauseMs +
+  const std::uint32_t startUpMaxMs = SessionTests * patience * SessionPauseMs +
+                                     StartSearches * patience * StartSearchPauseMs +
                                      visibleWaitMs + InputIdleTimeoutMs * patience +
                                      RestorePauseMs;
   const std::uint32_t screenMaxMs =
@@ -203,6 +209,125 @@ TFailure FindOrStartMain(const TRun& run, const TJob& job, TTarget& target) {
   return std::nullopt;
 }
 
+// Why input would not reach the target now; empty while the session takes input.
+std::string SessionUnusable(TWindowSystem& ws) {
+  const std::string desktop = ws.GetInputDesktopName();
+  if (desktop != InputDesktop) {
+    return desktop.empty() ? "the input desktop cannot be opened"
+                           : "the input desktop is " + Quoted(desktop);
+  }
+  TSessionInfo info;
+  if (!ws.WTSQuerySessionInformationW(info)) return {};
+  if (info.ConnectState == wts::Disconnected) return "the session is disconnected";
+  // Windows 7 reports the lock flag reversed.
+  const TOsVersion version = ws.RtlGetVersion();
+  const bool windows7 = version.Major == 6 && version.Minor == 1;
+  return info.SessionFlags == (windows7 ? wts::SessionUnlock : wts::SessionLock)
+             ? "the session is locked"
+             : "";
+}
+
+enum class TSession { TakesInput, StaysLocked, Closed };
+
+// Waits, touching nothing and keeping this program's window answering, until the session
+// takes input: the person who took the call unlocks the PC and sees the record come up.
+TSession WaitForSession(const TRun& run) {
+  TWindowSystem& ws = run.Ws;
+  std::string why = SessionUnusable(ws);
+  if (why.empty()) return TSession::TakesInput;
+  const int limit = run.Times(SessionTests);
+  run.Say([&] {
+    return "session: " + why + "; waiting for it to take input (limit " +
+           Decimal(std::uint64_t{SessionPauseMs} * limit) + " ms)";
+  });
+  for (int tests = 1; tests <= limit; ++tests) {
+    if (ws.MsgWaitForMultipleObjects(0, SessionPauseMs) == TWaitResult::Quit) {
+      run.Say([] { return std::string("session: program closed while waiting, job dropped"); });
+      return TSession::Closed;
+    }
+    why = SessionUnusable(ws);
+    if (why.empty()) {
+      run.Say([&] {
+        return "session: takes input after " + Decimal(std::uint64_t{SessionPauseMs} * tests) + " ms";
+      });
+      return TSession::TakesInput;
+    }
+  }
+  run.Say([&] { return "session: " + why + " still, nothing typed"; });
+  return TSession::StaysLocked;
+}
+
+// The foreground belongs to the target when the window in front is one of its process's:
+// its main window, or a popup of it (a window owning a visible popup cannot be in front).
+bool TargetInFront(TWindowSystem& ws, const TTarget& target) {
+  const TWindow front = ws.GetForegroundWindow();
+  return front != 0 && ws.GetWindowThreadProcessId(front) == target.Process;
+}
+
+// This thread's input shared with the foreground's and the target's threads for the
+// object's lifetime: whatever path leaves the scope, every attachment made is undone.
+class TAttachedInput {
+ public:
+  TAttachedInput(TWindowSystem& ws, std::uint32_t front, std::uint32_t target)
+      : ws_(ws), own_(ws.GetCurrentThreadId()), threads_{front, target != front ? target : 0} {
+    for (std::uint32_t& thread : threads_) {
+      if (thread == own_ || (thread != 0 && !ws_.AttachThreadInput(own_, thread, true))) thread = 0;
+    }
+  }
+  ~TAttachedInput() {
+    for (int i = 1; i >= 0; --i) {
+      if (threads_[i] != 0) ws_.AttachThreadInput(own_, threads_[i], false);
+    }
+  }
+  TAttachedInput(const TAttachedInput&) = delete;
+  TAttachedInput& operator=(const TAttachedInput&) = delete;
+  TAttachedInput(TAttachedInput&&) = delete;
+  TAttachedInput& operator=(TAttachedInput&&) = delete;
+
+ private:
+  TWindowSystem& ws_;
+  std::uint32_t own_;
+  std::uint32_t threads_[2];  // attached, or 0
+};
+
+// Brings the target to the top and in front with this thread's input shared with the
+// foreground's and the target's threads, detached again before it returns.
+void SetForegroundAttached(TWindowSystem& ws, const TTarget& target, TWindow front) {
+  const TAttachedInput attached(ws, front != 0 ? ws.GetWindowThreadId(front) : 0,
+                                ws.GetWindowThreadId(target.Main));
+  ws.BringWindowToTop(target.Main);
+  ws.SetForegroundWindow(target.Main);
+}
+
+// Windows refuses the foreground to a program that is not in front and did not receive the
+// last input event, as when the host reacts to a call while the user works elsewhere; the
+// target then stays behind and its clicks are refused. Each step is checked; if none works
+// the job goes on and the click guard refuses whatever would land elsewhere. Never an Alt
+// key (it opens menus and cancels one the user holds), never a system setting changed.
+void BringTargetToFront(const TRun& run, const TTarget& target) {
+  TWindowSystem& ws = run.Ws;
+  if (TargetInFront(ws, target)) {
+    run.Say([] { return std::string("foreground: the target's"); });
+    return;
+  }
+  const TWindow front = ws.GetForegroundWindow();
+  const char* outcome = nullptr;
+  // An empty mouse event makes this program the one that received the last input event.
+  ws.SendInput({TMouseInput{}});
+  ws.SetForegroundWindow(target.Main);
+  if (TargetInFront(ws, target)) {
+    outcome = "the target's after an empty mouse input";
+  } else if (front != 0 && ws.IsHungAppWindow(front)) {
+    // Sharing the input of a thread that answers nothing would stall this program with it.
+    outcome = "not responding, input not attached; the target stays behind";
+  } else {
+    SetForegroundAttached(ws, target, front);
+    outcome = TargetInFront(ws, target) ? "the target's after attaching input"
+                                        : "no step brought the target in front; going on";
+  }
+  run.Say([&] { return "foreground: " + DescribeWindow(ws, front) + " in front; " + outcome; });
+}
+
 // Finds or starts the target and readies it; sets the job's aspect ratio.
 TFailure StartTarget(const TRun& run, TJob& job, TTarget& target) {
   TWindowSystem& ws = run.Ws;
@@ -230,6 +355,7 @@ TFailure StartTarget(const TRun& run, TJob& job, TTarget& target) {
   ws.SetForegroundWindow(target.Main);
   ws.SendMessageA(target.Main, wm::SysCommand, ScRestore, 0);
   ws.Sleep(RestorePauseMs);
+  BringTargetToFront(run, target);
 
   const int width = ws.GetDeviceCaps(HorzRes);
   const int height = ws.GetDeviceCaps(VertRes);
@@ -518,6 +644,10 @@ class TJobLock {
 
 // The job proper; its failure, if one is to be shown.
 TFailure RunJob(const TRun& run, TJob& job) {
+  // Before the start-up touches the target.
+  const TSession session = WaitForSession(run);
+  if (session == TSession::Closed) return std::nullopt;
+  if (session == TSession::StaysLocked) return std::string(msg::ScreenLocked);
   TTarget target;
   if (TFailure failure = StartTarget(run, job, target)) return failure;
   // The job kind is fixed by the item count alone, empty items included.

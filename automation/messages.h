@@ -15,6 +15,9 @@ inline const char* const NameScreenCode = "弥生販売の対象画面CD";
 inline const char* const NamePhoneNumber = "電話番号";
 
 // Start-up.
+// The session stayed locked or disconnected past the wait: the number was not typed.
+inline const char* const ScreenLocked =
+    "画面がロックされていたため、弥生販売を操作できませんでした。電話番号は入力していません。";
 inline const char* const PathInvalid = "外部接続画面で設定されている弥生販売のパスが無効です。";
 inline const char* const StartFailed = "弥生販売を起動できませんでした。";
 inline const char* const NotStarted = "弥生販売を正常に起動できませんでした。(";

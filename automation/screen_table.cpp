@@ -41,7 +41,7 @@ std::vector<std::string> AllMessages() {
     all.push_back(MissingArgument(name));
   }
   all.push_back(std::string(ArgumentPrefix) + NameScreenCode + ArgumentInvalid);
-  all.insert(all.end(), {PathInvalid, StartFailed, std::string(NotStarted) + MainHidden,
+  all.insert(all.end(), {ScreenLocked, PathInvalid, StartFailed, std::string(NotStarted) + MainHidden,
                          HigherRights, std::string(NotStarted) + NoMdiClient,
                          std::string(NotStarted) + NoMenu,
                          std::string(NotStarted) + NoChild, std::string(NotStarted) + ChildHidden});

@@ -135,8 +135,93 @@ void TWin32WindowSystem::WaitForInputIdle(TProcessId process, std::uint32_t time
   ::CloseHandle(handle);
 }
 
-void TWin32WindowSystem::SetForegroundWindow(TWindow window) {
-  ::SetForegroundWindow(Hwnd(window));
+bool TWin32WindowSystem::SetForegroundWindow(TWindow window) {
+  return ::SetForegroundWindow(Hwnd(window)) != FALSE;
+}
+
+TWindow TWin32WindowSystem::GetForegroundWindow() { return Handle(::GetForegroundWindow()); }
+
+std::uint32_t TWin32WindowSystem::GetWindowThreadId(TWindow window) {
+  return ::GetWindowThreadProcessId(Hwnd(window), nullptr);
+}
+
+std::uint32_t TWin32WindowSystem::GetCurrentThreadId() { return ::GetCurrentThreadId(); }
+
+bool TWin32WindowSystem::IsHungAppWindow(TWindow window) {
+  return ::IsHungAppWindow(Hwnd(window)) != FALSE;
+}
+
+bool TWin32WindowSystem::AttachThreadInput(std::uint32_t thread, std::uint32_t toThread,
+                                           bool attach) {
+  return ::AttachThreadInput(thread, toThread, attach ? TRUE : FALSE) != FALSE;
+}
+
+bool TWin32WindowSystem::BringWindowToTop(TWindow window) {
+  return ::BringWindowToTop(Hwnd(window)) != FALSE;
+}
+
+std::string TWin32WindowSystem::GetInputDesktopName() {
+  HDESK desktop = ::OpenInputDesktop(0, FALSE, DESKTOP_READOBJECTS);
+  if (desktop == nullptr) return {};
+  char name[64] = "";
+  DWORD needed = 0;
+  const BOOL read = ::GetUserObjectInformationA(desktop, UOI_NAME, name, sizeof name - 1, &needed);
+  ::CloseDesktop(desktop);
+  return read ? name : "";
+}
+
+bool TWin32WindowSystem::WTSQuerySessionInformationW(TSessionInfo& info) {
+  // Loaded from the system folder when asked: the program imports only the DLLs every
+  // Windows loads, and runs where the call or its information class is missing.
+  char path[MAX_PATH + 16];
+  const UINT n = GetSystemDirectoryA(path, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return false;
+  lstrcpyA(path + n, "\\wtsapi32.dll");
+  HMODULE dll = LoadLibraryA(path);
+  if (dll == nullptr) return false;
+  // Through the generic function type, which GCC lets any function pointer become.
+  using TAny = void (*)();
+  using TQuery = BOOL(WINAPI*)(HANDLE, DWORD, int, LPWSTR*, DWORD*);
+  using TFree = void(WINAPI*)(PVOID);
+  const auto query = reinterpret_cast<TQuery>(
+      reinterpret_cast<TAny>(GetProcAddress(dll, "WTSQuerySessionInformationW")));
+  const auto release = reinterpret_cast<TFree>(reinterpret_cast<TAny>(GetProcAddress(dll, "WTSFreeMemory")));
+  // WTSINFOEXW's leading fields; the level-1 data is aligned for the logon times that follow.
+  struct TInfoEx {
+    DWORD Level;
+    struct alignas(8) {
+      ULONG SessionId;
+      LONG SessionState;
+      LONG SessionFlags;
+    } Level1;
+  };
+  constexpr int WtsSessionInfoEx = 25;
+  constexpr HANDLE CurrentServer = nullptr;
+  constexpr auto CurrentSession = static_cast<DWORD>(-1);
+  LPWSTR buffer = nullptr;
+  DWORD bytes = 0;
+  bool read = false;
+  if (query != nullptr && release != nullptr &&
+      query(CurrentServer, CurrentSession, WtsSessionInfoEx, &buffer, &bytes) && buffer != nullptr) {
+    const auto* ex = reinterpret_cast<const TInfoEx*>(buffer);
+    read = bytes >= sizeof(TInfoEx) && ex->Level == 1;
+    if (read) info = {ex->Level1.SessionState, ex->Level1.SessionFlags};
+    release(buffer);
+  }
+  FreeLibrary(dll);
+  return read;
+}
+
+TOsVersion TWin32WindowSystem::RtlGetVersion() {
+  // The kernel's own answer: GetVersionEx may be told an older version for compatibility.
+  using TGetVersion = LONG(WINAPI*)(RTL_OSVERSIONINFOW*);
+  using TAny = void (*)();
+  const auto get = reinterpret_cast<TGetVersion>(
+      reinterpret_cast<TAny>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "RtlGetVersion")));
+  RTL_OSVERSIONINFOW version{};
+  version.dwOSVersionInfoSize = sizeof version;
+  if (get == nullptr || get(&version) != 0) return {};
+  return {version.dwMajorVersion, version.dwMinorVersion};
 }
 
 TWindow TWin32WindowSystem::GetForegroundWindow() { return Handle(::GetForegroundWindow()); }
@@ -246,13 +331,16 @@ THandle TWin32WindowSystem::CreateMutexA(const char* name) {
 
 TWaitResult TWin32WindowSystem::MsgWaitForMultipleObjects(THandle handle, std::uint32_t timeoutMs) {
   auto* object = reinterpret_cast<HANDLE>(handle);
+  const DWORD count = object != nullptr ? 1 : 0;
   const DWORD start = GetTickCount();
   for (;;) {
     const DWORD elapsed = GetTickCount() - start;
     const DWORD left = elapsed >= timeoutMs ? 0 : timeoutMs - elapsed;
-    const DWORD result = ::MsgWaitForMultipleObjects(1, &object, FALSE, left, QS_ALLINPUT);
-    if (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED_0) return TWaitResult::Acquired;
-    if (result != WAIT_OBJECT_0 + 1) return TWaitResult::TimedOut;
+    const DWORD result = ::MsgWaitForMultipleObjects(count, &object, FALSE, left, QS_ALLINPUT);
+    if (count == 1 && (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED_0)) {
+      return TWaitResult::Acquired;
+    }
+    if (result != WAIT_OBJECT_0 + count) return TWaitResult::TimedOut;
     // Keeps the window painting and answering while it waits.
     MSG message;
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {

@@ -18,8 +18,16 @@ class TWin32WindowSystem final : public TWindowSystem {
   bool IsWindowVisible(TWindow window) override;
   TProcessId GetWindowThreadProcessId(TWindow window) override;
   void WaitForInputIdle(TProcessId process, std::uint32_t timeoutMs) override;
-  void SetForegroundWindow(TWindow window) override;
+  bool SetForegroundWindow(TWindow window) override;
   TWindow GetForegroundWindow() override;
+  std::uint32_t GetWindowThreadId(TWindow window) override;
+  std::uint32_t GetCurrentThreadId() override;
+  bool IsHungAppWindow(TWindow window) override;
+  bool AttachThreadInput(std::uint32_t thread, std::uint32_t toThread, bool attach) override;
+  bool BringWindowToTop(TWindow window) override;
+  std::string GetInputDesktopName() override;
+  bool WTSQuerySessionInformationW(TSessionInfo& info) override;
+  TOsVersion RtlGetVersion() override;
   void SendMessageA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
                     std::intptr_t lParam) override;
   void PostMessageA(TWindow window, std::uint32_t message, std::uintptr_t wParam,

@@ -73,6 +73,23 @@ struct TMouseInput {
   std::uint32_t Flags = 0;
 };
 
+// What WTSQuerySessionInformationW tells of this session (WTSSessionInfoEx, level 1).
+struct TSessionInfo {
+  std::int32_t ConnectState = 0;  // WTS_CONNECTSTATE_CLASS
+  std::int32_t SessionFlags = 0;  // wts::SessionLock, wts::SessionUnlock or -1 (unknown)
+};
+
+namespace wts {
+constexpr std::int32_t Disconnected = 4;
+constexpr std::int32_t SessionLock = 0;
+constexpr std::int32_t SessionUnlock = 1;
+}  // namespace wts
+
+struct TOsVersion {
+  std::uint32_t Major = 0;
+  std::uint32_t Minor = 0;
+};
+
 constexpr std::uintptr_t ScRestore = 0xF120;
 constexpr int HorzRes = 8;    // GetDeviceCaps index
 constexpr int VertRes = 10;   // GetDeviceCaps index
@@ -101,9 +118,26 @@ class TWindowSystem {
   // Waits, at most `timeoutMs`, for the process to be idle for input. A process that
   // cannot be opened is not waited for.
   virtual void WaitForInputIdle(TProcessId process, std::uint32_t timeoutMs) = 0;
-  virtual void SetForegroundWindow(TWindow window) = 0;
-  // The window that has the keyboard now, whatever its process; 0 for none.
+  // True when the window was brought in front. Windows lets only the foreground process, or
+  // the one that received the last input event, take the foreground.
+  virtual bool SetForegroundWindow(TWindow window) = 0;
+  // The window in front, which gets the keyboard; 0 while none is.
   virtual TWindow GetForegroundWindow() = 0;
+  // The thread that created the window; 0 when it is gone.
+  virtual std::uint32_t GetWindowThreadId(TWindow window) = 0;
+  virtual std::uint32_t GetCurrentThreadId() = 0;
+  // True when the window's thread has stopped answering messages.
+  virtual bool IsHungAppWindow(TWindow window) = 0;
+  // Shares the input state of `thread` with `toThread`, or stops sharing it; false when that fails.
+  virtual bool AttachThreadInput(std::uint32_t thread, std::uint32_t toThread, bool attach) = 0;
+  virtual bool BringWindowToTop(TWindow window) = 0;
+  // The name of the desktop that receives the user's input (OpenInputDesktop, UOI_NAME);
+  // empty when it cannot be opened, as a locked workstation's secure desktop cannot.
+  virtual std::string GetInputDesktopName() = 0;
+  // This session's state and lock flag; false where that cannot be asked (before Windows 7).
+  virtual bool WTSQuerySessionInformationW(TSessionInfo& info) = 0;
+  // The running Windows' own version number.
+  virtual TOsVersion RtlGetVersion() = 0;
   virtual void SendMessageA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
                             std::intptr_t lParam) = 0;
   virtual void PostMessageA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
@@ -135,7 +169,8 @@ class TWindowSystem {
   virtual std::int32_t GetTokenIntegrityLevel(TProcessId process) = 0;
   // A named mutex, opened or created; 0 when it cannot be had.
   virtual THandle CreateMutexA(const char* name) = 0;
-  // Waits for the object at most `timeoutMs`, keeping this program's windows answering.
+  // Waits for the object at most `timeoutMs`, keeping this program's windows answering;
+  // with no object (0), a pause of `timeoutMs` that keeps them answering.
   virtual TWaitResult MsgWaitForMultipleObjects(THandle handle, std::uint32_t timeoutMs) = 0;
   virtual void ReleaseMutex(THandle handle) = 0;
   virtual void CloseHandle(THandle handle) = 0;

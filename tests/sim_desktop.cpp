@@ -70,7 +70,7 @@ void TSimDesktop::BringToTop(TWindow handle) {
 
 void TSimDesktop::Activate(TWindow handle) {
   BringToTop(handle);
-  foreground_ = handle;
+  Foreground = handle;
 }
 
 void TSimDesktop::At(std::uint64_t timeMs, std::function<void()> action) {
@@ -181,14 +181,87 @@ void TSimDesktop::WaitForInputIdle(TProcessId process, std::uint32_t timeoutMs) 
   }
 }
 
-void TSimDesktop::SetForegroundWindow(TWindow window) {
+void TSimDesktop::Lock(bool locked) {
+  Locked = locked;
+  InputBlocked = locked;
+  InputDesktop = locked ? "" : "Default";
+}
+
+bool TSimDesktop::SetForegroundWindow(TWindow window) {
   Log("SetForegroundWindow", window);
-  foreground_ = window;
+  const TSimWindow* w = Find(window);
+  const TSimWindow* front = Find(Foreground);
+  // Windows' rules: nothing in front, this process in front, this process received the
+  // last input event, or this thread shares the foreground thread's input.
+  const bool allowed = front == nullptr || front->Process == ProcessId || LastInputOurs ||
+                       attached_.count({ProcessId, front->Process}) != 0;
+  if (w == nullptr || !allowed || Locked) return false;
+  // Activation lifts it above the other program that was in front.
+  if (front != nullptr && front->Process != w->Process) BringToTop(window);
+  Foreground = window;
+  for (const TSimWindow& popup : windows_) {
+    if (popup.Alive && popup.Visible && popup.Owner == window) Foreground = popup.Handle;
+  }
+  return true;
 }
 
 TWindow TSimDesktop::GetForegroundWindow() {
   Log("GetForegroundWindow");
-  return Find(foreground_) ? foreground_ : 0;
+  return Find(Foreground) ? Foreground : 0;
+}
+
+std::uint32_t TSimDesktop::GetWindowThreadId(TWindow window) {
+  Log("GetWindowThreadId", window);
+  const TSimWindow* w = Find(window);
+  return w ? w->Process : 0;
+}
+
+std::uint32_t TSimDesktop::GetCurrentThreadId() { return ProcessId; }
+
+bool TSimDesktop::IsHungAppWindow(TWindow window) {
+  Log("IsHungAppWindow", window);
+  const TSimWindow* w = Find(window);
+  return w && Hung.count(w->Process) != 0;
+}
+
+bool TSimDesktop::AttachThreadInput(std::uint32_t thread, std::uint32_t toThread, bool attach) {
+  Log("AttachThreadInput", 0, thread, toThread);
+  if (thread == toThread || thread == 0 || toThread == 0) return false;
+  if (attach) {
+    attached_.insert({thread, toThread});
+    return true;
+  }
+  auto pair = attached_.find({thread, toThread});
+  if (pair == attached_.end()) return false;
+  attached_.erase(pair);
+  return true;
+}
+
+bool TSimDesktop::BringWindowToTop(TWindow window) {
+  Log("BringWindowToTop", window);
+  if (!Find(window)) return false;
+  BringToTop(window);
+  return true;
+}
+
+std::string TSimDesktop::GetInputDesktopName() {
+  Log("GetInputDesktopName");
+  return InputDesktop;
+}
+
+bool TSimDesktop::WTSQuerySessionInformationW(TSessionInfo& info) {
+  Log("WTSQuerySessionInformationW");
+  if (!SessionQueryable) return false;
+  // Windows 7 reports the lock flag reversed.
+  const bool windows7 = Version.Major == 6 && Version.Minor == 1;
+  info.ConnectState = Disconnected ? wts::Disconnected : 0;
+  info.SessionFlags = Locked != windows7 ? wts::SessionLock : wts::SessionUnlock;
+  return true;
+}
+
+TOsVersion TSimDesktop::RtlGetVersion() {
+  Log("RtlGetVersion");
+  return Version;
 }
 
 void TSimDesktop::SendMessageA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
@@ -264,13 +337,14 @@ void TSimDesktop::mouse_event(std::uint32_t flags, int, int) {
     // A click activates the top-level window it lands in.
     const TSimWindow* w = Find(Clicks.back().Window);
     while (w && w->Parent) w = Find(w->Parent);
-    if (w) foreground_ = w->Handle;
+    if (w) Foreground = w->Handle;
   }
 }
 
 std::uint32_t TSimDesktop::SendInput(const std::vector<TMouseInput>& events) {
   Log("SendInput", 0, static_cast<std::uint32_t>(events.size()));
   if (InputBlocked) return 0;
+  LastInputOurs = true;
   for (const TMouseInput& e : events) {
     if (e.Flags & mouse::Move) {
       if (e.Flags & mouse::Absolute) {
@@ -340,6 +414,10 @@ THandle TSimDesktop::CreateMutexA(const char* name) {
 
 TWaitResult TSimDesktop::MsgWaitForMultipleObjects(THandle handle, std::uint32_t timeoutMs) {
   Log("MsgWaitForMultipleObjects", 0, timeoutMs);
+  if (handle == 0) {  // a pause that keeps the windows answering
+    Advance(timeoutMs);
+    return TWaitResult::TimedOut;
+  }
   jobMutex_ = handle;
   if (QuitWhileWaiting) return TWaitResult::Quit;
   const std::uint64_t wait = OtherJobUntil > now_ ? OtherJobUntil - now_ : 0;

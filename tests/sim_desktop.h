@@ -23,6 +23,7 @@ struct TSimWindow {
   bool Visible = true;
   bool Menu = false;
   bool Alive = true;
+  TWindow Owner = 0;  // a popup's owner; a window owning a visible popup hands it the foreground
 };
 
 struct TCall {
@@ -69,6 +70,22 @@ class TSimDesktop : public TWindowSystem {
   int Height = 1080;
   bool SwapButtons = false;
   bool InputBlocked = false;  // SendInput inserts nothing, as on a locked or foreign desktop
+  // Foreground rules: the window in front (0: none), whether this program gave the last
+  // input event, and processes whose (single) thread answers nothing. Threads are named
+  // after their processes.
+  TWindow Foreground = 0;
+  bool LastInputOurs = false;
+  std::set<TProcessId> Hung;
+  // The session: the input desktop's name ("": cannot be opened), locked, disconnected,
+  // whether the session can be asked about at all, and the Windows version.
+  std::string InputDesktop = "Default";
+  bool Locked = false;
+  bool Disconnected = false;
+  bool SessionQueryable = true;
+  TOsVersion Version{10, 0};
+  // Locks the workstation (or unlocks it): its secure desktop takes the input, and input
+  // injected meanwhile is dropped.
+  void Lock(bool locked);
   std::map<TProcessId, std::uint64_t> BusyUntil;
   std::function<void(const std::string&)> OnShellExecute;
   std::function<void(TWindow, std::uint32_t, std::uintptr_t, std::intptr_t)> OnPost;
@@ -101,8 +118,16 @@ class TSimDesktop : public TWindowSystem {
   bool IsWindowVisible(TWindow window) override;
   TProcessId GetWindowThreadProcessId(TWindow window) override;
   void WaitForInputIdle(TProcessId process, std::uint32_t timeoutMs) override;
-  void SetForegroundWindow(TWindow window) override;
+  bool SetForegroundWindow(TWindow window) override;
   TWindow GetForegroundWindow() override;
+  std::uint32_t GetWindowThreadId(TWindow window) override;
+  std::uint32_t GetCurrentThreadId() override;
+  bool IsHungAppWindow(TWindow window) override;
+  bool AttachThreadInput(std::uint32_t thread, std::uint32_t toThread, bool attach) override;
+  bool BringWindowToTop(TWindow window) override;
+  std::string GetInputDesktopName() override;
+  bool WTSQuerySessionInformationW(TSessionInfo& info) override;
+  TOsVersion RtlGetVersion() override;
   void SendMessageA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
                     std::intptr_t lParam) override;
   void PostMessageA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
@@ -141,6 +166,8 @@ class TSimDesktop : public TWindowSystem {
   bool WaitForSingleObject(THandle object, std::uint32_t timeoutMs) override;
   // Kernel handles still open: files and mutexes the program forgot to close.
   int OpenHandles() const { return static_cast<int>(handles_.size()); }
+  // Thread inputs still attached: every attachment must be undone.
+  int AttachedInputs() const { return static_cast<int>(attached_.size()); }
 
  private:
   struct TEvent {
@@ -163,7 +190,7 @@ class TSimDesktop : public TWindowSystem {
   std::map<THandle, std::string> handles_;  // open file (path) or mutex ("mutex:" name)
   THandle nextHandle_ = 0x100;
   THandle jobMutex_ = 0;  // the mutex waited for as the job's
-  TWindow foreground_ = 0;
+  std::multiset<std::pair<std::uint32_t, std::uint32_t>> attached_;
 };
 
 // Window-system comparison of titles and classes: letter case aside, double-byte

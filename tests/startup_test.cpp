@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "automation/messages.h"
 #include "tests/job_fixture.h"
 
 namespace pelmora {
@@ -41,14 +42,16 @@ TEST_F(StartUpTest, StartedTargetGoesThroughTheChecksInTheirFixedOrder) {
   ops.erase(std::find(ops.begin(), ops.end(), "GetMenu") + 1, ops.end());
   ops.erase(std::unique(ops.begin(), ops.end()), ops.end());
   const std::vector<std::string> expected = {
-      "CreateMutexA", "MsgWaitForMultipleObjects", "FindWindowExA", "FileExists", "ShellExecuteA", "FindWindowExA", "Sleep",
+      "CreateMutexA", "MsgWaitForMultipleObjects", "GetInputDesktopName",
+      "WTSQuerySessionInformationW", "RtlGetVersion", "FindWindowExA", "FileExists", "ShellExecuteA", "FindWindowExA", "Sleep",
       "FindWindowExA", "Sleep", "FindWindowExA", "Sleep", "FindWindowExA", "Sleep",
       "FindWindowExA", "Sleep", "FindWindowExA", "Sleep",  // appears at 1000 ms
       "IsWindowVisible", "GetWindowThreadProcessId", "GetTokenIntegrityLevel",
       "WaitForInputIdle", "SetForegroundWindow",
-      "SendMessageA", "Sleep", "GetDeviceCaps", "FindWindowExA", "GetMenu"};
+      "SendMessageA", "Sleep", "GetForegroundWindow", "GetWindowThreadProcessId",
+      "GetDeviceCaps", "FindWindowExA", "GetMenu"};
   EXPECT_EQ(ops, expected);
-  EXPECT_EQ(Desktop.Calls[2].Text, "Hanbai15Main");
+  EXPECT_EQ(Desktop.Calls[5].Text, "Hanbai15Main");
   EXPECT_EQ(TimeOf("GetMenu"), 1200u + 100u);
   EXPECT_TRUE(Boxes().empty());
 }
@@ -139,6 +142,120 @@ TEST_F(StartUpTest, MeasuresTheDisplayAsWidthOverHeight) {
   RunJob({"td"});
   EXPECT_DOUBLE_EQ(Job.AspectRatio, 1024.0 / 768.0);
 }
+
+}  // namespace
+}  // namespace pelmora
+
+namespace pelmora {
+namespace {
+
+// The program in front when the job starts, and what the desktop does meanwhile.
+enum class TFront { None, ThisProgram, Other, OtherBlocked, OtherHung, OtherLockedMeanwhile };
+
+struct TFrontCase {
+  const char* Name;
+  TFront Front;
+  bool MessageBox;  // the target's main window owns a visible message box
+  bool InFront;     // the target's process holds the foreground after the job
+  int EmptyInputs, AttachCalls;  // attaching and detaching both counted
+  std::size_t Searches;
+};
+void PrintTo(const TFrontCase& c, std::ostream* os) { *os << c.Name; }
+
+class FrontTest : public JobFixture, public ::testing::WithParamInterface<TFrontCase> {};
+
+TEST_P(FrontTest, TargetComesInFrontByTheFirstStepThatWorks) {
+  const TFrontCase& c = GetParam();
+  Start();
+  if (c.MessageBox) {
+    Desktop.Window(Desktop.AddWindow(0, "#32770", "確認", {1300, 900, 1600, 1000}, sim::TargetProcess)).Owner =
+        Target->Main;
+  }
+  if (c.Front == TFront::ThisProgram) {
+    Desktop.Foreground = Desktop.AddWindow(0, "TfrmPelmora", "", {764, 23, 1060, 200}, Desktop.ProcessId);
+  } else if (c.Front != TFront::None) {  // the user works in a program covering the display
+    Desktop.Foreground = Desktop.AddWindow(0, "XLMAIN", "Book1", {0, 0, 1920, 1080}, sim::ForeignProcess);
+    Desktop.InputBlocked = c.Front == TFront::OtherBlocked || c.Front == TFront::OtherHung;
+    if (c.Front == TFront::OtherHung) Desktop.Hung.insert(sim::ForeignProcess);
+  }
+  if (c.Front == TFront::OtherLockedMeanwhile) {  // while the target is restored
+    Desktop.At(50, [this] { Desktop.Lock(true); });
+    Desktop.At(150, [this] { Desktop.Lock(false); });
+  }
+  RunJob({"td"});
+  const TWindow front = Desktop.GetForegroundWindow();
+  EXPECT_EQ(front != 0 && Desktop.Window(front).Process == sim::TargetProcess, c.InFront);
+  EXPECT_EQ(Desktop.Count("SendInput"), c.EmptyInputs);
+  EXPECT_EQ(Desktop.Count("AttachThreadInput"), c.AttachCalls);
+  EXPECT_EQ(Desktop.AttachedInputs(), 0);
+  EXPECT_EQ(Target->Searches.size(), c.Searches);
+}
+
+// Input to an elevated program in front is blocked. Locked meanwhile, no step works, yet
+// the target raised by the last one takes the clicks, and with them the foreground.
+INSTANTIATE_TEST_SUITE_P(
+    Steps, FrontTest,
+    ::testing::Values(TFrontCase{"ThisProgramInFront", TFront::ThisProgram, false, true, 0, 0, 1},
+                      TFrontCase{"TargetShowsAMessageBox", TFront::None, true, true, 0, 0, 1},
+                      TFrontCase{"BehindAnotherProgram", TFront::Other, false, true, 1, 0, 1},
+                      TFrontCase{"InputToThatProgramBlocked", TFront::OtherBlocked, false, true, 1, 4, 1},
+                      TFrontCase{"ThatProgramHung", TFront::OtherHung, false, false, 1, 0, 0},
+                      TFrontCase{"LockedMeanwhile", TFront::OtherLockedMeanwhile, false, true, 1, 4, 1}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+struct TSessionCase {
+  const char* Name;
+  std::string Desktop;  // the input desktop's name
+  bool Locked, Disconnected, Queryable;
+  TOsVersion Version;
+  std::uint64_t EndsAt;    // when the session is back as usual
+  std::uint64_t StartsAt;  // when the start-up begins; past the bound, the message instead
+};
+void PrintTo(const TSessionCase& c, std::ostream* os) { *os << c.Name; }
+
+class SessionTest : public JobFixture, public ::testing::WithParamInterface<TSessionCase> {};
+
+TEST_P(SessionTest, WaitsTouchingNothingUntilTheSessionTakesInput) {
+  const TSessionCase& c = GetParam();
+  Start();
+  Desktop.InputDesktop = c.Desktop;
+  Desktop.Locked = Desktop.InputBlocked = c.Locked;
+  Desktop.Disconnected = c.Disconnected;
+  Desktop.SessionQueryable = c.Queryable;
+  Desktop.Version = c.Version;
+  Desktop.At(c.EndsAt, [this] {
+    Desktop.Disconnected = false;
+    Desktop.Lock(false);
+  });
+  RunJob({"td"});
+  const bool locked = c.StartsAt == 60000;
+  EXPECT_EQ(Boxes(), locked ? std::vector<std::string>{msg::ScreenLocked} : std::vector<std::string>{});
+  EXPECT_EQ(Target->Searches.size(), locked ? 0u : 1u);
+  // Nothing reaches the target, and nothing blocks this program's window, before the start.
+  for (const sim::TCall& call : Desktop.Calls) {
+    for (const char* op : {"FindWindowExA", "PostMessageA", "SendMessageA", "SendInput", "mouse_event",
+                           "SetCursorPos", "SetForegroundWindow", "ShellExecuteA", "Sleep"}) {
+      EXPECT_TRUE(call.Op != op || call.At >= c.StartsAt) << op << " at " << call.At;
+    }
+  }
+  if (!locked) {
+    EXPECT_EQ(TimeOf("FindWindowExA"), c.StartsAt);
+  }
+}
+
+constexpr TOsVersion Windows10{10, 0}, Windows7{6, 1};
+INSTANTIATE_TEST_SUITE_P(
+    Sessions, SessionTest,
+    ::testing::Values(TSessionCase{"LockedThenUnlocked", "", true, false, true, Windows10, 20000, 20000},
+                      TSessionCase{"UnlockedBetweenTwoTests", "", true, false, true, Windows10, 1200, 1500},
+                      TSessionCase{"WinlogonDesktopInput", "Winlogon", false, false, true, Windows10, 3000, 3000},
+                      TSessionCase{"LockedAsOnlyTheSessionTells", "Default", true, false, true, Windows10, 1000, 1000},
+                      TSessionCase{"Windows7Unlocked", "Default", false, false, true, Windows7, 0, 0},
+                      TSessionCase{"Windows7Locked", "Default", true, false, true, Windows7, 1500, 1500},
+                      TSessionCase{"Disconnected", "Default", false, true, true, Windows10, 2000, 2000},
+                      TSessionCase{"SessionCannotBeAsked", "Default", false, false, false, Windows10, 0, 0},
+                      TSessionCase{"LockedPastTheBound", "", true, false, true, Windows10, UINT64_MAX, 60000}),
+    [](const auto& info) { return std::string(info.param.Name); });
 
 }  // namespace
 }  // namespace pelmora

@@ -7,6 +7,7 @@
 #include <functional>
 #include <regex>
 #include <sstream>
+#include <utility>
 
 #include "app/form.h"
 #include "tests/job_fixture.h"
@@ -126,8 +127,9 @@ TEST_P(PatienceTest, MultipliesTheBoundedWaitAndNoPause) {
   for (const int patience : {1, 3, 10}) {
     Desktop = sim::TSimDesktop();
     RunProgram({{"timing/patience", std::to_string(patience)}}, " td,ud 0312345678", c.Change);
-    const int counted = c.Counted == "IsWindowVisible" ? Desktop.Count(c.Counted)
-                                                       : Desktop.CountSearches(c.Counted);
+    const int counted = c.Counted == "IsWindowVisible" || c.Counted == "GetInputDesktopName"
+                            ? Desktop.Count(c.Counted)
+                            : Desktop.CountSearches(c.Counted);
     EXPECT_EQ(counted, c.Fixed + c.PerPatience * patience) << patience;
     EXPECT_EQ(Desktop.Now(), c.FixedMs + c.PerPatienceMs * patience) << patience;
     for (const std::uint32_t pause : Desktop.Pauses()) {
@@ -153,23 +155,32 @@ INSTANTIATE_TEST_SUITE_P(
                       TdNew, 1, 30, 1450, 30 * 100},
         TPatienceCase{"Lookup", [](TTargetScript& s, auto&) { s.Screens[TdNew].DialogAfter.reset(); },
                       "得意先参照", 2 + 2, 30, 1850, 30 * 100},
+        // The session stays locked: a test every 500 ms for a minute, then the message.
+        TPatienceCase{"LockedSession", [](TTargetScript&, auto& d) { d.Lock(true); },
+                      "GetInputDesktopName", 1, 120, 0, 60000},
         TPatienceCase{"AllInTime", [](TTargetScript&, auto&) {}, TdNew, 3, 0, 100 + 2 * 1100 + 100, 0}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 // Another job is awaited at least as long as the slowest job the simulated target allows,
 // then this one goes on. Slowest: each of the target's delays lengthened as far as the
-// number still reaches every screen.
+// number still reaches every screen, after a session locked as long as it may be.
 TEST_F(SettingsRunTest, AnotherJobIsAwaitedAsLongAsTheSlowestJob) {
   for (const int patience : {1, 2}) {
     TTargetScript slow;
     slow.Running = false;
     slow.BusyMs = UINT64_MAX / 2;  // never idle
     slow.RaiseReopenedDialog = true;  // td and ud share a lookup, which tm's covers until F8
-    const auto works = [&](std::uint64_t otherJobUntil) {
+    sim::TDelay lockedFor = 0;
+    const auto works = [&](std::uint64_t otherJobUntil, std::uint64_t jobStart) {
       Desktop = sim::TSimDesktop();
       Desktop.OtherJobUntil = otherJobUntil;
       RunProgram({{"timing/patience", std::to_string(patience)}}, " td,tm,ud 0312345678",
-                 [&](TTargetScript& s, auto&) { s = slow; });
+                 [&](TTargetScript& s, sim::TSimDesktop& d) {
+                   s = slow;
+                   if (*lockedFor == 0) return;
+                   d.Lock(true);
+                   d.At(jobStart + *lockedFor, [&d] { d.Lock(false); });
+                 });
       return Desktop.ErrorBoxes.empty() && Target->Searches.size() == 3;
     };
     // The start-up's last: while it is quick, so is each run that lengthens a screen's.
@@ -177,20 +188,25 @@ TEST_F(SettingsRunTest, AnotherJobIsAwaitedAsLongAsTheSlowestJob) {
     for (const char* title : {"得意先台帳 (新規)", "得意先元帳", "売上伝票 (新規)"}) {
       delays.insert(delays.end(), {&slow.Screens[title].OpenAfter, &slow.Screens[title].DialogAfter});
     }
-    delays.insert(delays.end(), {&slow.AppearAfter, &slow.ShowAfter});
+    delays.insert(delays.end(), {&slow.AppearAfter, &slow.ShowAfter, &lockedFor});
     for (sim::TDelay* delay : delays) {
       // Every poll pauses 10 ms or more: a finer delay changes nothing.
       std::uint64_t longest = 0, tooLong = std::uint64_t{1} << 18;
       while (tooLong - longest > 10) {
         *delay = (longest + tooLong) / 2;
-        (works(0) ? longest : tooLong) = **delay;
+        (works(0, 0) ? longest : tooLong) = **delay;
       }
       *delay = longest;
     }
-    ASSERT_TRUE(works(0));
+    ASSERT_TRUE(works(0, 0));
     const std::uint64_t slowest = Desktop.Now();
-    ASSERT_TRUE(works(UINT64_MAX));
+    EXPECT_GT(*lockedFor, 0u);
+    // Where the job begins when the other one never ends; the session locked from then on.
+    const sim::TDelay locked = std::exchange(lockedFor, 0);
+    ASSERT_TRUE(works(UINT64_MAX, 0));
     const std::uint64_t waited = TimeOf("FindWindowExA");
+    lockedFor = locked;
+    ASSERT_TRUE(works(UINT64_MAX, waited));
     EXPECT_GE(waited, slowest) << patience;
     EXPECT_EQ(Desktop.Now(), waited + slowest) << patience;
   }
@@ -234,7 +250,7 @@ const TTraceCase TraceCases[] = {
     TTraceCase{"Success", " td,ud 0312345678", nullptr,
                {{"patience=1"}, {"arguments", "\"C:\\Yayoi\\Hanbai.exe\"", "\"td,ud\"", "\"******5678\"", "10 characters"},
                 {"another job", "acquired"}, {"main window", "found 0x00001000", "\"Hanbai15Main\"", "pid=4242"},
-                {"input idle", "pid=4242"}, {"1920x1080", "wide"}, {"MDIClient", "found 0x", "menu bar present"},
+                {"input idle", "pid=4242"}, {"foreground", "the target's"}, {"1920x1080", "wide"}, {"MDIClient", "found 0x", "menu bar present"},
                 {"screen td", "\"得意先台帳 (新規)\"", "not found", "menu"}, {"\"得意先台帳 (新規)\"", "found 0x", "2 searches", "limit 30"},
                 {"click screen td", "(198,196)", "\"TScreen\""}, {"screen td", "lookup", "\"得意先参照\"", "found 0x"},
                 {"lookup 1 of 3", "(735,340)"}, {"lookup 3 of 3", "(665,417)", "\"Edit\""},
@@ -277,7 +293,15 @@ const TTraceCase TraceCases[] = {
     TTraceCase{"PassedOverSilently", " td,ud 0312345678", [](TTargetScript& s, auto&) { s.Screens[TdNew].OpenAfter.reset(); },
                {{"\"td\"", "passed over", "子ウィンドウの取得不可"}, {"screen ud", "typed"}, {"outcome", "1 of 2", "passed over", "\"td\""}}},
     TTraceCase{"AnotherJobNeverEnds", " td 0312345678", [](TTargetScript&, auto& d) { d.OtherJobUntil = UINT64_MAX; },
-               {{"another job", "timed out"}, {"outcome", "1 of 1"}}}};
+               {{"another job", "timed out"}, {"outcome", "1 of 1"}}},
+    TTraceCase{"LockedThenUnlocked", " td 0312345678",
+               [](TTargetScript&, auto& d) { d.InputDesktop = "Winlogon"; d.At(20000, [&d] { d.InputDesktop = "Default"; }); },
+               {{"session", "\"Winlogon\"", "waiting"}, {"session", "20000 ms"}, {"outcome", "1 of 1"}}},
+    TTraceCase{"LockedPastTheBound", " td 0312345678", [](TTargetScript&, auto& d) { d.Locked = true; },
+               {{"session", "locked", "waiting"}, {"session", "locked", "nothing typed"}, {"shown", "ロック"}}},
+    TTraceCase{"BehindAnotherProgram", " td 0312345678",
+               [](TTargetScript&, auto& d) { d.Foreground = d.AddWindow(0, "XLMAIN", "Book1", {}, 777); d.InputBlocked = true; },
+               {{"foreground", "\"XLMAIN\"", "pid=777", "attaching input"}, {"outcome", "1 of 1"}}}};
 
 INSTANTIATE_TEST_SUITE_P(Runs, TraceRunTest, ::testing::ValuesIn(TraceCases),
                          [](const auto& info) { return std::string(info.param.Name); });

@@ -47,13 +47,15 @@ const std::string kMsgTdNoDialog = LookupMsg("得意先参照", "画面の取得
 const std::string kMsgTmNoDialog = LookupMsg("請求先参照", "画面の取得不可)");
 const std::string kMsgUdDialogHidden = LookupMsg("得意先参照", "画面の表示不可)");
 const std::string kMsgTdNoField = LookupMsg("得意先参照", "画面-入力欄の取得不可)");
+const std::string kMsgLocked =
+    "画面がロックされていたため、弥生販売を操作できませんでした。電話番号は入力していません。";
 const std::string kMsgElevated =
     "弥生販売が本プログラムより高い権限で実行されているため操作できません。"
     "弥生販売と本プログラムを同じ方法(管理者として実行するかどうか)で起動してください。";
 
 const std::vector<std::string> kFixedMessages = {
     kMsgMissingPath, kMsgMissingCodes, kMsgMissingPhone, kMsgInvalidCode, kMsgBadPath, kMsgNotStarted,
-    kMsgMainHidden, kMsgNoMdi, kMsgNoMenu, kMsgElevated, kMsgNoChild, kMsgChildHidden,
+    kMsgMainHidden, kMsgNoMdi, kMsgNoMenu, kMsgElevated, kMsgLocked, kMsgNoChild, kMsgChildHidden,
     LookupMsg("得意先参照", "画面の取得不可)"), LookupMsg("請求先参照", "画面の取得不可)"),
     LookupMsg("得意先参照", "画面の表示不可)"), LookupMsg("請求先参照", "画面の表示不可)"),
     LookupMsg("得意先参照", "画面-入力欄の取得不可)"), LookupMsg("請求先参照", "画面-入力欄の取得不可)")};
@@ -103,6 +105,7 @@ struct Scenario {
   Extra extra;
   std::string second = "";  // a second pelmora's arguments, started kSecondStartMs after the first
   int show = -1;            // pelmora's start-up show command (STARTUPINFO), -1: none given
+  const char* desktop = nullptr;  // pelmora started on this desktop instead of the runner's
 };
 
 enum : unsigned {
@@ -113,6 +116,7 @@ enum : unsigned {
   kAnyBoxOrNone = 16,  // a fixed message or none is acceptable
   kNoTypingCheck = 32, // searches not judged (behaviour not specified)
   kTraced = 64,        // a copy of pelmora with a settings file beside it that turns the trace on
+  kStillWaits = 128,   // pelmora must still be waiting at the limit; then it is ended
 };
 
 struct Paths {
@@ -257,8 +261,11 @@ void Settle(DWORD ms) {
 
 void SetEnv(const char* name, const char* value) { SetEnvironmentVariableA(name, value && *value ? value : nullptr); }
 
-bool Launch(const std::string& exe, const std::string& tail, PROCESS_INFORMATION& pi, int show = -1) {
-  std::string cmd = "\"" + exe + "\"" + (tail.empty() ? "" : " " + tail);
+// On a named desktop, through Wine's explorer, which makes it the one taking the input.
+bool Launch(const std::string& exe, const std::string& tail, PROCESS_INFORMATION& pi, int show = -1,
+            const char* desktop = nullptr) {
+  std::string cmd = (desktop ? std::string("explorer.exe /desktop=") + desktop + ",800x600 " : std::string()) +
+                    "\"" + exe + "\"" + (tail.empty() ? "" : " " + tail);
   STARTUPINFOA si = {};
   si.cb = sizeof si;
   if (show >= 0) {
@@ -428,7 +435,7 @@ void RunPelmora(const Scenario& s, const std::string& record, Result& r, bool an
   procs[0].start = start;
   const std::string exe = (s.flags & kTraced) ? TracedCopy() : g.pelmora;
   if (exe.empty()) return r.Fail("cannot lay out the traced copy of pelmora.exe");
-  if (!Launch(exe, Expand(s.args), procs[0].pi, s.show)) return r.Fail("cannot start pelmora.exe");
+  if (!Launch(exe, Expand(s.args), procs[0].pi, s.show, s.desktop)) return r.Fail("cannot start pelmora.exe");
   if (s.show == SW_SHOWMINNOACTIVE) RestoreMinimized(procs[0].pi.dwProcessId, record, r);
   bool zoomed = false;
   bool secondDue = !s.second.empty();
@@ -462,7 +469,23 @@ void RunPelmora(const Scenario& s, const std::string& record, Result& r, bool an
   r.elapsedMs = GetTickCount() - start;
   if (s.show == SW_SHOWMAXIMIZED) r.Expect(zoomed, "started maximized, the window was never seen maximized");
   for (Pelmora& p : procs) {
-    if (!p.ended && WaitForSingleObject(p.pi.hProcess, 0) != WAIT_OBJECT_0) {
+    const bool running = !p.ended && WaitForSingleObject(p.pi.hProcess, 0) != WAIT_OBJECT_0;
+    if (s.flags & kStillWaits) {
+      // Started through explorer: pelmora's own process is the one the trace names.
+      const std::string trace = Slurp(TracedDir() + "\\pelmora-trace.log");
+      const size_t at = trace.find("] ");
+      const DWORD pid = at == std::string::npos ? 0 : strtoul(trace.c_str() + trace.rfind('[', at) + 1, nullptr, 10);
+      HANDLE pelmora = pid ? OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid) : nullptr;
+      r.Expect(pelmora && WaitForSingleObject(pelmora, 0) == WAIT_TIMEOUT,
+               "pelmora ended before " + std::to_string(s.limitMs) + " ms instead of waiting");
+      if (pelmora) {
+        TerminateProcess(pelmora, 0);
+        WaitForSingleObject(pelmora, 5000);
+        CloseHandle(pelmora);
+      }
+      if (running) TerminateProcess(p.pi.hProcess, 0);
+      WaitForSingleObject(p.pi.hProcess, 5000);
+    } else if (running) {
       r.Fail("pelmora did not end within " + std::to_string(s.limitMs) + " ms; killed");
       TerminateProcess(p.pi.hProcess, 1);
       WaitForSingleObject(p.pi.hProcess, 5000);
@@ -762,9 +785,10 @@ void TraceReadBack(Result& r) {
       "] settings patience=2\r\n",
       "codes=\"td,ud\" phone=\"******5678\" (10 characters)\r\n",
       "] wait for another job: ",
-      " (limit 168280 ms), acquired\r\n",
+      " (limit 288280 ms), acquired\r\n",
       "] search main window class=Hanbai15Main: found 0x",
       "] input idle wait pid=",
+      "] foreground: the target's\r\n",
       Format("] display %dx%d ratio ", grp.width, grp.height),
       std::string(" aspect class ") + grp.name + "\r\n",
       "] screen td: search \"得意先台帳 (新規)\" or \"得意先台帳 (修正)\": not found; opening it by the menu\r\n",
@@ -784,6 +808,21 @@ void TraceReadBack(Result& r) {
   }
   r.Expect(trace.find(kPhone) == std::string::npos, "the trace holds the whole number");
   r.Expect(trace.size() > 0 && trace.compare(trace.size() - 2, 2, "\r\n") == 0, "trace does not end in a whole line");
+}
+
+// Nothing but the stand-in's start in its record, and the trace telling the wait.
+void WaitedOnWinlogon(Result& r) {
+  int starts = 0;
+  for (const Event& e : r.events) {
+    const std::string ev = e.Get("ev");
+    starts += ev == "start";
+    r.Expect(ev == "start" || ev == "ready" || ev == "sync", "the target got " + ev + " while the session was locked");
+  }
+  r.Expect(starts == 1, std::to_string(starts) + " stand-ins started");
+  const std::string trace = Slurp(TracedDir() + "\\pelmora-trace.log");
+  r.Expect(trace.find("] session: the input desktop is \"Winlogon\"; waiting for it to take input (limit 120000 ms)") !=
+               std::string::npos,
+           "the trace does not tell the wait for the Winlogon desktop");
 }
 
 const int kQuick = 20000;   // paths without the program's long waits
@@ -1008,6 +1047,11 @@ std::vector<Scenario> Scenarios() {
       // The support trace and patience, switched on by a settings file beside the program.
       {"settings file: trace of a typical job, patience 2", "middle", Target::Running, none, none,
        "{S} td,ud 0312345678", nullptr, "", "td,ud", kPhone, kQuick, kCheckClicks | kTraced, TraceReadBack},
+      // Wine's input desktop is the caller's own: on one named Winlogon, as a locked
+      // workstation's, pelmora waits and touches nothing, and its trace says why.
+      {"started on the Winlogon desktop: waits, touching nothing", "middle", Target::Running, none, none,
+       "{S} td 0312345678", nullptr, "", "", kPhone, 4000, kTraced | kStillWaits, WaitedOnWinlogon, "", -1,
+       "Winlogon"},
   };
   return v;
 }
