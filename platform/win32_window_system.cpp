@@ -168,12 +168,6 @@ std::string TWin32WindowSystem::GetWindowTextA(TWindow window) {
   return {text, length > 0 ? static_cast<std::size_t>(length) : 0};
 }
 
-void TWin32WindowSystem::SetCursorPos(int x, int y) { ::SetCursorPos(x, y); }
-
-void TWin32WindowSystem::mouse_event(std::uint32_t flags, int x, int y) {
-  ::mouse_event(flags, static_cast<DWORD>(x), static_cast<DWORD>(y), 0, 0);
-}
-
 std::uint32_t TWin32WindowSystem::SendInput(const std::vector<TMouseInput>& events) {
   std::vector<INPUT> inputs(events.size());
   for (std::size_t i = 0; i < events.size(); ++i) {
@@ -187,12 +181,17 @@ std::uint32_t TWin32WindowSystem::SendInput(const std::vector<TMouseInput>& even
 
 int TWin32WindowSystem::GetSystemMetrics(int index) { return ::GetSystemMetrics(index); }
 
-int TWin32WindowSystem::GetDeviceCaps(int index) {
-  HWND desktop = GetDesktopWindow();
-  HDC dc = GetDC(desktop);
-  const int value = ::GetDeviceCaps(dc, index);
-  ReleaseDC(desktop, dc);
-  return value;
+TMonitor TWin32WindowSystem::MonitorFromWindow(TWindow window) {
+  return reinterpret_cast<TMonitor>(::MonitorFromWindow(Hwnd(window), MONITOR_DEFAULTTONEAREST));
+}
+
+bool TWin32WindowSystem::GetMonitorInfoA(TMonitor monitor, TRect& rect, std::string& device) {
+  MONITORINFOEXA info{};
+  info.cbSize = sizeof info;
+  if (!::GetMonitorInfoA(reinterpret_cast<HMONITOR>(monitor), &info)) return false;
+  rect = {info.rcMonitor.left, info.rcMonitor.top, info.rcMonitor.right, info.rcMonitor.bottom};
+  device = info.szDevice;
+  return true;
 }
 
 void TWin32WindowSystem::ShellExecuteA(const std::string& path) {

@@ -46,13 +46,18 @@ TSimTarget::TSimTarget(TSimDesktop& desktop, TTargetScript script)
 }
 
 void TSimTarget::CreateMain() {
-  Main = desktop_.AddWindow(0, "Hanbai15Main", "弥生販売", MainRect, TargetProcess);
+  Main = desktop_.AddWindow(0, "Hanbai15Main", "弥生販売", Placed(MainRect), TargetProcess);
   desktop_.Window(Main).Menu = script_.Menu;
   if (script_.MdiClient) {
-    MdiClient = desktop_.AddWindow(Main, "MDIClient", "", {4, 60, 1196, 896}, TargetProcess);
+    MdiClient = desktop_.AddWindow(Main, "MDIClient", "", Placed({4, 60, 1196, 896}), TargetProcess);
   }
   desktop_.BusyUntil[TargetProcess] = desktop_.Now() + script_.BusyMs;
   for (const std::string& title : script_.OpenAtStart) OpenScreen(title);
+}
+
+TRect TSimTarget::Placed(TRect r) const {
+  const TPoint o = script_.Origin;
+  return {r.Left + o.X, r.Top + o.Y, r.Right + o.X, r.Bottom + o.Y};
 }
 
 const TScreenScript& TSimTarget::ScriptOf(const std::string& title) {
@@ -62,7 +67,7 @@ const TScreenScript& TSimTarget::ScriptOf(const std::string& title) {
 TWindow TSimTarget::OpenScreen(const std::string& title) {
   // Screens cascade, so each lies somewhere else on the display.
   const int shift = 20 * screenCount_++;
-  const TRect rect{10 + shift, 70 + shift, 810 + shift, 670 + shift};
+  const TRect rect = Placed({10 + shift, 70 + shift, 810 + shift, 670 + shift});
   const TWindow screen =
       desktop_.AddWindow(MdiClient, "TScreen", title, rect, TargetProcess, !ScriptOf(title).Hidden);
   screens_[screen] = title;
@@ -92,10 +97,10 @@ void TSimTarget::OpenDialog(TWindow screen) {
     return;
   }
   Dialog = dialogs_[title] =
-      desktop_.AddWindow(0, "TLookup", title, DialogRect, TargetProcess, !s.DialogHidden);
+      desktop_.AddWindow(0, "TLookup", title, Placed(DialogRect), TargetProcess, !s.DialogHidden);
   dialogScreen_[Dialog] = screens_[screen];
-  const auto inDialog = [](int l, int t, int r, int b) {
-    return TRect{DialogRect.Left + l, DialogRect.Top + t, DialogRect.Left + r, DialogRect.Top + b};
+  const auto inDialog = [this](int l, int t, int r, int b) {
+    return Placed({DialogRect.Left + l, DialogRect.Top + t, DialogRect.Left + r, DialogRect.Top + b});
   };
   desktop_.AddWindow(Dialog, "Button", "", inDialog(100, 30, 180, 50), TargetProcess);
   desktop_.AddWindow(Dialog, "Button", "", inDialog(80, 170, 160, 190), TargetProcess);

@@ -42,6 +42,7 @@ struct TTargetScript {
   bool RaiseReopenedDialog = false;  // F8 on a dialog already open brings it to the top
   bool NewDialogPerF8 = false;  // every F8 opens another lookup at the same place, on top
   std::map<std::string, TScreenScript> Screens;  // by screen title; default script otherwise
+  TPoint Origin;  // where the main window's corner lies; all the target's windows move with it
 };
 
 struct TSearch {
@@ -71,6 +72,7 @@ class TSimTarget {
   void OpenDialog(TWindow screen);
   void OnPost(TWindow window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
   const TScreenScript& ScriptOf(const std::string& title);
+  TRect Placed(TRect rect) const;
 
   TSimDesktop& desktop_;
   TTargetScript script_;

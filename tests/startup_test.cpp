@@ -51,7 +51,7 @@ TEST_F(StartUpTest, StartedTargetGoesThroughTheChecksInTheirFixedOrder) {
       "FindWindowExA", "Sleep", "FindWindowExA", "Sleep",  // appears at 1000 ms
       "IsWindowVisible", "GetWindowThreadProcessId", "GetTokenIntegrityLevel",
       "WaitForInputIdle", "SetForegroundWindow",
-      "SendMessageA", "Sleep", "GetDeviceCaps", "FindWindowExA", "GetMenu"};
+      "SendMessageA", "Sleep", "MonitorFromWindow", "GetMonitorInfoA", "FindWindowExA", "GetMenu"};
   EXPECT_EQ(ops, expected);
   EXPECT_EQ(Desktop.Calls[2].Text, "Hanbai15Main");
   EXPECT_EQ(TimeOf("GetMenu"), 1200u + 100u);
@@ -142,17 +142,6 @@ TEST_F(StartUpTest, BusyTargetCostsTheIdleLimitAndTheJobGoesOn) {
   EXPECT_EQ(TimeOf("SetForegroundWindow"), 15000u);
   ASSERT_EQ(Target->Searches.size(), 1u);
   EXPECT_EQ(Target->Searches[0].Text, "0312345678");
-}
-
-TEST_F(StartUpTest, MeasuresTheDisplayAsWidthOverHeight) {
-  Desktop.Width = 1920;
-  Desktop.Height = 1200;
-  RunJob({"td"});
-  EXPECT_DOUBLE_EQ(Job.AspectRatio, 1.6);
-  Desktop.Width = 1024;
-  Desktop.Height = 768;
-  RunJob({"td"});
-  EXPECT_DOUBLE_EQ(Job.AspectRatio, 1024.0 / 768.0);
 }
 
 }  // namespace

@@ -186,13 +186,24 @@ INSTANTIATE_TEST_SUITE_P(
                    {"settings patience=1", "arguments path=\"C:\\Yayoi\\Hanbai.exe\" codes=\"td,ud\" phone=\"******5678\" (10 characters)",
                     "wait for another job: 0 ms (limit 85280 ms), acquired",
                     "search main window class=Hanbai15Main: found 0x00001000 class=\"Hanbai15Main\" title=\"弥生販売\" pid=4242",
-                    "input idle wait pid=4242: 0 ms (limit 15000 ms)", "display 1920x1080 ratio 1.778 aspect class wide",
+                    "input idle wait pid=4242: 0 ms (limit 15000 ms)",
+                    "monitor \"\\\\.\\DISPLAY1\" 1920x1080 at (0,0) ratio 1.778 aspect class wide",
                     "search MDIClient: found", "menu bar present", "screen td: search \"得意先台帳 (新規)\" or",
                     "not found; opening it by the menu", "found 0x", "after 2 searches (limit 30)",
                     "click screen td at (198,196) on 0x", "screen td: search lookup \"得意先参照\": found",
                     "click lookup 1 of 3 at (735,340)", "click lookup 3 of 3 at (665,417) on 0x", "class=\"Edit\"",
                     "screen td: typed \"******5678\" and Enter into 0x", "screen ud: typed",
                     "outcome: number typed into 2 of 2 screens\r"}},
+        TTraceCase{"SecondMonitor", " td 0312345678",
+                   [](TTargetScript& s, auto& d) {
+                     d.Monitors = {{0, 0, 1280, 1024}, {1280, 0, 3200, 1080}};
+                     s.Origin = {1400, 100};
+                   },
+                   {"monitor \"\\\\.\\DISPLAY2\" 1920x1080 at (1280,0) ratio 1.778 aspect class wide",
+                    "click screen td at (1598,296)"}},
+        TTraceCase{"InputBlocked", " td 0312345678", [](TTargetScript&, auto& d) { d.InputBlocked = true; },
+                   {"click screen td at (198,196) on 0x", "refused click screen td at (198,196): input blocked",
+                    Shown + Prefix + "子ウィンドウの取得不可)"}},
         TTraceCase{"MissingNumber", " td", nullptr, {Shown + "実行時引数(電話番号)が不足", "outcome: not run"}},
         TTraceCase{"PathInvalid", "C:\\x.exe td 0312345678", [](TTargetScript& s, auto&) { s.Running = false; },
                    {"class=Hanbai15Main: not running", "refused start: no such file \"C:\\x.exe\"",
@@ -252,7 +263,7 @@ TEST_P(UnwritableTraceTest, JobIsTheSameWithNoTraceAndWithOneThatCannotBeWritten
     RunProgram({{"trace/file", file}}, " td,ud 0312345678", GetParam());
     std::vector<std::string> done = Desktop.ErrorBoxes;
     for (const sim::TCall& c : Desktop.Calls) {
-      if (c.Op == "PostMessageA" || c.Op == "mouse_event" || c.Op == "Sleep" || c.Op == "SetCursorPos") {
+      if (c.Op == "PostMessageA" || c.Op == "SendInput" || c.Op == "Sleep") {
         done.push_back(c.Op + std::to_string(c.At) + "/" + std::to_string(c.Window) + "/" +
                        std::to_string(c.Message) + "/" + std::to_string(c.WParam));
       }
