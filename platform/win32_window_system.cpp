@@ -172,9 +172,11 @@ std::uint32_t TWin32WindowSystem::SendInput(const std::vector<TMouseInput>& even
   std::vector<INPUT> inputs(events.size());
   for (std::size_t i = 0; i < events.size(); ++i) {
     inputs[i].type = INPUT_MOUSE;
-    inputs[i].mi.dx = events[i].Dx;
-    inputs[i].mi.dy = events[i].Dy;
-    inputs[i].mi.dwFlags = events[i].Flags;
+    // INPUT is Win32's own tagged union; the type above says which member counts.
+    MOUSEINPUT& mouse = inputs[i].mi;  // NOLINT(cppcoreguidelines-pro-type-union-access)
+    mouse.dx = events[i].Dx;
+    mouse.dy = events[i].Dy;
+    mouse.dwFlags = events[i].Flags;
   }
   return ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
