@@ -230,9 +230,10 @@ TFailure StartTarget(const TRun& run, TJob& job, TTarget& target) {
   ws.Sleep(RestorePauseMs);
 
   // The monitor holding the target lays out its screens, not necessarily the primary one.
+  // One that cannot be read stays 0x0: the narrow class, as an unreadable display gave.
   TRect monitor;
   std::string device;
-  if (!ws.GetMonitorInfoA(ws.MonitorFromWindow(target.Main), monitor, device)) monitor = {};
+  ws.GetMonitorInfoA(ws.MonitorFromWindow(target.Main), monitor, device);
   const int width = monitor.Right - monitor.Left;
   const int height = monitor.Bottom - monitor.Top;
   job.AspectRatio = height > 0 ? static_cast<double>(width) / height : 0.0;
