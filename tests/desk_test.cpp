@@ -38,7 +38,8 @@ TEST_P(MonitorTest, ClassComesFromTheTargetsMonitorAndEveryClickLandsOnItsPoint)
   Desktop.Monitors = c.Monitors;
   if (c.Minimized) {
     TRect& main = Desktop.Window(Target->Main).Rect;
-    Desktop.At(50, [&main, restored = main] { main = restored; });  // within the pause after it
+    // Restored within the pause after the restore request.
+    Desktop.At(50, [this, restored = main] { Desktop.Window(Target->Main).Rect = restored; });
     main = {-32000, -32000, -31840, -31969};
   }
   RunJob({"td"});
