@@ -147,7 +147,10 @@ bool ClickTarget(const TRun& run, const TTarget& target, TPoint point, std::uint
     return false;
   }
   run.Say([&] { return "click " + what + " at " + Point(point) + " on " + DescribeWindow(ws, under); });
-  ClickAt(ws, point.X, point.Y, pauseMs);
+  if (!ClickAt(ws, point.X, point.Y, pauseMs)) {
+    run.Say([&] { return "refused click " + what + " at " + Point(point) + ": input blocked"; });
+    return false;
+  }
   return true;
 }
 
@@ -357,13 +360,19 @@ TFailure StartTarget(const TRun& run, TJob& job, TTarget& target) {
   ws.Sleep(RestorePauseMs);
   BringTargetToFront(run, target);
 
-  const int width = ws.GetDeviceCaps(HorzRes);
-  const int height = ws.GetDeviceCaps(VertRes);
+  // The monitor holding the target lays out its screens, not necessarily the primary one.
+  // One that cannot be read stays 0x0: the narrow class, as an unreadable display gave.
+  TRect monitor;
+  std::string device;
+  ws.GetMonitorInfoA(ws.MonitorFromWindow(target.Main), monitor, device);
+  const int width = monitor.Right - monitor.Left;
+  const int height = monitor.Bottom - monitor.Top;
   job.AspectRatio = height > 0 ? static_cast<double>(width) / height : 0.0;
   run.Say([&] {
     static const char* const ClassNames[] = {"narrow", "middle", "wide"};
-    return "display " + Decimal(width) + "x" + Decimal(height) + " ratio " +
-           Thousandths(job.AspectRatio) + " aspect class " + ClassNames[AspectClassOf(job.AspectRatio)];
+    return "monitor " + Quoted(device) + " " + Decimal(width) + "x" + Decimal(height) + " at " +
+           Point({monitor.Left, monitor.Top}) + " ratio " + Thousandths(job.AspectRatio) +
+           " aspect class " + ClassNames[AspectClassOf(job.AspectRatio)];
   });
 
   target.MdiClient = ws.FindWindowExA(target.Main, MdiClientClass, nullptr);

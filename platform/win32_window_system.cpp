@@ -224,8 +224,6 @@ TOsVersion TWin32WindowSystem::RtlGetVersion() {
   return {version.dwMajorVersion, version.dwMinorVersion};
 }
 
-TWindow TWin32WindowSystem::GetForegroundWindow() { return Handle(::GetForegroundWindow()); }
-
 void TWin32WindowSystem::SendMessageA(TWindow window, std::uint32_t message,
                                       std::uintptr_t wParam, std::intptr_t lParam) {
   ::SendMessageA(Hwnd(window), message, wParam, lParam);
@@ -260,31 +258,32 @@ std::string TWin32WindowSystem::GetWindowTextA(TWindow window) {
   return {text, length > 0 ? static_cast<std::size_t>(length) : 0};
 }
 
-void TWin32WindowSystem::SetCursorPos(int x, int y) { ::SetCursorPos(x, y); }
-
-void TWin32WindowSystem::mouse_event(std::uint32_t flags, int x, int y) {
-  ::mouse_event(flags, static_cast<DWORD>(x), static_cast<DWORD>(y), 0, 0);
-}
-
 std::uint32_t TWin32WindowSystem::SendInput(const std::vector<TMouseInput>& events) {
   std::vector<INPUT> inputs(events.size());
   for (std::size_t i = 0; i < events.size(); ++i) {
     inputs[i].type = INPUT_MOUSE;
-    inputs[i].mi.dx = events[i].Dx;
-    inputs[i].mi.dy = events[i].Dy;
-    inputs[i].mi.dwFlags = events[i].Flags;
+    // INPUT is Win32's own tagged union; the type above says which member counts.
+    MOUSEINPUT& mouse = inputs[i].mi;  // NOLINT(cppcoreguidelines-pro-type-union-access)
+    mouse.dx = events[i].Dx;
+    mouse.dy = events[i].Dy;
+    mouse.dwFlags = events[i].Flags;
   }
   return ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
 int TWin32WindowSystem::GetSystemMetrics(int index) { return ::GetSystemMetrics(index); }
 
-int TWin32WindowSystem::GetDeviceCaps(int index) {
-  HWND desktop = GetDesktopWindow();
-  HDC dc = GetDC(desktop);
-  const int value = ::GetDeviceCaps(dc, index);
-  ReleaseDC(desktop, dc);
-  return value;
+TMonitor TWin32WindowSystem::MonitorFromWindow(TWindow window) {
+  return reinterpret_cast<TMonitor>(::MonitorFromWindow(Hwnd(window), MONITOR_DEFAULTTONEAREST));
+}
+
+bool TWin32WindowSystem::GetMonitorInfoA(TMonitor monitor, TRect& rect, std::string& device) {
+  MONITORINFOEXA info{};
+  info.cbSize = sizeof info;
+  if (!::GetMonitorInfoA(reinterpret_cast<HMONITOR>(monitor), &info)) return false;
+  rect = {info.rcMonitor.left, info.rcMonitor.top, info.rcMonitor.right, info.rcMonitor.bottom};
+  device = info.szDevice;
+  return true;
 }
 
 void TWin32WindowSystem::ShellExecuteA(const std::string& path) {
@@ -450,6 +449,5 @@ bool TWin32WindowSystem::WaitForSingleObject(THandle object, std::uint32_t timeo
   const DWORD result = ::WaitForSingleObject(Kernel(object), timeoutMs);
   return result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
 }
-
 
 }  // namespace pelmora

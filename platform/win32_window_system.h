@@ -37,11 +37,10 @@ class TWin32WindowSystem final : public TWindowSystem {
   TWindow WindowFromPoint(TPoint point) override;
   TWindow GetAncestor(TWindow window) override;
   std::string GetWindowTextA(TWindow window) override;
-  void SetCursorPos(int x, int y) override;
-  void mouse_event(std::uint32_t flags, int x, int y) override;
   std::uint32_t SendInput(const std::vector<TMouseInput>& events) override;
   int GetSystemMetrics(int index) override;
-  int GetDeviceCaps(int index) override;
+  TMonitor MonitorFromWindow(TWindow window) override;
+  bool GetMonitorInfoA(TMonitor monitor, TRect& rect, std::string& device) override;
   void ShellExecuteA(const std::string& path) override;
   bool FileExists(const std::string& path) override;
   void Sleep(std::uint32_t ms) override;

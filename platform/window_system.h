@@ -89,11 +89,16 @@ struct TOsVersion {
   std::uint32_t Major = 0;
   std::uint32_t Minor = 0;
 };
+// Opaque display monitor handle; 0 means none.
+using TMonitor = std::uintptr_t;
 
 constexpr std::uintptr_t ScRestore = 0xF120;
-constexpr int HorzRes = 8;    // GetDeviceCaps index
-constexpr int VertRes = 10;   // GetDeviceCaps index
-constexpr int SmSwapButton = 23;  // GetSystemMetrics index
+// GetSystemMetrics indices.
+constexpr int SmSwapButton = 23;
+constexpr int SmXVirtualScreen = 76;
+constexpr int SmYVirtualScreen = 77;
+constexpr int SmCxVirtualScreen = 78;
+constexpr int SmCyVirtualScreen = 79;
 
 enum class TWaitResult {
   Acquired,  // the object is ours (an abandoned mutex included)
@@ -151,14 +156,16 @@ class TWindowSystem {
   // top-level; 0 when it is gone.
   virtual TWindow GetAncestor(TWindow window) = 0;
   virtual std::string GetWindowTextA(TWindow window) = 0;
-  virtual void SetCursorPos(int x, int y) = 0;
-  virtual void mouse_event(std::uint32_t flags, int x, int y) = 0;
   // Inserts the events into the input stream as one series that no other input can split;
   // the number inserted, fewer when input is blocked (another desktop, higher integrity).
   virtual std::uint32_t SendInput(const std::vector<TMouseInput>& events) = 0;
   virtual int GetSystemMetrics(int index) = 0;
-  // GetDeviceCaps on the desktop window's device context.
-  virtual int GetDeviceCaps(int index) = 0;
+  // The monitor holding the largest part of the window, or the nearest one
+  // (MONITOR_DEFAULTTONEAREST).
+  virtual TMonitor MonitorFromWindow(TWindow window) = 0;
+  // The monitor's rectangle on the virtual desktop (rcMonitor) and its device name, as
+  // "\\.\DISPLAY2"; false when it cannot be read.
+  virtual bool GetMonitorInfoA(TMonitor monitor, TRect& rect, std::string& device) = 0;
   virtual void ShellExecuteA(const std::string& path) = 0;
   // True when the path names an existing file that is not a directory.
   virtual bool FileExists(const std::string& path) = 0;
@@ -204,7 +211,8 @@ class TWindowSystem {
   virtual bool WaitForSingleObject(THandle object, std::uint32_t timeoutMs) = 0;
 };
 
-// A logical left click at (x, y), then a pause. The cursor stays at the point.
-void ClickAt(TWindowSystem& ws, int x, int y, std::uint32_t pauseMs);
+// A logical left click at (x, y) in one SendInput call, then a pause; the cursor stays at
+// the point. False, with no pause, when input was blocked and not all of it went in.
+bool ClickAt(TWindowSystem& ws, int x, int y, std::uint32_t pauseMs);
 
 }  // namespace pelmora

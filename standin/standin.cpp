@@ -44,6 +44,9 @@
 //                       without bringing it forward or activating it
 //     exit_at_click=N   end the process at the Nth click into a lookup dialog
 //     close_at_click=N  the lookup dialog closes itself at its Nth click
+//     left=X, top=Y     the main window's corner on the virtual desktop (default
+//                       0, 0), as on a second monitor; lookups keep their place
+//                       beside it
 #ifndef UNICODE
 #define UNICODE
 #endif
@@ -128,6 +131,7 @@ std::string g_faults;
 HINSTANCE g_inst;
 HFONT g_font;
 HWND g_main, g_mdi;
+POINT g_origin = {0, 0};  // the main window's corner; lookups lie relative to it
 std::vector<OpenScreen> g_open;
 std::list<Lookup> g_lookups;  // a list: entries are referred to while others are added
 std::vector<Named> g_names;
@@ -341,7 +345,8 @@ Lookup& CreateLookup(const OpenScreen& s) {
   // unless they cascade.
   const POINT at = LookupPosition(l.serial);
   l.dialog = CreateWindowExW(0, L"StandinLookup", s.kind->lookupTitle, WS_POPUP | WS_CAPTION | WS_SYSMENU,
-                             at.x, at.y, kDialogSize.cx, kDialogSize.cy, g_main, nullptr, g_inst, nullptr);
+                             g_origin.x + at.x, g_origin.y + at.y, kDialogSize.cx, kDialogSize.cy, g_main,
+                             nullptr, g_inst, nullptr);
   Name(l.dialog, tag, "-");
   Control(l.dialog, L"BUTTON", L"得意先名", BS_AUTORADIOBUTTON, kByNameRect, tag, "by_name");
   HWND byPhone = Control(l.dialog, L"BUTTON", L"電話番号", BS_AUTORADIOBUTTON, kByPhoneRect, tag, "by_phone");
@@ -385,7 +390,8 @@ void PlaceForeignWindows(const Lookup& l) {
 // window of the target with an input field, but not the lookup.
 void ShowNotice(const Lookup& l) {
   HWND notice = CreateWindowExW(WS_EX_TOPMOST, L"StandinNotice", L"お知らせ", WS_POPUP | WS_CAPTION,
-                                kDialogPos.x + 10, kDialogPos.y + 60, 300, 120, l.dialog, nullptr, g_inst, nullptr);
+                                g_origin.x + kDialogPos.x + 10, g_origin.y + kDialogPos.y + 60, 300, 120, l.dialog,
+                                nullptr, g_inst, nullptr);
   Name(notice, "notice", "-");
   RECT field = kSearchRect;
   OffsetRect(&field, -10, -60);
@@ -786,9 +792,11 @@ int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int) {
   if (Fault("cover") || Fault("cover_screen") || Fault("foreign_child") || Fault("helper_on_click"))
     StartCover();
   if (long ms = FaultNumber("slow")) Sleep(ms);
+  g_origin = {FaultNumber("left"), FaultNumber("top")};
 
-  g_main = CreateWindowExW(0, L"Hanbai15Main", L"販売管理 スタンドイン", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0,
-                           0, 600, 560, nullptr, Fault("nomenu") ? nullptr : BuildMenu(), inst, nullptr);
+  g_main = CreateWindowExW(0, L"Hanbai15Main", L"販売管理 スタンドイン", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+                           g_origin.x, g_origin.y, 600, 560, nullptr, Fault("nomenu") ? nullptr : BuildMenu(), inst,
+                           nullptr);
   Name(g_main, "main", "-");
   if (!Fault("nomdi")) {
     CLIENTCREATESTRUCT ccs = {nullptr, 50000};

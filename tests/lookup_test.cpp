@@ -88,8 +88,7 @@ TEST_P(ClickOffsetTest, ClicksTheScreenAtTheOffsetOfTheDisplaysClass) {
   TTargetScript s;
   s.OpenAtStart = {c.Title};
   Start(s);
-  Desktop.Width = c.Width;
-  Desktop.Height = c.Height;
+  Desktop.Monitors = {{0, 0, c.Width, c.Height}};
   RunJob({c.Code});
   const TWindow screen = Target->ScreenWindow(c.Title);
   const TRect r = Desktop.Window(screen).Rect;
@@ -156,9 +155,9 @@ TEST_F(LookupTest, SwappedMouseButtonsStillGiveLeftClicks) {
   RunJob({"td"});
   ASSERT_EQ(Desktop.Clicks.size(), 4u);
   for (const sim::TClick& click : Desktop.Clicks) EXPECT_TRUE(click.Left);
-  for (const TCall& c : Desktop.Calls) {
-    if (c.Op == "mouse_event") {
-      EXPECT_TRUE(c.Message == mouse::RightDown || c.Message == mouse::RightUp);
+  for (const std::vector<TMouseInput>& click : Desktop.Inputs) {
+    for (const TMouseInput& e : click) {
+      EXPECT_EQ(e.Flags & (mouse::LeftDown | mouse::LeftUp), 0u);
     }
   }
   ASSERT_EQ(Target->Searches.size(), 1u);
@@ -384,7 +383,7 @@ TEST_F(LookupTest, ScreenGoneBeforeItsClickIsReportedWithoutClicking) {
   RunJob({"td"});
   EXPECT_EQ(Boxes(), std::vector<std::string>{NotStarted + "子ウィンドウの取得不可)"});
   EXPECT_TRUE(Desktop.Clicks.empty());
-  EXPECT_EQ(Desktop.Count("SetCursorPos"), 0);
+  EXPECT_EQ(Desktop.Count("SendInput"), 0);
 }
 
 TEST_F(LookupTest, DialogGoneBeforeItsClicksIsPassedOverInAMultiScreenJob) {

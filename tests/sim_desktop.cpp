@@ -104,6 +104,7 @@ void TSimDesktop::Advance(std::uint64_t ms) {
 void TSimDesktop::Log(const std::string& op, TWindow window, std::uint32_t message,
                       std::uintptr_t wParam, const std::string& text) {
   Settle();
+  if (Hand) Hand(Cursor);
   Calls.push_back({now_, op, window, message, wParam, text});
 }
 
@@ -323,34 +324,33 @@ std::string TSimDesktop::GetWindowTextA(TWindow window) {
   return w ? w->Title : std::string();
 }
 
-void TSimDesktop::SetCursorPos(int x, int y) {
-  Log("SetCursorPos");
-  Cursor = {x, y};
-}
-
-void TSimDesktop::mouse_event(std::uint32_t flags, int, int) {
-  Log("mouse_event", 0, flags);
-  // A click is reported on button-up, in logical terms.
-  const bool physicalLeft = flags == mouse::LeftUp;
-  if (flags == mouse::LeftUp || flags == mouse::RightUp) {
-    Clicks.push_back({HitTest(0, Cursor), Cursor, physicalLeft != SwapButtons});
-    // A click activates the top-level window it lands in.
-    const TSimWindow* w = Find(Clicks.back().Window);
-    while (w && w->Parent) w = Find(w->Parent);
-    if (w) Foreground = w->Handle;
+TRect TSimDesktop::VirtualScreen() const {
+  TRect all = Monitors.empty() ? TRect{} : Monitors.front();
+  for (const TRect& m : Monitors) {
+    all = {std::min(all.Left, m.Left), std::min(all.Top, m.Top), std::max(all.Right, m.Right),
+           std::max(all.Bottom, m.Bottom)};
   }
+  return all;
 }
 
 std::uint32_t TSimDesktop::SendInput(const std::vector<TMouseInput>& events) {
   Log("SendInput", 0, static_cast<std::uint32_t>(events.size()));
-  if (InputBlocked) return 0;
-  LastInputOurs = true;
-  for (const TMouseInput& e : events) {
+  Inputs.push_back(events);
+  // One series: the hand gets no turn before the last event has gone in.
+  // Input to a program of higher integrity in front is dropped (UIPI).
+  const TSimWindow* front = Find(Foreground);
+  const bool blocked = InputBlocked || (front != nullptr && Elevated.count(front->Process) != 0);
+  const auto inserted =
+      static_cast<std::uint32_t>(blocked ? 0 : std::min<std::size_t>(events.size(), InsertLimit));
+  if (inserted != 0) LastInputOurs = true;
+  for (std::uint32_t i = 0; i < inserted; ++i) {
+    const TMouseInput& e = events[i];
     if (e.Flags & mouse::Move) {
       if (e.Flags & mouse::Absolute) {
-        // Normalised coordinates map back onto pixels by truncation, as Windows maps them.
-        Cursor = {static_cast<std::int32_t>(std::int64_t{e.Dx} * Width / 65536),
-                  static_cast<std::int32_t>(std::int64_t{e.Dy} * Height / 65536)};
+        // Normalised coordinates map back onto pixels by truncation, as the system maps them.
+        const TRect over = (e.Flags & mouse::VirtualDesk) ? VirtualScreen() : Monitors.front();
+        Cursor = {static_cast<std::int32_t>(over.Left + std::int64_t{e.Dx} * (over.Right - over.Left) / 65536),
+                  static_cast<std::int32_t>(over.Top + std::int64_t{e.Dy} * (over.Bottom - over.Top) / 65536)};
       } else {
         Cursor = {Cursor.X + e.Dx, Cursor.Y + e.Dy};
       }
@@ -363,20 +363,59 @@ std::uint32_t TSimDesktop::SendInput(const std::vector<TMouseInput>& events) {
       if ((e.Flags & up) && physicalDown_[button]) {
         physicalDown_[button] = false;
         Clicks.push_back({HitTest(0, Cursor), Cursor, (button == 0) != SwapButtons});
+        // A click activates the top-level window it lands in.
+        const TSimWindow* w = Find(Clicks.back().Window);
+        while (w && w->Parent) w = Find(w->Parent);
+        if (w) Foreground = w->Handle;
       }
     }
   }
-  return static_cast<std::uint32_t>(events.size());
+  return inserted;
 }
 
 int TSimDesktop::GetSystemMetrics(int index) {
   Log("GetSystemMetrics", 0, static_cast<std::uint32_t>(index));
-  return index == SmSwapButton && SwapButtons ? 1 : 0;
+  const TRect all = VirtualScreen();
+  switch (index) {
+    case SmSwapButton: return SwapButtons ? 1 : 0;
+    case SmXVirtualScreen: return all.Left;
+    case SmYVirtualScreen: return all.Top;
+    case SmCxVirtualScreen: return all.Right - all.Left;
+    case SmCyVirtualScreen: return all.Bottom - all.Top;
+    default: return 0;
+  }
 }
 
-int TSimDesktop::GetDeviceCaps(int index) {
-  Log("GetDeviceCaps", 0, static_cast<std::uint32_t>(index));
-  return index == HorzRes ? Width : index == VertRes ? Height : 0;
+TMonitor TSimDesktop::MonitorFromWindow(TWindow window) {
+  Log("MonitorFromWindow", window);
+  const TSimWindow* w = Find(window);
+  if (w == nullptr || Monitors.empty()) return 0;
+  // The largest overlap wins, then the least distance; the primary on a tie.
+  std::size_t best = 0;
+  std::int64_t bestOverlap = -1, bestDistance = 0;
+  for (std::size_t i = 0; i < Monitors.size(); ++i) {
+    const TRect& m = Monitors[i];
+    const std::int64_t dx = std::max({m.Left - w->Rect.Right, w->Rect.Left - m.Right, 0});
+    const std::int64_t dy = std::max({m.Top - w->Rect.Bottom, w->Rect.Top - m.Bottom, 0});
+    const std::int64_t overlap =
+        std::int64_t{std::max(0, std::min(m.Right, w->Rect.Right) - std::max(m.Left, w->Rect.Left))} *
+        std::max(0, std::min(m.Bottom, w->Rect.Bottom) - std::max(m.Top, w->Rect.Top));
+    const std::int64_t distance = dx * dx + dy * dy;
+    if (overlap > bestOverlap || (overlap == 0 && bestOverlap == 0 && distance < bestDistance)) {
+      best = i;
+      bestOverlap = overlap;
+      bestDistance = distance;
+    }
+  }
+  return best + 1;
+}
+
+bool TSimDesktop::GetMonitorInfoA(TMonitor monitor, TRect& rect, std::string& device) {
+  Log("GetMonitorInfoA", 0, static_cast<std::uint32_t>(monitor));
+  if (monitor == 0 || monitor > Monitors.size()) return false;
+  rect = Monitors[monitor - 1];
+  device = "\\\\.\\DISPLAY" + std::to_string(monitor);
+  return true;
 }
 
 void TSimDesktop::ShellExecuteA(const std::string& path) {

@@ -66,10 +66,12 @@ class TSimDesktop : public TWindowSystem {
   // Knobs.
   std::string CommandLine = "pelmora.exe";
   std::set<std::string> Files;
-  int Width = 1920;
-  int Height = 1080;
+  // Monitors on the virtual desktop, the primary first at (0,0); the virtual screen is
+  // the rectangle around them all.
+  std::vector<TRect> Monitors = {{0, 0, 1920, 1080}};
   bool SwapButtons = false;
   bool InputBlocked = false;  // SendInput inserts nothing, as on a locked or foreign desktop
+  std::set<TProcessId> Elevated;  // while one of these is in front, SendInput inserts nothing
   // Foreground rules: the window in front (0: none), whether this program gave the last
   // input event, and processes whose (single) thread answers nothing. Threads are named
   // after their processes.
@@ -86,6 +88,9 @@ class TSimDesktop : public TWindowSystem {
   // Locks the workstation (or unlocks it): its secure desktop takes the input, and input
   // injected meanwhile is dropped.
   void Lock(bool locked);
+  std::uint32_t InsertLimit = UINT32_MAX;  // SendInput inserts at most this many events a call
+  // A hand on the mouse: may move the cursor before any port call, never within one.
+  std::function<void(TPoint&)> Hand;
   std::map<TProcessId, std::uint64_t> BusyUntil;
   std::function<void(const std::string&)> OnShellExecute;
   std::function<void(TWindow, std::uint32_t, std::uintptr_t, std::intptr_t)> OnPost;
@@ -109,6 +114,7 @@ class TSimDesktop : public TWindowSystem {
   std::vector<TCall> Calls;
   std::vector<std::string> ErrorBoxes;
   std::vector<TClick> Clicks;
+  std::vector<std::vector<TMouseInput>> Inputs;  // the events of each SendInput call
   TPoint Cursor;
 
   // The port.
@@ -137,11 +143,10 @@ class TSimDesktop : public TWindowSystem {
   TWindow WindowFromPoint(TPoint point) override;
   TWindow GetAncestor(TWindow window) override;
   std::string GetWindowTextA(TWindow window) override;
-  void SetCursorPos(int x, int y) override;
-  void mouse_event(std::uint32_t flags, int x, int y) override;
   std::uint32_t SendInput(const std::vector<TMouseInput>& events) override;
   int GetSystemMetrics(int index) override;
-  int GetDeviceCaps(int index) override;
+  TMonitor MonitorFromWindow(TWindow window) override;
+  bool GetMonitorInfoA(TMonitor monitor, TRect& rect, std::string& device) override;
   void ShellExecuteA(const std::string& path) override;
   bool FileExists(const std::string& path) override;
   void Sleep(std::uint32_t ms) override;
@@ -181,6 +186,7 @@ class TSimDesktop : public TWindowSystem {
   void Advance(std::uint64_t ms);
   void Settle();
   TWindow HitTest(TWindow parent, TPoint point) const;
+  TRect VirtualScreen() const;
 
   std::vector<TSimWindow> windows_;  // creation order; later top-level windows lie on top
   std::vector<TEvent> events_;

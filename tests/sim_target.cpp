@@ -46,13 +46,18 @@ TSimTarget::TSimTarget(TSimDesktop& desktop, TTargetScript script)
 }
 
 void TSimTarget::CreateMain() {
-  Main = desktop_.AddWindow(0, "Hanbai15Main", "弥生販売", MainRect, TargetProcess);
+  Main = desktop_.AddWindow(0, "Hanbai15Main", "弥生販売", Placed(MainRect), TargetProcess);
   desktop_.Window(Main).Menu = script_.Menu;
   if (script_.MdiClient) {
-    MdiClient = desktop_.AddWindow(Main, "MDIClient", "", {4, 60, 1196, 896}, TargetProcess);
+    MdiClient = desktop_.AddWindow(Main, "MDIClient", "", Placed({4, 60, 1196, 896}), TargetProcess);
   }
   desktop_.BusyUntil[TargetProcess] = desktop_.Now() + script_.BusyMs;
   for (const std::string& title : script_.OpenAtStart) OpenScreen(title);
+}
+
+TRect TSimTarget::Placed(TRect r) const {
+  const TPoint o = script_.Origin;
+  return {r.Left + o.X, r.Top + o.Y, r.Right + o.X, r.Bottom + o.Y};
 }
 
 const TScreenScript& TSimTarget::ScriptOf(const std::string& title) {
@@ -62,7 +67,7 @@ const TScreenScript& TSimTarget::ScriptOf(const std::string& title) {
 TWindow TSimTarget::OpenScreen(const std::string& title) {
   // Screens cascade, so each lies somewhere else on the display.
   const int shift = 20 * screenCount_++;
-  const TRect rect{10 + shift, 70 + shift, 810 + shift, 670 + shift};
+  const TRect rect = Placed({10 + shift, 70 + shift, 810 + shift, 670 + shift});
   const TWindow screen =
       desktop_.AddWindow(MdiClient, "TScreen", title, rect, TargetProcess, !ScriptOf(title).Hidden);
   screens_[screen] = title;
@@ -95,8 +100,8 @@ void TSimTarget::OpenDialog(TWindow screen) {
   }
   // Cascaded: 40 px further for every lookup opened before (each has its asking screen).
   const int shift = script_.CascadeDialogs ? 40 * static_cast<int>(dialogScreen_.size()) : 0;
-  const TRect rect{DialogRect.Left + shift, DialogRect.Top + shift, DialogRect.Right + shift,
-                   DialogRect.Bottom + shift};
+  const TRect rect = Placed({DialogRect.Left + shift, DialogRect.Top + shift, DialogRect.Right + shift,
+                             DialogRect.Bottom + shift});
   Dialog = dialogs_[title] = desktop_.AddWindow(0, "TLookup", title, rect, TargetProcess, !s.DialogHidden);
   Asked.push_back(Dialog);
   if (script_.ActivateDialogs && !s.DialogHidden) desktop_.Activate(Dialog);

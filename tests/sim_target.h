@@ -47,6 +47,7 @@ struct TTargetScript {
   bool CascadeDialogs = false;  // each new lookup lies 40 px right of and below the one before
   bool HideDialogOnEnter = false;  // a lookup hides after its search; F8 shows it again
   std::map<std::string, TScreenScript> Screens;  // by screen title; default script otherwise
+  TPoint Origin;  // where the main window's corner lies; all the target's windows move with it
 };
 
 struct TSearch {
@@ -78,6 +79,7 @@ class TSimTarget {
   void OpenDialog(TWindow screen);
   void OnPost(TWindow window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
   const TScreenScript& ScriptOf(const std::string& title);
+  TRect Placed(TRect rect) const;
 
   TSimDesktop& desktop_;
   TTargetScript script_;

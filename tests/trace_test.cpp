@@ -250,11 +250,19 @@ const TTraceCase TraceCases[] = {
     TTraceCase{"Success", " td,ud 0312345678", nullptr,
                {{"patience=1"}, {"arguments", "\"C:\\Yayoi\\Hanbai.exe\"", "\"td,ud\"", "\"******5678\"", "10 characters"},
                 {"another job", "acquired"}, {"main window", "found 0x00001000", "\"Hanbai15Main\"", "pid=4242"},
-                {"input idle", "pid=4242"}, {"foreground", "the target's"}, {"1920x1080", "wide"}, {"MDIClient", "found 0x", "menu bar present"},
+                {"input idle", "pid=4242"}, {"foreground", "the target's"}, {"monitor", "1920x1080", "wide"}, {"MDIClient", "found 0x", "menu bar present"},
                 {"screen td", "\"得意先台帳 (新規)\"", "not found", "menu"}, {"\"得意先台帳 (新規)\"", "found 0x", "2 searches", "limit 30"},
                 {"click screen td", "(198,196)", "\"TScreen\""}, {"screen td", "lookup", "\"得意先参照\"", "found 0x"},
                 {"lookup 1 of 3", "(735,340)"}, {"lookup 3 of 3", "(665,417)", "\"Edit\""},
                 {"screen td", "typed", "\"******5678\"", "\"Edit\""}, {"screen ud", "typed"}, {"outcome", "2 of 2"}}},
+    TTraceCase{"SecondMonitor", " td 0312345678",
+               [](TTargetScript& s, auto& d) {
+                 d.Monitors = {{0, 0, 1280, 1024}, {1280, 0, 3200, 1080}};
+                 s.Origin = {1400, 100};
+               },
+               {{"monitor", "DISPLAY2", "1920x1080", "(1280,0)", "wide"}, {"click screen td", "(1598,296)"}}},
+    TTraceCase{"InputBlocked", " td 0312345678", [](TTargetScript&, auto& d) { d.InputBlocked = true; },
+               {{"refused click screen td", "(198,196)", "input blocked"}, {"shown", "子ウィンドウの取得不可"}}},
     TTraceCase{"MissingNumber", " td", nullptr, {{"shown", "(電話番号)が不足"}, {"outcome", "not run"}}},
     TTraceCase{"PathInvalid", "C:\\x.exe td 0312345678", [](TTargetScript& s, auto&) { s.Running = false; },
                {{"Hanbai15Main", "not running"}, {"refused start", "\"C:\\x.exe\""}, {"shown", "パスが無効"}, {"outcome", "failed"}}},
@@ -300,7 +308,7 @@ const TTraceCase TraceCases[] = {
     TTraceCase{"LockedPastTheBound", " td 0312345678", [](TTargetScript&, auto& d) { d.Locked = true; },
                {{"session", "locked", "waiting"}, {"session", "locked", "nothing typed"}, {"shown", "ロック"}}},
     TTraceCase{"BehindAnotherProgram", " td 0312345678",
-               [](TTargetScript&, auto& d) { d.Foreground = d.AddWindow(0, "XLMAIN", "Book1", {}, 777); d.InputBlocked = true; },
+               [](TTargetScript&, auto& d) { d.Foreground = d.AddWindow(0, "XLMAIN", "Book1", {}, 777); d.Elevated.insert(777); },
                {{"foreground", "\"XLMAIN\"", "pid=777", "attaching input"}, {"outcome", "1 of 1"}}}};
 
 INSTANTIATE_TEST_SUITE_P(Runs, TraceRunTest, ::testing::ValuesIn(TraceCases),
@@ -317,7 +325,7 @@ TEST_P(UnwritableTraceTest, JobIsTheSameWithNoTraceAndWithOneThatCannotBeWritten
     RunProgram({{"trace/file", file}}, GetParam().Args, GetParam().Change);
     std::vector<std::string> done = Desktop.ErrorBoxes;
     for (const sim::TCall& c : Desktop.Calls) {
-      if (c.Op == "PostMessageA" || c.Op == "mouse_event" || c.Op == "Sleep" || c.Op == "SetCursorPos") {
+      if (c.Op == "PostMessageA" || c.Op == "SendInput" || c.Op == "Sleep") {
         done.push_back(c.Op + std::to_string(c.At) + "/" + std::to_string(c.Window) + "/" +
                        std::to_string(c.Message) + "/" + std::to_string(c.WParam));
       }

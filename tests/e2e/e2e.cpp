@@ -1,9 +1,10 @@
 // End-to-end suite: runs the real pelmora.exe as the host application would,
 // against the stand-in target, and judges what the stand-in received, the error
 // box pelmora shows and pelmora's own window. Runs under Wine in Xvfb; one
-// group of scenarios per screen size (aspect class).
+// group of scenarios per screen size (aspect class), and one on two monitors
+// (dual: a 1280x1024 primary with a 1920x1080 monitor to its right).
 //
-//   e2e.exe --pelmora EXE --standin EXE --work DIR --group wide|middle|narrow
+//   e2e.exe --pelmora EXE --standin EXE --work DIR --group wide|middle|narrow|dual
 //           [--expect N] [--only NAME]
 //
 // Prints one line per scenario and a last line "N passed, N failed"; exits
@@ -82,7 +83,10 @@ struct Group {
   const char* name;
   int width, height, aspect;
 };
-const Group kGroups[] = {{"narrow", 1280, 1024, 0}, {"middle", 1024, 768, 1}, {"wide", 1920, 1080, 2}};
+const Group kGroups[] = {{"narrow", 1280, 1024, 0}, {"middle", 1024, 768, 1}, {"wide", 1920, 1080, 2},
+                         {"dual", 1280, 1024, 0}};
+// The dual group's virtual desktop: both monitors side by side.
+const SIZE kDualDesktop = {3200, 1080};
 
 enum class Target { None, Running, Started };
 
@@ -105,6 +109,8 @@ struct Scenario {
   Extra extra;
   std::string second = "";  // a second pelmora's arguments, started kSecondStartMs after the first
   int show = -1;            // pelmora's start-up show command (STARTUPINFO), -1: none given
+  int aspect = -1;          // the aspect class the clicks must follow, -1: the group's
+  RECT hand = {};           // a hand keeps pulling the cursor onto a window here, if not empty
   const char* desktop = nullptr;  // pelmora started on this desktop instead of the runner's
 };
 
@@ -125,6 +131,44 @@ struct Paths {
 Paths g;
 int g_aspect = 2;
 int g_syncId = 0;
+
+// A person's hand on the mouse: a thread that keeps putting the cursor onto a window of
+// its own (another program's, to pelmora) and counts the button presses it gets.
+struct Hand {
+  RECT rect;
+  volatile LONG stop = 0, moves = 0, clicks = 0;
+};
+
+LRESULT CALLBACK HandProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN || msg == WM_NCLBUTTONDOWN || msg == WM_NCRBUTTONDOWN ||
+      msg == WM_MOUSEACTIVATE)
+    if (Hand* hand = (Hand*)GetWindowLongPtrA(h, GWLP_USERDATA)) InterlockedIncrement(&hand->clicks);
+  if (msg == WM_MOUSEACTIVATE) return MA_NOACTIVATE;
+  return DefWindowProcA(h, msg, wp, lp);
+}
+
+DWORD WINAPI HandThread(LPVOID param) {
+  Hand* hand = (Hand*)param;
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = HandProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = "E2eHand";
+  RegisterClassA(&wc);  // fails harmlessly when registered by an earlier hand
+  const RECT& r = hand->rect;
+  HWND w = CreateWindowExA(WS_EX_TOPMOST | WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW, "E2eHand", "hand", WS_POPUP | WS_BORDER,
+                           r.left, r.top, r.right - r.left, r.bottom - r.top, nullptr, nullptr, wc.hInstance, nullptr);
+  SetWindowLongPtrA(w, GWLP_USERDATA, (LONG_PTR)hand);
+  ShowWindow(w, SW_SHOWNOACTIVATE);
+  while (!hand->stop) {
+    SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    InterlockedIncrement(&hand->moves);
+    MSG m;
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+    Sleep(1);
+  }
+  DestroyWindow(w);
+  return 0;
+}
 
 struct Event {
   std::map<std::string, std::string> f;
@@ -612,7 +656,19 @@ Result Run(const Scenario& s, int index) {
     if (!WaitForRecord(record, " ready ", 20000)) r.Fail("stand-in not ready");
     Settle(200);
   }
+  Hand hand;
+  hand.rect = s.hand;
+  HANDLE handThread = IsRectEmpty(&s.hand) ? nullptr : CreateThread(nullptr, 0, HandThread, &hand, 0, nullptr);
   RunPelmora(s, record, r, index % 2 == 0);
+  if (handThread) {
+    InterlockedExchange(&hand.stop, 1);
+    WaitForSingleObject(handThread, 5000);
+    CloseHandle(handThread);
+    // Every 1 ms or so all through the job: between any two events of pelmora's.
+    r.Expect(hand.moves > (LONG)r.elapsedMs / 20, "the hand moved the cursor only " + std::to_string(hand.moves) +
+                                                     " times in " + std::to_string(r.elapsedMs) + " ms");
+    r.Expect(hand.clicks == 0, "the window under the hand got " + std::to_string(hand.clicks) + " clicks");
+  }
   SyncWith("Hanbai15Main", record, r);
   SyncWith("StandinCover", record + ".cover", r);
   r.events = ParseRecord(Slurp(record));
@@ -789,7 +845,7 @@ void TraceReadBack(Result& r) {
       "] search main window class=Hanbai15Main: found 0x",
       "] input idle wait pid=",
       "] foreground: the target's\r\n",
-      Format("] display %dx%d ratio ", grp.width, grp.height),
+      Format("] monitor \"\\\\.\\DISPLAY1\" %dx%d at (0,0) ratio ", grp.width, grp.height),
       std::string(" aspect class ") + grp.name + "\r\n",
       "] screen td: search \"得意先台帳 (新規)\" or \"得意先台帳 (修正)\": not found; opening it by the menu\r\n",
       "(limit 60)\r\n",
@@ -823,6 +879,22 @@ void WaitedOnWinlogon(Result& r) {
   r.Expect(trace.find("] session: the input desktop is \"Winlogon\"; waiting for it to take input (limit 120000 ms)") !=
                std::string::npos,
            "the trace does not tell the wait for the Winlogon desktop");
+}
+
+// The target's main window really lies on monitor DEVICE, so that a pass means the
+// clicks followed that monitor's class; with TRACED, the trace names that monitor.
+Extra OnMonitor(const std::string& device, const std::string& traced = "") {
+  return [=](Result& r) {
+    HWND main = FindWindowExA(nullptr, nullptr, "Hanbai15Main", nullptr);
+    MONITORINFOEXA info = {};
+    info.cbSize = sizeof info;
+    if (!main || !GetMonitorInfoA(MonitorFromWindow(main, MONITOR_DEFAULTTONULL), (MONITORINFO*)&info))
+      return r.Fail("the target lies on no monitor");
+    r.Expect(device == info.szDevice, "the target lies on " + std::string(info.szDevice) + ", not " + device);
+    if (!traced.empty())
+      r.Expect(Slurp(TracedDir() + "\\pelmora-trace.log").find(traced) != std::string::npos,
+               "trace does not say: " + traced);
+  };
 }
 
 const int kQuick = 20000;   // paths without the program's long waits
@@ -1051,7 +1123,24 @@ std::vector<Scenario> Scenarios() {
       // workstation's, pelmora waits and touches nothing, and its trace says why.
       {"started on the Winlogon desktop: waits, touching nothing", "middle", Target::Running, none, none,
        "{S} td 0312345678", nullptr, "", "", kPhone, 4000, kTraced | kStillWaits, WaitedOnWinlogon, "", -1,
-       "Winlogon"},
+       -1, {}, "Winlogon"},
+
+      // Two monitors: the class comes from the one holding the target, whichever it is.
+      {"dual: target on the wide second monitor gets the wide offsets", "dual", Target::Running, "left=1400,top=100",
+       none, "{S} td,tm,ud 0312345678", nullptr, "", "td,tm,ud", kPhone, kQuick, kCheckClicks | kTraced,
+       OnMonitor("\\\\.\\DISPLAY2", "] monitor \"\\\\.\\DISPLAY2\" 1920x1080 at (1280,0) ratio 1.778 aspect class wide\r\n"),
+       "", -1, 2},
+      {"dual: target on the narrow primary gets the narrow offsets", "dual", Target::Running, none, none,
+       "{S} td,tm,ud 0312345678", nullptr, "", "td,tm,ud", kPhone, kQuick, kCheckClicks, OnMonitor("\\\\.\\DISPLAY1"),
+       "", -1, 0},
+      // A hand on the mouse, pulling the cursor onto another program's window on the other
+      // monitor all through the job: every click still lands on its point.
+      {"dual: a hand on the mouse, target on the second monitor", "dual", Target::Running, "left=1400,top=100", none,
+       "{S} td,ud 0312345678", nullptr, "", "td,ud", kPhone, kQuick, kCheckClicks, OnMonitor("\\\\.\\DISPLAY2"), "",
+       -1, 2, {100, 650, 500, 850}},
+      {"dual: a hand on the mouse, target on the primary", "dual", Target::Running, none, none,
+       "{S} td,ud 0312345678", nullptr, "", "td,ud", kPhone, kQuick, kCheckClicks, OnMonitor("\\\\.\\DISPLAY1"), "",
+       -1, 0, {2000, 500, 2400, 700}},
   };
   return v;
 }
@@ -1091,7 +1180,7 @@ std::string CheckVersion(const std::string& exe) {
 }
 
 int Usage() {
-  fprintf(stderr, "usage: e2e --pelmora EXE --standin EXE --work DIR --group wide|middle|narrow [--expect N] "
+  fprintf(stderr, "usage: e2e --pelmora EXE --standin EXE --work DIR --group wide|middle|narrow|dual [--expect N] "
                   "[--only NAME]\n");
   return 2;
 }
@@ -1124,7 +1213,13 @@ int main(int argc, char** argv) {
                  grp->width, grp->height));
     return 1;
   }
-  g_aspect = grp->aspect;
+  const int monitors = GetSystemMetrics(SM_CMONITORS), vw = GetSystemMetrics(SM_CXVIRTUALSCREEN),
+            vh = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+  if (group == "dual" && (monitors != 2 || vw != kDualDesktop.cx || vh != kDualDesktop.cy)) {
+    Print(Format("FAIL %d monitors on a %dx%d desktop, group dual needs 2 on %ldx%ld\n0 passed, 1 failed\n", monitors,
+                 vw, vh, kDualDesktop.cx, kDualDesktop.cy));
+    return 1;
+  }
 
   // A copy of the stand-in under a folder with a blank and double-byte name.
   CreateDirectoryA(g.work.c_str(), nullptr);
@@ -1146,6 +1241,7 @@ int main(int argc, char** argv) {
   for (const Scenario& s : Scenarios()) {
     ++index;
     if (group != s.group || (!only.empty() && only != s.name)) continue;
+    g_aspect = s.aspect >= 0 ? s.aspect : grp->aspect;
     Result r = Run(s, index);
     if (r.failures.empty()) {
       ++passed;

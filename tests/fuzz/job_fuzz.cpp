@@ -199,8 +199,7 @@ TTargetScript ReadScript(TBytes& k, TSimDesktop& desktop, bool& activateTwice) {
   script.Menu = (f & 4) == 0;
   desktop.SwapButtons = (f & 8) != 0;
   activateTwice = (f & 16) != 0;
-  desktop.Width = Displays[f >> 5].Width;
-  desktop.Height = Displays[f >> 5].Height;
+  desktop.Monitors = {{0, 0, Displays[f >> 5].Width, Displays[f >> 5].Height}};
   script.AppearAfter = Delay(k.Byte(), 1000, 100);  // up to 25.4 s: past the 15 s limit
   script.ShowAfter = Delay(k.Byte(), 0, 25);        // up to 6.35 s: past the 5 s limit
   script.BusyMs = k.Byte() * std::uint64_t{100};  // up to 25.5 s: past the 15 s limit
