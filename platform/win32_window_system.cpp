@@ -13,6 +13,15 @@ TWindow Handle(HWND hwnd) { return reinterpret_cast<TWindow>(hwnd); }
 HANDLE Kernel(THandle object) { return reinterpret_cast<HANDLE>(object); }
 THandle Object(HANDLE handle) { return reinterpret_cast<THandle>(handle); }
 
+// A function of a DLL that not every Windows has, as the pointer type it is called through;
+// null when it is missing. Cast through the generic function type, which GCC lets any
+// function pointer become.
+template <class TFunction>
+TFunction Proc(HMODULE module, const char* name) {
+  using TAny = void (*)();
+  return reinterpret_cast<TFunction>(reinterpret_cast<TAny>(GetProcAddress(module, name)));
+}
+
 // The error box is built by hand: MessageBox with an error icon always plays the
 // system's error sound, and the box must be silent.
 constexpr int ErrorTextId = 0xFFFF;  // the id MessageBox gives its text
@@ -179,13 +188,9 @@ bool TWin32WindowSystem::WTSQuerySessionInformationW(TSessionInfo& info) {
   lstrcpyA(path + n, "\\wtsapi32.dll");
   HMODULE dll = LoadLibraryA(path);
   if (dll == nullptr) return false;
-  // Through the generic function type, which GCC lets any function pointer become.
-  using TAny = void (*)();
-  using TQuery = BOOL(WINAPI*)(HANDLE, DWORD, int, LPWSTR*, DWORD*);
-  using TFree = void(WINAPI*)(PVOID);
-  const auto query = reinterpret_cast<TQuery>(
-      reinterpret_cast<TAny>(GetProcAddress(dll, "WTSQuerySessionInformationW")));
-  const auto release = reinterpret_cast<TFree>(reinterpret_cast<TAny>(GetProcAddress(dll, "WTSFreeMemory")));
+  const auto query =
+      Proc<BOOL(WINAPI*)(HANDLE, DWORD, int, LPWSTR*, DWORD*)>(dll, "WTSQuerySessionInformationW");
+  const auto release = Proc<void(WINAPI*)(PVOID)>(dll, "WTSFreeMemory");
   // WTSINFOEXW's leading fields; the level-1 data is aligned for the logon times that follow.
   struct TInfoEx {
     DWORD Level;
@@ -214,10 +219,8 @@ bool TWin32WindowSystem::WTSQuerySessionInformationW(TSessionInfo& info) {
 
 TOsVersion TWin32WindowSystem::RtlGetVersion() {
   // The kernel's own answer: GetVersionEx may be told an older version for compatibility.
-  using TGetVersion = LONG(WINAPI*)(RTL_OSVERSIONINFOW*);
-  using TAny = void (*)();
-  const auto get = reinterpret_cast<TGetVersion>(
-      reinterpret_cast<TAny>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "RtlGetVersion")));
+  const auto get =
+      Proc<LONG(WINAPI*)(RTL_OSVERSIONINFOW*)>(GetModuleHandleA("ntdll.dll"), "RtlGetVersion");
   RTL_OSVERSIONINFOW version{};
   version.dwOSVersionInfoSize = sizeof version;
   if (get == nullptr || get(&version) != 0) return {};

@@ -58,7 +58,6 @@ TEST_P(MonitorTest, ClassComesFromTheTargetsMonitorAndEveryClickLandsOnItsPoint)
 INSTANTIATE_TEST_SUITE_P(
     Desks, MonitorTest,
     ::testing::Values(
-        TMonitorCase{"OneMonitor16x10", {{0, 0, 1920, 1200}}, {}, false, 1.6, {188, 126}},
         TMonitorCase{"WideSecondMonitor", PrimaryAndRight, {1400, 100}, false, 1920.0 / 1080, {188, 126}},
         TMonitorCase{"NarrowPrimaryOfTwo", PrimaryAndRight, {}, false, 1.25, {184, 120}},
         TMonitorCase{"MostlyOnTheSecond", PrimaryAndRight, {800, 100}, false, 1920.0 / 1080, {188, 126}},
@@ -140,7 +139,6 @@ TEST_P(BlockedInputTest, ClickNotWhollyInsertedIsRefused) {
 INSTANTIATE_TEST_SUITE_P(
     Clicks, BlockedInputTest,
     ::testing::Values(
-        TBlockedCase{"ScreenClick", {"td"}, 0, 0, {NotStarted + "子ウィンドウの取得不可)"}, 0},
         TBlockedCase{"ScreenClickWithoutItsUp", {"td"}, 0, 2, {NotStarted + "子ウィンドウの取得不可)"}, 0},
         TBlockedCase{"SecondLookupClick", {"td"}, 920, 0, {FieldMessage}, 2},
         TBlockedCase{"MultiScreenPassesOverSilently", {"td", "ud"}, 0, 1, {}, 0}),

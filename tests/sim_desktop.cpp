@@ -311,11 +311,15 @@ TWindow TSimDesktop::WindowFromPoint(TPoint point) {
   return HitTest(0, point);
 }
 
-TWindow TSimDesktop::GetAncestor(TWindow window) {
-  Log("GetAncestor", window);
+TWindow TSimDesktop::Root(TWindow window) const {
   const TSimWindow* w = Find(window);
   while (w && w->Parent) w = Find(w->Parent);
   return w ? w->Handle : 0;
+}
+
+TWindow TSimDesktop::GetAncestor(TWindow window) {
+  Log("GetAncestor", window);
+  return Root(window);
 }
 
 std::string TSimDesktop::GetWindowTextA(TWindow window) {
@@ -364,9 +368,7 @@ std::uint32_t TSimDesktop::SendInput(const std::vector<TMouseInput>& events) {
         physicalDown_[button] = false;
         Clicks.push_back({HitTest(0, Cursor), Cursor, (button == 0) != SwapButtons});
         // A click activates the top-level window it lands in.
-        const TSimWindow* w = Find(Clicks.back().Window);
-        while (w && w->Parent) w = Find(w->Parent);
-        if (w) Foreground = w->Handle;
+        if (const TWindow root = Root(Clicks.back().Window)) Foreground = root;
       }
     }
   }

@@ -181,6 +181,7 @@ class TSimDesktop : public TWindowSystem {
     std::function<void()> Action;
   };
   const TSimWindow* Find(TWindow handle) const;
+  TWindow Root(TWindow window) const;  // the top-level window it lies in; 0 when gone
   void Log(const std::string& op, TWindow window = 0, std::uint32_t message = 0,
            std::uintptr_t wParam = 0, const std::string& text = {});
   void Advance(std::uint64_t ms);

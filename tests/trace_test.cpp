@@ -260,7 +260,7 @@ const TTraceCase TraceCases[] = {
                  d.Monitors = {{0, 0, 1280, 1024}, {1280, 0, 3200, 1080}};
                  s.Origin = {1400, 100};
                },
-               {{"monitor", "DISPLAY2", "1920x1080", "(1280,0)", "wide"}, {"click screen td", "(1598,296)"}}},
+               {{"monitor", "DISPLAY2", "1920x1080", "(1280,0)", "wide"}}},
     TTraceCase{"InputBlocked", " td 0312345678", [](TTargetScript&, auto& d) { d.InputBlocked = true; },
                {{"refused click screen td", "(198,196)", "input blocked"}, {"shown", "子ウィンドウの取得不可"}}},
     TTraceCase{"MissingNumber", " td", nullptr, {{"shown", "(電話番号)が不足"}, {"outcome", "not run"}}},
