@@ -1,0 +1,134 @@
+// What the job's phases share: the run's context, the target's windows, the limits and
+// the small waits; and the entry points of the phases, each in a file of its own.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "automation/job.h"
+#include "automation/messages.h"
+#include "automation/trace.h"
+#include "platform/window_system.h"
+
+namespace pelmora {
+
+// Start-up limits.
+constexpr int StartSearches = 75;
+constexpr std::uint32_t StartSearchPauseMs = 200;
+constexpr std::uint32_t InputIdleTimeoutMs = 15000;
+constexpr std::uint32_t RestorePauseMs = 100;
+// A locked or disconnected session drops injected clicks but lets posted characters through:
+// the number would be searched without its by-phone click. Tested every 500 ms for a minute.
+const char* const InputDesktop = "Default";
+constexpr int SessionTests = 120;
+constexpr std::uint32_t SessionPauseMs = 500;
+// Visibility waits: 500 tests, a 10 ms pause after each failed one but the last.
+constexpr int VisibleTests = 500;
+constexpr std::uint32_t VisiblePauseMs = 10;
+// Per-screen pauses and limits.
+constexpr std::uint32_t MenuKeyPauseMs = 100;
+constexpr int ScreenSearches = 30;
+constexpr std::uint32_t ScreenSearchPauseMs = 100;
+constexpr std::uint32_t ActivatePauseMs = 100;
+constexpr std::uint32_t ScreenClickPauseMs = 100;
+constexpr int LookupSearches = 30;
+constexpr std::uint32_t LookupSearchPauseMs = 100;
+constexpr std::uint32_t LookupClickPauseMs = 50;
+constexpr std::uint32_t TypedPauseMs = 200;
+
+using TFailure = std::optional<std::string>;
+
+inline std::string NotStarted(const std::string& detail) { return msg::NotStarted + detail; }
+
+// What a run carries besides the window system: its trace and the patience factor, which
+// multiplies every count of searches and tests and the idle time-out, never a pause.
+struct TRun {
+  TWindowSystem& Ws;
+  TTrace& Trace;
+  int Patience;
+  int Times(int count) const { return count * Patience; }
+  // Traces the line `text` builds; with the trace off nothing is built and nothing asked.
+  template <class Text>
+  void Say(Text text) const {
+    if (Trace.On()) Trace.Line(text());
+  }
+  // The tick count for timing a wait, read only when tracing.
+  std::uint32_t Tick() const { return Trace.On() ? Ws.GetTickCount() : 0; }
+};
+
+inline std::string FoundOr(TWindowSystem& ws, TWindow window, const char* none) {
+  return window ? "found " + DescribeWindow(ws, window) : std::string(none);
+}
+
+inline std::string Searches(int made, int limit) {
+  return " after " + Decimal(made) + (made == 1 ? " search" : " searches") + " (limit " +
+         Decimal(limit) + ")";
+}
+
+// Searches until found or `searches` are made, pausing after every search; `made` counts
+// the searches.
+template <class Find>
+TWindow Poll(TWindowSystem& ws, int searches, std::uint32_t pauseMs, Find find, int& made) {
+  TWindow window = 0;
+  for (made = 0; window == 0 && made < searches;) {
+    window = find();
+    ++made;
+    ws.Sleep(pauseMs);
+  }
+  return window;
+}
+
+// Tests visibility until it holds or the run's count of tests is spent; traced as `what`.
+inline bool WaitVisible(const TRun& run, TWindow window, const std::string& what) {
+  const int limit = run.Times(VisibleTests);
+  int tests = 1;
+  for (; !run.Ws.IsWindowVisible(window); ++tests) {
+    if (tests == limit) {
+      run.Say([&] { return what + " not visible after " + Decimal(tests) + " tests"; });
+      return false;
+    }
+    run.Ws.Sleep(VisiblePauseMs);
+  }
+  run.Say([&] {
+    return what + " visible after " + Decimal(tests) + (tests == 1 ? " test" : " tests") +
+           " (limit " + Decimal(limit) + ")";
+  });
+  return true;
+}
+
+inline void PostKey(TWindowSystem& ws, TWindow window, std::uintptr_t key) {
+  ws.PostMessageA(window, wm::KeyDown, key, 0);
+  ws.PostMessageA(window, wm::KeyUp, key, 0);
+}
+
+struct TTarget {
+  TWindow Main = 0;
+  TWindow MdiClient = 0;
+  TProcessId Process = 0;
+};
+
+// The start-up phase (start_up.cpp).
+enum class TSession { TakesInput, StaysLocked, Closed };
+TSession WaitForSession(const TRun& run);
+TFailure StartTarget(const TRun& run, TJob& job, TTarget& target);
+
+// The click guard and the field rule (click_guard.cpp).
+bool ClickTarget(const TRun& run, const TTarget& target, TPoint point, std::uint32_t pauseMs,
+                 const std::string& what);
+// The window that would get the number must be a control inside a top-level lookup window
+// of the target's own process. Never another program's window covering the dialog or
+// merely titled like it, nor the target's window behind a dialog that moved or closed.
+// An older lookup of the same title may have been found by the search: the one lying at
+// the point is the one that counts.
+enum class TField { Field, NotTheTargets, TopLevel, OutsideTheLookup };
+
+TField CheckField(TWindowSystem& ws, const TTarget& target, TWindow field, const char* lookupTitle);
+// Why the window at the field's point was refused, for the trace.
+std::string FieldRefusal(TWindowSystem& ws, const TTarget& target, TWindow field, TField check);
+
+// The screens (lookup.cpp).
+TFailure LookUpScreen(const TRun& run, const TJob& job, const TTarget& target,
+                      bool singleScreen);
+
+}  // namespace pelmora
