@@ -43,22 +43,23 @@ bool ClickTarget(const TRun& run, const TTarget& target, TWindow window, TPoint 
   std::string first;  // what lay at the point at the first test, for the trace
   TPoint point;
   TWindow under = 0;
+  const auto refused = [&](const std::string& why) {
+    run.Say([&] { return "refused click " + what + " at " + Point(point) + ": " + why; });
+    return false;
+  };
   for (int tests = 1;; ++tests) {
     TRect rect;
-    if (!ws.GetWindowRect(window, rect)) {
-      run.Say([&] { return "refused click " + what + ": " + Hex(window) + " is gone"; });
-      return false;
-    }
+    // A window that has gone gives no rectangle: offsets from nothing would click into
+    // whatever lies near the display's corner.
+    if (!ws.GetWindowRect(window, rect)) return refused(Hex(window) + " is gone");
     point = {rect.Left + offset.X, rect.Top + offset.Y};
     under = ws.WindowFromPoint(point);
     if (IsMeant(ws, target, window, under)) break;
     if (tests == 1 && run.Trace.On()) first = NotMeant(ws, target, window, under);
     if (tests == limit) {
-      run.Say([&] {
-        return "refused click " + what + " at " + Point(point) + ": " +
-               NotMeant(ws, target, window, under) + " after " + Decimal(ws.GetTickCount() - start) + " ms";
-      });
-      return false;
+      return refused(run.Trace.On() ? NotMeant(ws, target, window, under) + " after " +
+                                          Decimal(ws.GetTickCount() - start) + " ms"
+                                    : std::string());
     }
     ws.Sleep(ClickTestPauseMs);
   }
@@ -66,17 +67,13 @@ bool ClickTarget(const TRun& run, const TTarget& target, TWindow window, TPoint 
     return "click " + what + " at " + Point(point) + " on " + DescribeWindow(ws, under) +
            (first.empty() ? "" : "; waited " + Decimal(ws.GetTickCount() - start) + " ms: " + first);
   });
-  if (!ClickAt(ws, point.X, point.Y)) {
-    run.Say([&] { return "refused click " + what + " at " + Point(point) + ": input blocked"; });
-    return false;
-  }
+  if (!ClickAt(ws, point.X, point.Y)) return refused("input blocked");
   // Windows hands a thread its posted messages before its input: on a busy target the keys
   // posted next would overtake the click. The thread answers a sent message when it comes
   // back for its messages, and takes the click next, within the pause.
   const std::uint32_t takenMs = ClickTakenMs * run.Patience;
   if (!ws.SendMessageTimeoutA(window, wm::Null, 0, 0, takenMs)) {
-    run.Say([&] { return "click " + what + ": not taken by the target within " + Decimal(takenMs) + " ms"; });
-    return false;
+    return refused("not taken by the target within " + Decimal(takenMs) + " ms");
   }
   ws.Sleep(pauseMs);
   return true;

@@ -56,6 +56,11 @@ TFailure FindOrOpenScreen(const TRun& run, const TJob& job, const TTarget& targe
   return std::nullopt;
 }
 
+// A post that fails (the window gone, its queue full) fails the screen.
+void SayNotPosted(const TRun& run, const std::string& code, const char* what) {
+  run.Say([&] { return "screen " + code + ": " + what + " could not be posted"; });
+}
+
 // Every top-level window titled `title`, in z-order, until `take` accepts one.
 template <class Take>
 TWindow FirstTitled(TWindowSystem& ws, const char* title, Take take) {
@@ -152,7 +157,7 @@ TWindow OpenOwnLookup(const TRun& run, const TTarget& target, TWindow screen,
     return "screen " + code + ": lookups " + Quoted(row.LookupTitle) + " before F8: " + lookups.Noted();
   });
   if (!PostKey(ws, screen, vk::F8)) {
-    run.Say([&] { return "screen " + code + ": F8 could not be posted"; });
+    SayNotPosted(run, code, "F8");
     return 0;
   }
   const int limit = run.Times(LookupSearches);
@@ -247,9 +252,7 @@ TFailure LookUpScreen(const TRun& run, const TJob& job, const TTarget& target,
   }
   posted = posted && ws.PostMessageA(field, wm::KeyDown, vk::Return, 0);
   if (!posted) {
-    run.Say([&] {
-      return "screen " + code + ": the number or Enter could not be posted to " + DescribeWindow(ws, field);
-    });
+    SayNotPosted(run, code, "the number or Enter");
     return lookupFailure + msg::NoSearchField;
   }
   run.Say([&] {

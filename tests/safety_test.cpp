@@ -43,8 +43,7 @@ auto ForeignAt(TPoint p, std::uint64_t at, TProcessId owner = sim::ForeignProces
     });
   };
 }
-// The target's thread takes nothing from `at` for `ms`.
-auto BusyFrom(std::uint64_t at, std::uint64_t ms) {
+auto BusyFrom(std::uint64_t at, std::uint64_t ms) {  // the target's thread takes nothing meanwhile
   return [=](sim::TSimDesktop& d, sim::TSimTarget&) { d.At(at, [&d, at, ms] { d.BusyUntil[sim::TargetProcess] = at + ms; }); };
 }
 
