@@ -216,8 +216,7 @@ TFailure LookUpScreen(const TRun& run, const TJob& job, const TTarget& target,
     return lookupFailure + msg::LookupHidden;
   }
 
-  // A window that has gone gives no rectangle: clicking at offsets from nothing would
-  // click into whatever program lies near the display's corner.
+  // A lookup gone before its first click was never really obtained.
   TRect dialogRect;
   if (!ws.GetWindowRect(dialog, dialogRect)) {
     run.Say([&] { return "screen " + code + ": lookup gone before its clicks"; });
