@@ -56,6 +56,11 @@ TFailure FindOrOpenScreen(const TRun& run, const TJob& job, const TTarget& targe
   return std::nullopt;
 }
 
+// A post that fails (the window gone, its queue full) fails the screen.
+void SayNotPosted(const TRun& run, const std::string& code, const char* what) {
+  run.Say([&] { return "screen " + code + ": " + what + " could not be posted"; });
+}
+
 // Every top-level window titled `title`, in z-order, until `take` accepts one.
 template <class Take>
 TWindow FirstTitled(TWindowSystem& ws, const char* title, Take take) {
@@ -75,7 +80,7 @@ TWindow FirstTitled(TWindowSystem& ws, const char* title, Take take) {
 // is taken.
 class TOwnLookup {
  public:
-  enum THow { None, New, ShownAgain, BroughtForward, Older };
+  enum THow { None, New, ShownAgain, BroughtForward, Older, Unanswered };
 
   // Notes the lookups; made before F8 is posted.
   TOwnLookup(TWindowSystem& ws, const TTarget& target, const char* title)
@@ -92,18 +97,20 @@ class TOwnLookup {
   TWindow Search() {
     first_ = 0;
     return FirstTitled(ws_, title_, [this](TWindow window) {
+      if (ws_.GetWindowThreadProcessId(window) != target_.Process) return false;
       if (first_ == 0) first_ = window;
       how_ = Judge(window);
       return how_ != None;
     });
   }
 
-  // When the searches ran out: the first window of the title the last search found, an
-  // older lookup most likely, as a target may show its one lookup again without
-  // activating it. The field check still refuses one that is not the target's.
-  TWindow LastResort() {
-    how_ = first_ != 0 ? Older : None;
-    return first_;
+  // When the searches ran out: the target's first lookup of the title the last search
+  // found, an older one most likely, as a target may show its one lookup again without
+  // activating it. Only when the target answered before that search: a busy one may not
+  // have taken F8 yet, and another screen's lookup would get this screen's number.
+  TWindow LastResort(bool answered) {
+    how_ = !answered ? Unanswered : first_ != 0 ? Older : None;
+    return how_ == Older ? first_ : 0;
   }
 
   THow How() const { return how_; }
@@ -123,7 +130,6 @@ class TOwnLookup {
   };
 
   THow Judge(TWindow window) {
-    if (ws_.GetWindowThreadProcessId(window) != target_.Process) return None;
     const auto noted = std::find_if(before_.begin(), before_.end(),
                                     [&](const TNoted& n) { return n.Window == window; });
     if (noted == before_.end()) return New;
@@ -150,15 +156,26 @@ TWindow OpenOwnLookup(const TRun& run, const TTarget& target, TWindow screen,
   run.Say([&] {
     return "screen " + code + ": lookups " + Quoted(row.LookupTitle) + " before F8: " + lookups.Noted();
   });
-  PostKey(ws, screen, vk::F8);
+  if (!PostKey(ws, screen, vk::F8)) {
+    SayNotPosted(run, code, "F8");
+    return 0;
+  }
+  const int limit = run.Times(LookupSearches);
+  bool answered = false;
   int made = 0;
-  TWindow dialog = Poll(ws, run.Times(LookupSearches), LookupSearchPauseMs,
-                        [&] { return lookups.Search(); }, made);
-  if (dialog == 0) dialog = lookups.LastResort();
+  TWindow dialog = Poll(
+      ws, limit, LookupSearchPauseMs,
+      [&] {
+        if (made + 1 == limit) answered = ws.SendMessageTimeoutA(screen, wm::Null, 0, 0, LookupSearchPauseMs);
+        return lookups.Search();
+      },
+      made);
+  if (dialog == 0) dialog = lookups.LastResort(answered);
   run.Say([&] {
     static const char* const Hows[] = {"", "; new since F8", "; shown again by F8",
                                        "; brought forward by F8",
-                                       "; none opened by F8: an older one, as a last resort"};
+                                       "; none opened by F8: an older one, as a last resort",
+                                       "; the target did not answer before the last search"};
     return "screen " + code + ": search lookup " + Quoted(row.LookupTitle) + ": " +
            FoundOr(ws, dialog, "not found") + Searches(made, run.Times(LookupSearches)) +
            Hows[lookups.How()];
@@ -188,16 +205,8 @@ TFailure LookUpScreen(const TRun& run, const TJob& job, const TTarget& target,
   ws.PostMessageA(target.MdiClient, wm::MdiActivate, screen, 0);
   ws.Sleep(ActivatePauseMs);
 
-  // A window that has gone gives no rectangle: clicking at offsets from nothing would
-  // click into whatever program lies near the display's corner.
-  TRect screenRect;
-  if (!ws.GetWindowRect(screen, screenRect)) {
-    run.Say([&] { return "screen " + code + ": gone before its click"; });
-    return NotStarted(msg::NoChild);
-  }
   const TOffset offset = row->ClickOffset[AspectClassOf(job.AspectRatio)];
-  if (!ClickTarget(run, target, {screenRect.Left + offset.X, screenRect.Top + offset.Y},
-                   ScreenClickPauseMs, "screen " + code)) {
+  if (!ClickTarget(run, target, screen, {offset.X, offset.Y}, ScreenClickPauseMs, "screen " + code)) {
     return NotStarted(msg::NoChild);
   }
 
@@ -207,6 +216,7 @@ TFailure LookUpScreen(const TRun& run, const TJob& job, const TTarget& target,
     return lookupFailure + msg::LookupHidden;
   }
 
+  // A lookup gone before its first click was never really obtained.
   TRect dialogRect;
   if (!ws.GetWindowRect(dialog, dialogRect)) {
     run.Say([&] { return "screen " + code + ": lookup gone before its clicks"; });
@@ -214,16 +224,19 @@ TFailure LookUpScreen(const TRun& run, const TJob& job, const TTarget& target,
   }
   int clicked = 0;
   for (const TOffset& point : LookupClickPoints) {
-    if (!ClickTarget(run, target, {dialogRect.Left + point.X, dialogRect.Top + point.Y},
-                     LookupClickPauseMs, "lookup " + Decimal(++clicked) + " of 3")) {
+    if (!ClickTarget(run, target, dialog, {point.X, point.Y}, LookupClickPauseMs,
+                     "lookup " + Decimal(++clicked) + " of 3")) {
       return lookupFailure + msg::NoSearchField;
     }
   }
 
+  // Where the lookup lies now: it may have moved during its clicks. One that has gone
+  // keeps its last rectangle here, and no field lies inside it any more.
+  ws.GetWindowRect(dialog, dialogRect);
   const TOffset fieldPoint = LookupClickPoints.back();
   const TPoint fieldAt{dialogRect.Left + fieldPoint.X, dialogRect.Top + fieldPoint.Y};
   const TWindow field = ws.WindowFromPoint(fieldAt);
-  const TField check = CheckField(ws, target, field, row->LookupTitle);
+  const TField check = CheckField(ws, target, field, dialog);
   if (check != TField::Field) {
     run.Say([&] {
       return "refused field at " + Point(fieldAt) + ": " + FieldRefusal(ws, target, field, check);
@@ -232,11 +245,15 @@ TFailure LookUpScreen(const TRun& run, const TJob& job, const TTarget& target,
   }
 
   // The field may still hold text (a reused lookup keeps the last number): replace it.
-  ws.PostMessageA(field, wm::EmSetSel, 0, -1);
+  bool posted = ws.PostMessageA(field, wm::EmSetSel, 0, -1);
   for (const char c : job.PhoneNumber) {
-    ws.PostMessageA(field, wm::Char, static_cast<unsigned char>(c), 0);
+    posted = posted && ws.PostMessageA(field, wm::Char, static_cast<unsigned char>(c), 0);
   }
-  ws.PostMessageA(field, wm::KeyDown, vk::Return, 0);
+  posted = posted && ws.PostMessageA(field, wm::KeyDown, vk::Return, 0);
+  if (!posted) {
+    SayNotPosted(run, code, "the number or Enter");
+    return lookupFailure + msg::NoSearchField;
+  }
   run.Say([&] {
     return "screen " + code + ": typed " + Quoted(MaskNumber(job.PhoneNumber)) +
            " and Enter into " + DescribeWindow(ws, field);

@@ -97,9 +97,9 @@ inline bool WaitVisible(const TRun& run, TWindow window, const std::string& what
   return true;
 }
 
-inline void PostKey(TWindowSystem& ws, TWindow window, std::uintptr_t key) {
-  ws.PostMessageA(window, wm::KeyDown, key, 0);
-  ws.PostMessageA(window, wm::KeyUp, key, 0);
+// False when either could not be posted.
+inline bool PostKey(TWindowSystem& ws, TWindow window, std::uintptr_t key) {
+  return ws.PostMessageA(window, wm::KeyDown, key, 0) && ws.PostMessageA(window, wm::KeyUp, key, 0);
 }
 
 struct TTarget {
@@ -114,16 +114,17 @@ TSession WaitForSession(const TRun& run);
 TFailure StartTarget(const TRun& run, TJob& job, TTarget& target);
 
 // The click guard and the field rule (click_guard.cpp).
-bool ClickTarget(const TRun& run, const TTarget& target, TPoint point, std::uint32_t pauseMs,
-                 const std::string& what);
-// The window that would get the number must be a control inside a top-level lookup window
-// of the target's own process. Never another program's window covering the dialog or
-// merely titled like it, nor the target's window behind a dialog that moved or closed.
-// An older lookup of the same title may have been found by the search: the one lying at
-// the point is the one that counts.
+// Clicks `window` at `offset` from its corner, taken from its rectangle at the time, once
+// the target has taken the click; then pauses. False, traced, when it was not clicked.
+bool ClickTarget(const TRun& run, const TTarget& target, TWindow window, TPoint offset,
+                 std::uint32_t pauseMs, const std::string& what);
+// The window that would get the number must be a control of the target's own process
+// inside the lookup that this screen's F8 gave. Never another program's window covering
+// the dialog or merely titled like it, nor an older lookup of the same title, nor the
+// target's window behind a dialog that moved or closed.
 enum class TField { Field, NotTheTargets, TopLevel, OutsideTheLookup };
 
-TField CheckField(TWindowSystem& ws, const TTarget& target, TWindow field, const char* lookupTitle);
+TField CheckField(TWindowSystem& ws, const TTarget& target, TWindow field, TWindow lookup);
 // Why the window at the field's point was refused, for the trace.
 std::string FieldRefusal(TWindowSystem& ws, const TTarget& target, TWindow field, TField check);
 

@@ -232,9 +232,17 @@ void TWin32WindowSystem::SendMessageA(TWindow window, std::uint32_t message,
   ::SendMessageA(Hwnd(window), message, wParam, lParam);
 }
 
-void TWin32WindowSystem::PostMessageA(TWindow window, std::uint32_t message,
+bool TWin32WindowSystem::SendMessageTimeoutA(TWindow window, std::uint32_t message,
+                                             std::uintptr_t wParam, std::intptr_t lParam,
+                                             std::uint32_t timeoutMs) {
+  DWORD_PTR result = 0;
+  return ::SendMessageTimeoutA(Hwnd(window), message, wParam, lParam, SMTO_ABORTIFHUNG, timeoutMs,
+                               &result) != 0;
+}
+
+bool TWin32WindowSystem::PostMessageA(TWindow window, std::uint32_t message,
                                       std::uintptr_t wParam, std::intptr_t lParam) {
-  ::PostMessageA(Hwnd(window), message, wParam, lParam);
+  return ::PostMessageA(Hwnd(window), message, wParam, lParam) != FALSE;
 }
 
 bool TWin32WindowSystem::GetMenu(TWindow window) { return ::GetMenu(Hwnd(window)) != nullptr; }
@@ -252,6 +260,10 @@ TWindow TWin32WindowSystem::WindowFromPoint(TPoint point) {
 
 TWindow TWin32WindowSystem::GetAncestor(TWindow window) {
   return Handle(::GetAncestor(Hwnd(window), GA_ROOT));
+}
+
+bool TWin32WindowSystem::IsChild(TWindow parent, TWindow window) {
+  return ::IsChild(Hwnd(parent), Hwnd(window)) != FALSE;
 }
 
 std::string TWin32WindowSystem::GetWindowTextA(TWindow window) {

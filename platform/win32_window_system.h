@@ -30,12 +30,15 @@ class TWin32WindowSystem final : public TWindowSystem {
   TOsVersion RtlGetVersion() override;
   void SendMessageA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
                     std::intptr_t lParam) override;
-  void PostMessageA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
+  bool SendMessageTimeoutA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
+                           std::intptr_t lParam, std::uint32_t timeoutMs) override;
+  bool PostMessageA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
                     std::intptr_t lParam) override;
   bool GetMenu(TWindow window) override;
   bool GetWindowRect(TWindow window, TRect& rect) override;
   TWindow WindowFromPoint(TPoint point) override;
   TWindow GetAncestor(TWindow window) override;
+  bool IsChild(TWindow parent, TWindow window) override;
   std::string GetWindowTextA(TWindow window) override;
   std::uint32_t SendInput(const std::vector<TMouseInput>& events) override;
   int GetSystemMetrics(int index) override;

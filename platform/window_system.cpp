@@ -14,7 +14,7 @@ std::int32_t Normalised(int pixel, int origin, int extent) {
 
 }  // namespace
 
-bool ClickAt(TWindowSystem& ws, int x, int y, std::uint32_t pauseMs) {
+bool ClickAt(TWindowSystem& ws, int x, int y) {
   // SendInput injects physical buttons: with the buttons swapped, the physical right
   // button is the logical left one, and a physical left click would open context menus.
   const bool swapped = ws.GetSystemMetrics(SmSwapButton) != 0;
@@ -29,9 +29,7 @@ bool ClickAt(TWindowSystem& ws, int x, int y, std::uint32_t pauseMs) {
   down.Flags |= swapped ? mouse::RightDown : mouse::LeftDown;
   up.Flags |= swapped ? mouse::RightUp : mouse::LeftUp;
   const std::vector<TMouseInput> click = {at, down, up};
-  if (ws.SendInput(click) < click.size()) return false;
-  ws.Sleep(pauseMs);
-  return true;
+  return ws.SendInput(click) == click.size();
 }
 
 }  // namespace pelmora

@@ -46,6 +46,7 @@ constexpr std::uint32_t Char = 0x0102;
 constexpr std::uint32_t SysCommand = 0x0112;
 constexpr std::uint32_t MdiActivate = 0x0222;
 constexpr std::uint32_t EmSetSel = 0x00B1;
+constexpr std::uint32_t Null = 0x0000;
 }  // namespace wm
 
 namespace vk {
@@ -145,7 +146,13 @@ class TWindowSystem {
   virtual TOsVersion RtlGetVersion() = 0;
   virtual void SendMessageA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
                             std::intptr_t lParam) = 0;
-  virtual void PostMessageA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
+  // Sends the message and waits at most `timeoutMs` for the window's thread to handle it,
+  // giving up at once on a thread Windows counts as hung (SMTO_ABORTIFHUNG); false when it
+  // was not handled in time, the thread is hung or the window is gone.
+  virtual bool SendMessageTimeoutA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
+                                   std::intptr_t lParam, std::uint32_t timeoutMs) = 0;
+  // False when the message was not queued: the window is gone, or its queue is full.
+  virtual bool PostMessageA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
                             std::intptr_t lParam) = 0;
   // Only the presence of a menu bar matters to the logic.
   virtual bool GetMenu(TWindow window) = 0;
@@ -155,6 +162,8 @@ class TWindowSystem {
   // The top-level window that `window` lies in (GA_ROOT); the window itself when it is
   // top-level; 0 when it is gone.
   virtual TWindow GetAncestor(TWindow window) = 0;
+  // True when `window` lies inside `parent`: its child, or a child's child, and so on.
+  virtual bool IsChild(TWindow parent, TWindow window) = 0;
   virtual std::string GetWindowTextA(TWindow window) = 0;
   // Inserts the events into the input stream as one series that no other input can split;
   // the number inserted, fewer when input is blocked (another desktop, higher integrity).
@@ -211,8 +220,8 @@ class TWindowSystem {
   virtual bool WaitForSingleObject(THandle object, std::uint32_t timeoutMs) = 0;
 };
 
-// A logical left click at (x, y) in one SendInput call, then a pause; the cursor stays at
-// the point. False, with no pause, when input was blocked and not all of it went in.
-bool ClickAt(TWindowSystem& ws, int x, int y, std::uint32_t pauseMs);
+// A logical left click at (x, y) in one SendInput call; the cursor stays at the point.
+// False when input was blocked and not all of it went in.
+bool ClickAt(TWindowSystem& ws, int x, int y);
 
 }  // namespace pelmora

@@ -31,6 +31,11 @@
 //                       field is clicked, as an input helper popping up over it
 //     notice            an always-on-top window of this process with another
 //                       title, with an input field over the lookup's search field
+//     question          a question box of this process over each open screen's
+//                       input field, shown at the restore; a click answers it
+//     late_activate=MS  a screen asked for by WM_MDIACTIVATE comes forward only MS
+//                       later, as on a loaded PC
+//     busy_lookup=MS    block MS after showing a lookup, before reading any message
 //     keep_lookups      lookups stay open when another screen is activated, and
 //                       every F8 opens a new lookup at the same place, on top of
 //                       any older one (also for the same screen again)
@@ -421,6 +426,7 @@ void OpenLookup(OpenScreen& s) {
   Record("dialog screen=" + std::string(s.kind->tag) + " win=dlg_" + s.kind->tag + " n=" + std::to_string(l->serial) +
          " visible=" + (hidden ? "0" : "1"));
   if (!hidden && FaultFor("notice", code)) ShowNotice(*l);
+  if (long ms = FaultNumber("busy_lookup")) Sleep(ms);
 }
 
 void RunSearch(Lookup& l) {
@@ -446,6 +452,20 @@ void CoverScreenField(const OpenScreen& s, bool active) {
   GetWindowRect(s.field, &r);
   InflateRect(&r, 4, 4);
   Cover(active ? &r : nullptr);
+}
+
+// The application's own question over the screen's input field, as "変更を破棄しますか?",
+// kept in front as a modal box would be: its button lies where the driver clicks the screen.
+void AskOverField(const OpenScreen& s) {
+  if (!FaultFor("question", s.kind->code) || FindWindowW(L"StandinNotice", L"確認")) return;
+  RECT r;
+  GetWindowRect(s.field, &r);
+  const int w = r.right - r.left + 40, h = r.bottom - r.top + 60;
+  HWND box = CreateWindowExW(WS_EX_TOPMOST, L"StandinNotice", L"確認", WS_POPUP | WS_CAPTION, r.left - 20, r.top - 40, w, h,
+                             g_main, nullptr, g_inst, nullptr);
+  Name(box, "question", "-");
+  Control(box, L"BUTTON", L"はい", BS_PUSHBUTTON, {6, 28, w - 6, h - 4}, "question", "yes");
+  ShowWindow(box, SW_SHOWNOACTIVATE);
 }
 
 OpenScreen* OpenScreenWindow(const ScreenKind& kind) {
@@ -513,6 +533,7 @@ LRESULT CALLBACK MainProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       char cmd[16];
       snprintf(cmd, sizeof cmd, "0x%04X", (unsigned)(wp & 0xFFF0));
       Record(std::string("syscommand cmd=") + cmd);
+      for (const OpenScreen& s : g_open) AskOverField(s);
       break;
     }
     case WM_COMMAND:
@@ -684,10 +705,22 @@ void DialogClickFaults(const MSG& m) {
   if (l->clicks == FaultNumber("close_at_click")) CloseLookup(*l);
 }
 
+HWND g_lateScreen;  // the screen a late activation brings forward
+
+void CALLBACK ActivateLate(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  SendMessageW(g_mdi, WM_MDIACTIVATE, (WPARAM)g_lateScreen, 0);
+}
+
 // Returns true when the message was consumed here.
 bool PreDispatch(const MSG& m) {
   if (m.message == kSyncMessage) {
     Record("sync id=" + std::to_string(m.wParam));
+    return true;
+  }
+  if (m.message == WM_MDIACTIVATE && m.hwnd == g_mdi && FaultNumber("late_activate")) {
+    g_lateScreen = (HWND)m.wParam;
+    SetTimer(nullptr, 0, (UINT)FaultNumber("late_activate"), ActivateLate);
     return true;
   }
   RecordInput(m);

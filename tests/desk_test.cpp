@@ -75,7 +75,7 @@ TEST(ClickAtTest, LandsOnEveryPixelOfEveryMonitor) {
       const int width = m.Right - m.Left, height = m.Bottom - m.Top;
       for (int i = 0; i < std::max(width, height); ++i) {
         const TPoint p{m.Left + i % width, m.Bottom - 1 - i % height};
-        ASSERT_TRUE(ClickAt(desktop, p.X, p.Y, 0));
+        ASSERT_TRUE(ClickAt(desktop, p.X, p.Y));
         ASSERT_EQ(desktop.Clicks.back().At.X, p.X) << p.Y;
         ASSERT_EQ(desktop.Clicks.back().At.Y, p.Y) << p.X;
       }

@@ -417,7 +417,7 @@ TEST_F(LookupTest, ForeignWindowTitledLikeTheLookupDialogReceivesNothing) {
   const TWindow impostorEdit =
       Desktop.AddWindow(impostor, "Edit", "", {310, 260, 790, 640}, sim::ForeignProcess);
   RunJob({"td"});
-  EXPECT_EQ(Boxes(), std::vector<std::string>{NotStarted + CustomerLookup + "画面-入力欄の取得不可)"});
+  EXPECT_EQ(Boxes(), std::vector<std::string>{NotStarted + CustomerLookup + "画面の取得不可)"});
   EXPECT_EQ(Desktop.Clicks.size(), 1u);  // the screen's; none into the impostor
   EXPECT_TRUE(PostsTo(impostorEdit).empty());
   EXPECT_TRUE(PostsTo(impostor).empty());

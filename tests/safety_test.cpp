@@ -33,14 +33,18 @@ struct TSafetyCase {
 };
 void PrintTo(const TSafetyCase& c, std::ostream* os) { *os << c.Name; }
 
-// Another program's small window over `p`. The lookup opens at 350 ms and is clicked at 500,
-// 550 and 600 ms; its field is taken at 650 ms.
-auto ForeignAt(TPoint p, std::uint64_t at) {
-  return [p, at](sim::TSimDesktop& d, sim::TSimTarget&) {
-    d.At(at, [&d, p] {
-      d.AddWindow(0, "Toast", "通知", {p.X - 5, p.Y - 5, p.X + 5, p.Y + 5}, sim::ForeignProcess);
+// Another program's (or `owner`'s) small window over `p`, gone at `gone` if set. The
+// lookup opens at 350 ms and is clicked at 500, 550 and 600 ms; its field is taken at 650 ms.
+auto ForeignAt(TPoint p, std::uint64_t at, TProcessId owner = sim::ForeignProcess, std::uint64_t gone = 0) {
+  return [=](sim::TSimDesktop& d, sim::TSimTarget&) {
+    d.At(at, [&d, p, owner, gone] {
+      const TWindow w = d.AddWindow(0, "Toast", "通知", {p.X - 5, p.Y - 5, p.X + 5, p.Y + 5}, owner);
+      if (gone != 0) d.At(gone, [&d, w] { d.Destroy(w); });
     });
   };
+}
+auto BusyFrom(std::uint64_t at, std::uint64_t ms) {  // the target's thread takes nothing meanwhile
+  return [=](sim::TSimDesktop& d, sim::TSimTarget&) { d.At(at, [&d, at, ms] { d.BusyUntil[sim::TargetProcess] = at + ms; }); };
 }
 
 class SafetyTest : public JobFixture, public ::testing::WithParamInterface<TSafetyCase> {};
@@ -60,7 +64,10 @@ TEST_P(SafetyTest, OnlyTheTargetsLookupGetsClicksAndTheNumber) {
     EXPECT_EQ(Desktop.Window(click.Window).Process, sim::TargetProcess);
   }
   ASSERT_EQ(Target->Searches.size(), c.Searches);
-  for (const sim::TSearch& search : Target->Searches) EXPECT_EQ(search.Text, Phone);
+  for (const sim::TSearch& search : Target->Searches) {
+    EXPECT_EQ(search.Text, Phone);
+    EXPECT_EQ(search.Taken, "c8ccc");  // its screen's click, F8, the lookup's clicks, in order
+  }
   for (const sim::TCall& post : Desktop.Posts()) {
     EXPECT_EQ(Desktop.Window(post.Window).Process, sim::TargetProcess);
   }
@@ -97,13 +104,23 @@ INSTANTIATE_TEST_SUITE_P(
                       });
                     },
                     NoField, 4, 0},
-        // The dialog goes after the first click: the target's screen behind it takes the
-        // other clicks, but its field is no lookup's.
+        // The dialog goes after the first click: the screen behind it gets no other click.
         TSafetyCase{"DialogClosedAfterTheFirstClick", {"td"}, nullptr,
                     [](sim::TSimDesktop& d, sim::TSimTarget& t) {
                       d.At(520, [&d, &t] { d.Destroy(t.Dialog); });
                     },
-                    NoField, 4, 0}),
+                    NoField, 2, 0},
+        // A box of the target's own (a click would answer it), one going within the bound,
+        // the screen brought forward late, a target busy after activating the screen or
+        // showing the lookup, posts that fail.
+        TSafetyCase{"TargetsBoxOverTheScreenPoint", {"td"}, nullptr, ForeignAt(ScreenPoint, 0, sim::TargetProcess), NoChild, 0, 0},
+        TSafetyCase{"TargetsBoxOverTheFirstDialogPoint", {"td"}, nullptr, ForeignAt(DialogPoint1, 360, sim::TargetProcess), NoField, 1, 0},
+        TSafetyCase{"BoxGoneWithinTheBound", {"td"}, nullptr, ForeignAt(DialogPoint2, 360, sim::ForeignProcess, 900), "", 4, 1},
+        TSafetyCase{"OtherScreenInFrontUntilLate", {"td"}, [](TTargetScript& s) { s.ActivateAfter = 300; }, nullptr, "", 4, 1},
+        TSafetyCase{"BusyAfterActivatingTheScreen", {"tm"}, nullptr, BusyFrom(100, 500), "", 4, 1},
+        TSafetyCase{"BusyAfterShowingTheLookup", {"td"}, nullptr, BusyFrom(350, 500), "", 4, 1},
+        TSafetyCase{"PostsFailBeforeTheNumber", {"td"}, nullptr,
+                    [](sim::TSimDesktop& d, sim::TSimTarget&) { d.At(620, [&d] { d.PostsFail = true; }); }, NoField, 4, 0}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 struct TRightsCase {

@@ -176,6 +176,7 @@ TProcessId TSimDesktop::GetWindowThreadProcessId(TWindow window) {
 
 void TSimDesktop::WaitForInputIdle(TProcessId process, std::uint32_t timeoutMs) {
   Log("WaitForInputIdle", 0, process);
+  if (NeverIdle.count(process) != 0) return Advance(timeoutMs);
   auto busy = BusyUntil.find(process);
   if (process != 0 && busy != BusyUntil.end() && busy->second > now_) {
     Advance(std::min<std::uint64_t>(busy->second - now_, timeoutMs));
@@ -265,18 +266,51 @@ TOsVersion TSimDesktop::RtlGetVersion() {
   return Version;
 }
 
+std::uint64_t TSimDesktop::BusyFor(TWindow window) {
+  const TSimWindow* w = Find(window);
+  const auto busy = w ? BusyUntil.find(w->Process) : BusyUntil.end();
+  return busy != BusyUntil.end() && busy->second > now_ ? busy->second - now_ : 0;
+}
+
+void TSimDesktop::Deliver(TWindow window, bool input, std::function<void()> take) {
+  const std::uint64_t busy = BusyFor(window);
+  if (busy == 0) return take();
+  const TProcessId process = Window(window).Process;
+  queued_[process].emplace_back(input, std::move(take));
+  At(now_ + busy, [this, process] {
+    auto queue = std::move(queued_[process]);
+    std::stable_partition(queue.begin(), queue.end(), [](const auto& q) { return !q.first; });
+    for (auto& q : queue) q.second();
+  });
+}
+
 void TSimDesktop::SendMessageA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
                                std::intptr_t) {
   Log("SendMessageA", window, message, wParam);
+  Advance(BusyFor(window));  // returns once the thread has handled it
   // Restoring shows a minimized or hidden window, as the default window procedure does.
   if (message == wm::SysCommand && wParam == ScRestore && Find(window)) Window(window).Visible = true;
 }
 
-void TSimDesktop::PostMessageA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
+bool TSimDesktop::SendMessageTimeoutA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
+                                      std::intptr_t, std::uint32_t timeoutMs) {
+  Log("SendMessageTimeoutA", window, message, wParam);
+  const TSimWindow* w = Find(window);
+  if (w == nullptr || Hung.count(w->Process) != 0) return false;
+  const std::uint64_t busy = BusyFor(window);
+  Advance(std::min<std::uint64_t>(busy, timeoutMs));
+  if (busy > timeoutMs || !Find(window)) return false;
+  if (message == wm::SysCommand && wParam == ScRestore) Window(window).Visible = true;
+  return true;
+}
+
+bool TSimDesktop::PostMessageA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
                                std::intptr_t lParam) {
   Log("PostMessageA", window, message, wParam);
   Calls.back().LParam = lParam;
-  if (OnPost && Find(window)) OnPost(window, message, wParam, lParam);
+  if (!Find(window) || PostsFail) return false;
+  if (OnPost) Deliver(window, false, [=] { OnPost(window, message, wParam, lParam); });
+  return true;
 }
 
 bool TSimDesktop::GetMenu(TWindow window) {
@@ -320,6 +354,13 @@ TWindow TSimDesktop::Root(TWindow window) const {
 TWindow TSimDesktop::GetAncestor(TWindow window) {
   Log("GetAncestor", window);
   return Root(window);
+}
+
+bool TSimDesktop::IsChild(TWindow parent, TWindow window) {
+  Log("IsChild", window);
+  const TSimWindow* w = Find(window);
+  while (w != nullptr && w->Parent != 0 && w->Parent != parent) w = Find(w->Parent);
+  return w != nullptr && w->Parent != 0;
 }
 
 std::string TSimDesktop::GetWindowTextA(TWindow window) {
@@ -366,9 +407,11 @@ std::uint32_t TSimDesktop::SendInput(const std::vector<TMouseInput>& events) {
       if (e.Flags & down) physicalDown_[button] = true;
       if ((e.Flags & up) && physicalDown_[button]) {
         physicalDown_[button] = false;
-        Clicks.push_back({HitTest(0, Cursor), Cursor, (button == 0) != SwapButtons});
+        const TWindow at = HitTest(0, Cursor);
+        Clicks.push_back({at, Cursor, (button == 0) != SwapButtons});
         // A click activates the top-level window it lands in.
-        if (const TWindow root = Root(Clicks.back().Window)) Foreground = root;
+        if (const TWindow root = Root(at)) Foreground = root;
+        if (OnClick) Deliver(at, true, [this, at] { OnClick(at); });
       }
     }
   }

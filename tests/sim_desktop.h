@@ -91,9 +91,15 @@ class TSimDesktop : public TWindowSystem {
   std::uint32_t InsertLimit = UINT32_MAX;  // SendInput inserts at most this many events a call
   // A hand on the mouse: may move the cursor before any port call, never within one.
   std::function<void(TPoint&)> Hand;
+  // A busy process's thread takes nothing until then; then its sent messages, its posted
+  // ones and its input, in that order.
   std::map<TProcessId, std::uint64_t> BusyUntil;
+  std::set<TProcessId> NeverIdle;  // never idle for input, yet taking its messages
+  bool PostsFail = false;  // as to a thread whose queue is full
   std::function<void(const std::string&)> OnShellExecute;
+  // As the window's thread takes a posted message, or a click on the window.
   std::function<void(TWindow, std::uint32_t, std::uintptr_t, std::intptr_t)> OnPost;
+  std::function<void(TWindow)> OnClick;
   std::function<void(const std::string&)> OnErrorBox;
   std::map<TProcessId, std::int32_t> IntegrityLevels;  // absent: cannot be read; 0: this program
   bool MutexAvailable = true;
@@ -136,12 +142,15 @@ class TSimDesktop : public TWindowSystem {
   TOsVersion RtlGetVersion() override;
   void SendMessageA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
                     std::intptr_t lParam) override;
-  void PostMessageA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
+  bool SendMessageTimeoutA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
+                           std::intptr_t lParam, std::uint32_t timeoutMs) override;
+  bool PostMessageA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
                     std::intptr_t lParam) override;
   bool GetMenu(TWindow window) override;
   bool GetWindowRect(TWindow window, TRect& rect) override;
   TWindow WindowFromPoint(TPoint point) override;
   TWindow GetAncestor(TWindow window) override;
+  bool IsChild(TWindow parent, TWindow window) override;
   std::string GetWindowTextA(TWindow window) override;
   std::uint32_t SendInput(const std::vector<TMouseInput>& events) override;
   int GetSystemMetrics(int index) override;
@@ -188,6 +197,8 @@ class TSimDesktop : public TWindowSystem {
   void Settle();
   TWindow HitTest(TWindow parent, TPoint point) const;
   TRect VirtualScreen() const;
+  std::uint64_t BusyFor(TWindow window);  // ms until the window's thread is free
+  void Deliver(TWindow window, bool input, std::function<void()> take);
 
   std::vector<TSimWindow> windows_;  // creation order; later top-level windows lie on top
   std::vector<TEvent> events_;
@@ -198,6 +209,7 @@ class TSimDesktop : public TWindowSystem {
   THandle nextHandle_ = 0x100;
   THandle jobMutex_ = 0;  // the mutex waited for as the job's
   std::multiset<std::pair<std::uint32_t, std::uint32_t>> attached_;
+  std::map<TProcessId, std::vector<std::pair<bool, std::function<void()>>>> queued_;  // input?, take
 };
 
 // Window-system comparison of titles and classes: letter case aside, double-byte

@@ -1,5 +1,7 @@
 #include "tests/sim_target.h"
 
+#include <utility>
+
 namespace pelmora::sim {
 namespace {
 
@@ -27,6 +29,12 @@ TSimTarget::TSimTarget(TSimDesktop& desktop, TTargetScript script)
     : desktop_(desktop), script_(std::move(script)) {
   desktop_.OnPost = [this](TWindow w, std::uint32_t m, std::uintptr_t p, std::intptr_t l) {
     OnPost(w, m, p, l);
+  };
+  // A click counts for the screen it lands in, or for the screen whose lookup it lands in.
+  desktop_.OnClick = [this](TWindow w) {
+    if (w != 0 && !screens_.count(w) && !dialogScreen_.count(w)) w = desktop_.Window(w).Parent;
+    if (screens_.count(w)) taken_[screens_[w]] += 'c';
+    if (dialogScreen_.count(w)) taken_[dialogScreen_[w]] += 'c';
   };
   if (script_.Running) {
     CreateMain();
@@ -127,6 +135,9 @@ void TSimTarget::OpenDialog(TWindow screen) {
 
 void TSimTarget::OnPost(TWindow window, std::uint32_t message, std::uintptr_t wParam,
                         std::intptr_t lParam) {
+  if (window == MdiClient && message == wm::MdiActivate) {
+    desktop_.At(desktop_.Now() + script_.ActivateAfter, [this, wParam] { desktop_.BringToTop(wParam); });
+  }
   if (window == Main && message == wm::KeyDown) {
     if (wParam == vk::F10) {
       keys_.clear();
@@ -147,6 +158,7 @@ void TSimTarget::OnPost(TWindow window, std::uint32_t message, std::uintptr_t wP
   }
   if (screens_.count(window) && message == wm::KeyDown && wParam == vk::F8) {
     const TScreenScript& s = ScriptOf(screens_[window]);
+    taken_[screens_[window]] += '8';
     if (s.DialogAfter) desktop_.At(desktop_.Now() + *s.DialogAfter, [this, window] { OpenDialog(window); });
     return;
   }
@@ -158,7 +170,8 @@ void TSimTarget::OnPost(TWindow window, std::uint32_t message, std::uintptr_t wP
   }
   if (message == wm::KeyDown && wParam == vk::Return && fieldDialog_.count(window)) {
     const TWindow dialog = fieldDialog_[window];
-    Searches.push_back({desktop_.Window(dialog).Title, dialogScreen_[dialog], Typed[window], dialog});
+    Searches.push_back({desktop_.Window(dialog).Title, dialogScreen_[dialog], Typed[window], dialog,
+                        std::exchange(taken_[dialogScreen_[dialog]], "")});
     if (script_.HideDialogOnEnter) desktop_.Window(dialog).Visible = false;
   }
 }

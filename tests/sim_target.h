@@ -38,6 +38,7 @@ struct TTargetScript {
   bool MdiClient = true;
   bool Menu = true;
   std::uint64_t BusyMs = 0;
+  std::uint64_t ActivateAfter = 0;  // a screen comes to the top this long after WM_MDIACTIVATE
   std::vector<std::string> OpenAtStart;  // screen titles already open
   bool RaiseReopenedDialog = false;  // F8 on a dialog already open brings it to the top
   bool NewDialogPerF8 = false;  // every F8 opens another lookup at the same place, on top
@@ -55,6 +56,9 @@ struct TSearch {
   std::string Screen;  // the screen it was opened from
   std::string Text;    // the field's bytes when Enter arrived
   TWindow Window = 0;  // the dialog
+  // What the screen's thread took since the screen's last search, in order: 'c' a click on
+  // the screen or its lookup, '8' F8.
+  std::string Taken;
 };
 
 class TSimTarget {
@@ -89,6 +93,7 @@ class TSimTarget {
   std::map<std::string, TWindow> dialogs_;       // lookup title -> dialog
   std::map<TWindow, std::string> dialogScreen_;  // dialog -> screen title that asked for it
   std::vector<std::uintptr_t> keys_;        // menu key sequence since F10
+  std::map<std::string, std::string> taken_;  // screen title -> what it took since its search
   int screenCount_ = 0;
 };
 

@@ -149,7 +149,7 @@ INSTANTIATE_TEST_SUITE_P(
                       "Hanbai15Main", 1, 75, 0, 75 * 200},
         TPatienceCase{"MainWindowShown", [](TTargetScript& s, auto&) { s.Running = false; s.ShowAfter.reset(); },
                       "IsWindowVisible", 0, 500, 1200 - 10, 500 * 10},
-        TPatienceCase{"InputIdle", [](TTargetScript& s, auto&) { s.BusyMs = 1000000; },
+        TPatienceCase{"InputIdle", [](TTargetScript&, auto& d) { d.NeverIdle.insert(sim::TargetProcess); },
                       "Hanbai15Main", 1, 0, 100 + 2 * 1100 + 100, 15000},
         TPatienceCase{"Screen", [](TTargetScript& s, auto&) { s.Screens[TdNew].OpenAfter.reset(); },
                       TdNew, 1, 30, 1450, 30 * 100},
@@ -168,7 +168,6 @@ TEST_F(SettingsRunTest, AnotherJobIsAwaitedAsLongAsTheSlowestJob) {
   for (const int patience : {1, 2}) {
     TTargetScript slow;
     slow.Running = false;
-    slow.BusyMs = UINT64_MAX / 2;  // never idle
     slow.RaiseReopenedDialog = true;  // td and ud share a lookup, which tm's covers until F8
     sim::TDelay lockedFor = 0;
     const auto works = [&](std::uint64_t otherJobUntil, std::uint64_t jobStart) {
@@ -177,6 +176,7 @@ TEST_F(SettingsRunTest, AnotherJobIsAwaitedAsLongAsTheSlowestJob) {
       RunProgram({{"timing/patience", std::to_string(patience)}}, " td,tm,ud 0312345678",
                  [&](TTargetScript& s, sim::TSimDesktop& d) {
                    s = slow;
+                   d.NeverIdle.insert(sim::TargetProcess);
                    if (*lockedFor == 0) return;
                    d.Lock(true);
                    d.At(jobStart + *lockedFor, [&d] { d.Lock(false); });

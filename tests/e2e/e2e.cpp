@@ -569,11 +569,15 @@ void CheckClicks(Result& r, const std::string& tag) {
   for (const ScreenClick& c : kScreenClicks)
     if (CodeOf(tag) == c.code) sc = &c;
   std::vector<const Event*> screen, dialog;
+  bool f8 = false, searched = false, late = false;  // a click taken after what should follow it
   for (const Event& e : r.events) {
+    f8 |= e.Get("ev") == "key" && e.Get("win") == tag && e.Get("vk") == "0x77";
+    searched |= e.Get("ev") == "search" && e.Get("screen") == tag;
     if (e.Get("ev") != "click") continue;
-    if (e.Get("win") == tag) screen.push_back(&e);
-    if (e.Get("win") == "dlg_" + tag) dialog.push_back(&e);
+    if (e.Get("win") == tag) screen.push_back(&e), late |= f8;
+    if (e.Get("win") == "dlg_" + tag) dialog.push_back(&e), late |= searched;
   }
+  r.Expect(!late, tag + ": a click taken after its F8 or its search");
   POINT want = sc->offset[g_aspect];
   r.Expect(!screen.empty() && screen[0]->Get("ctl") == sc->control && screen[0]->Get("dx") == std::to_string(want.x) &&
                screen[0]->Get("dy") == std::to_string(want.y),
@@ -959,6 +963,11 @@ std::vector<Scenario> Scenarios() {
        "{S} ud 0312345678", nullptr, "", "ud", kPhone, kQuick, kCheckClicks, nullptr, "", SW_SHOWMAXIMIZED},
       {"target busy 3 s: waits for idle, then the job runs", "wide", Target::Running, "busy=3000", none,
        "{S} td 0312345678", nullptr, "", "td", kPhone, kQuick, 0, nullptr},
+      // A loaded PC: each click waits for its own window and is taken before what follows it.
+      {"screen brought forward 300 ms late from under another, then clicked", "narrow", Target::Running,
+       "late_activate=300", "td,ud", "{S} td 0312345678", nullptr, "", "td", kPhone, kQuick, kCheckClicks, nullptr},
+      {"target busy 1 s after showing each lookup: its clicks before the number", "middle", Target::Running,
+       "busy_lookup=1000", none, "{S} td,ud 0312345678", nullptr, "", "td,ud", kPhone, kQuick, kCheckClicks, nullptr},
       {"target starts slowly (3 s)", "narrow", Target::Started, "slow=3000", none, "{S} ud 0312345678", nullptr, "",
        "ud", kPhone, kSlow, kCheckClicks, nullptr},
 
@@ -1011,13 +1020,16 @@ std::vector<Scenario> Scenarios() {
          Refused("td", 0)(r);
          ExpectWindowAt(r, TargetScreen(), ScreenClickOffset("td"), "StandinCover");
        }},
-      // The target's own window, but not its lookup: clicked, yet gets no number.
+      // The target's own window, but not its lookup: neither click nor number.
       {"single td: the target's own notice at the field", "wide", Target::Running, "notice", none,
        "{S} td 0312345678", nullptr, kMsgTdNoField, "", kPhone, kQuick, 0,
        [](Result& r) {
          Refused("dlg_td", 2)(r);
          ExpectWindowAt(r, TargetLookup(), kDialogClicks[2].offset, "StandinNotice");
        }},
+      // A question of the target's own over the screen point: a click would answer it.
+      {"single td: the target's own question over the screen click", "wide", Target::Running, "question", "td",
+       "{S} td 0312345678", nullptr, kMsgNoChild, "", kPhone, kQuick, 0, Refused("question", 0)},
       // Inside the dialog, yet not the target's: it gets neither click nor number.
       {"single td: another process's child in the dialog at the field", "narrow", Target::Running,
        "foreign_child", none, "{S} td 0312345678", nullptr, kMsgTdNoField, "", kPhone, kQuick, 0,

@@ -97,7 +97,7 @@ class TCheckedDesktop : public TSimDesktop {
  public:
   const TJob* Job = nullptr;
 
-  void PostMessageA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
+  bool PostMessageA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
                     std::intptr_t lParam) override {
     const TSimWindow* w = Known(window);
     if (w == nullptr || w->Process != TargetProcess) Fail("a message posted outside the target");
@@ -106,7 +106,7 @@ class TCheckedDesktop : public TSimDesktop {
     if (message == wm::Char || (message == wm::KeyDown && wParam == vk::Return)) {
       CheckTypedInto(window);
     }
-    TSimDesktop::PostMessageA(window, message, wParam, lParam);
+    return TSimDesktop::PostMessageA(window, message, wParam, lParam);
   }
 
  private:
