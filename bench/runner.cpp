@@ -602,7 +602,7 @@ int main(int argc, char** argv) {
     double sp = Median(series[2].painted);
     Row("Start-up: floor importing shell32", Fmt("%.0f ms", pp), Fmt("%.0f ms", sp),
         Fmt("%.3f", Median(paired[2])), "",
-        "floor bench_window_shell32, the DLLs pelmora.exe imports" +
+        "floor bench_window_shell32, importing shell32 as pelmora.exe no longer does" +
             Fmt("; best %.0f ms", best(series[2].painted)));
   }
   double pj = Median(jobStartup), jw = Median(jobFloor);

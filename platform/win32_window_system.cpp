@@ -1,7 +1,5 @@
 #include "platform/win32_window_system.h"
 
-#include <shellapi.h>
-
 #include <algorithm>
 #include <vector>
 
@@ -28,7 +26,7 @@ HMODULE LoadSystemLibrary(const char* name) {
   const UINT n = GetSystemDirectoryA(path, MAX_PATH);
   if (n == 0 || n >= MAX_PATH) return nullptr;
   path[n] = '\\';
-  lstrcpynA(path + n + 1, name, 15);
+  lstrcpyA(path + n + 1, name);  // names of a dozen characters
   return LoadLibraryA(path);
 }
 
@@ -298,7 +296,12 @@ bool TWin32WindowSystem::GetMonitorInfoA(TMonitor monitor, TRect& rect, std::str
 }
 
 void TWin32WindowSystem::ShellExecuteA(const std::string& path) {
-  ::ShellExecuteA(nullptr, nullptr, path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  // Loaded only to start the target: shell32 and the DLLs it brings would cost every start
+  // of the program its first paint's time. Kept loaded, as the shell may still be at work.
+  using TShellExecute = HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
+  HMODULE shell = LoadSystemLibrary("shell32.dll");
+  const auto execute = shell != nullptr ? Proc<TShellExecute>(shell, "ShellExecuteA") : nullptr;
+  if (execute != nullptr) execute(nullptr, nullptr, path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 bool TWin32WindowSystem::FileExists(const std::string& path) {
