@@ -316,7 +316,7 @@ void TWin32WindowSystem::Sleep(std::uint32_t ms) {
   QueryPerformanceFrequency(&frequency);
   QueryPerformanceCounter(&now);
   const LONGLONG pause = frequency.QuadPart * ms / 1000;
-  // What earlier pauses overran comes off this one, a tenth of it at most: a job's pauses
+  // What the pause before overran comes off this one, a tenth of it at most: a job's pauses
   // add up to their sum, not to their sum and every wake-up's delay.
   const LONGLONG cut = std::min(late_, pause / 10);
   const LONGLONG deadline = now.QuadPart + pause - cut;
@@ -333,7 +333,7 @@ void TWin32WindowSystem::Sleep(std::uint32_t ms) {
       PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
   }
-  late_ += now.QuadPart - deadline - cut;
+  late_ = now.QuadPart - deadline;
 }
 
 void TWin32WindowSystem::timeBeginPeriod(std::uint32_t ms) {

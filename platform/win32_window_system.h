@@ -73,7 +73,7 @@ class TWin32WindowSystem final : public TWindowSystem {
   HANDLE timer_ = nullptr;
   HMODULE winmm_ = nullptr;
   UINT period_ = 0;
-  // How late the pauses so far ended, in performance-counter counts, still to be taken off.
+  // How late the last pause ended, in performance-counter counts.
   LONGLONG late_ = 0;
 };
 
