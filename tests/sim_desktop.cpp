@@ -443,14 +443,9 @@ void TSimDesktop::Sleep(std::uint32_t ms) {
   Pause(ms);
 }
 
-// Not logged: no window sees it.
-void TSimDesktop::timeBeginPeriod(std::uint32_t) {
-  handles_[period_ = ++nextHandle_] = "timer period";
-}
-
-void TSimDesktop::timeEndPeriod(std::uint32_t) {
-  handles_.erase(std::exchange(period_, 0));
-}
+// Not logged: no window sees them.
+void TSimDesktop::timeBeginPeriod(std::uint32_t) { handles_[period_ = ++nextHandle_] = "period"; }
+void TSimDesktop::timeEndPeriod(std::uint32_t) { handles_.erase(std::exchange(period_, 0)); }
 
 std::string TSimDesktop::GetCommandLineA() {
   Log("GetCommandLineA");
