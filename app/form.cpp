@@ -9,8 +9,9 @@
 
 namespace pelmora {
 
-void TfrmPelmora::FormCreate() {
-  Job.ScreenCodes.clear();
+void TfrmPelmora::FormCreate() { Job.ScreenCodes.clear(); }
+
+void TfrmPelmora::StartTrace() {
   Settings = ReadSettings(ws_);
   if (Settings.TracePath.empty()) return;
   Trace.Open(ws_, Settings.TracePath, ws_.GetTickCount());
@@ -21,6 +22,13 @@ void TfrmPelmora::FormCreate() {
                " ignored: not a whole number from 1 to " + Decimal(MaxPatience));
   }
   Trace.Line("settings patience=" + Decimal(Settings.Patience));
+  // The number is customer data: only its last four characters go into the trace.
+  std::string line = "arguments path=" + Quoted(Job.InstallPath) + " codes=" +
+                     Quoted(Memo1.size() > 1 ? Memo1[1] : std::string()) + " phone=" +
+                     Quoted(MaskNumber(Job.PhoneNumber)) + " (" +
+                     Decimal(CountCharacters(Job.PhoneNumber)) + " characters)";
+  if (Memo1.size() > 3) line += " unused=" + Decimal(Memo1.size() - 3);
+  Trace.Line(line);
 }
 
 void TfrmPelmora::FormShow() {
@@ -31,20 +39,14 @@ void TfrmPelmora::FormShow() {
   Job.ScreenCode.clear();
   Job.ScreenCodes = SplitCommaText(arg(1));
   Job.PhoneNumber = arg(2);
-  if (Trace.On()) {
-    // The number is customer data: only its last four characters go into the trace.
-    std::string line = "arguments path=" + Quoted(Job.InstallPath) +
-                       " codes=" + Quoted(arg(1)) + " phone=" + Quoted(MaskNumber(Job.PhoneNumber)) + " (" +
-                       Decimal(CountCharacters(Job.PhoneNumber)) + " characters)";
-    if (args.size() > 3) line += " unused=" + Decimal(args.size() - 3);
-    Trace.Line(line);
-  }
 }
 
 void TfrmPelmora::FormActivate() {
   // An error box hands the keyboard back to this window: that must not run the job again.
   if (activated_) return;
   activated_ = true;
+  // After the first paint, which needs neither.
+  StartTrace();
 
   if (!Job.ScreenCodes.empty()) Job.ScreenCode = Job.ScreenCodes.front();
   if (Job.InstallPath.empty()) {

@@ -17,11 +17,11 @@ class TfrmPelmora {
  public:
   explicit TfrmPelmora(TWindowSystem& ws) : ws_(ws) {}
 
-  // Reads the settings file and, when it asks for one, starts the trace.
   void FormCreate();
   // Before the window is on screen: reads the arguments into the job and Memo1.
   void FormShow();
-  // On activation: validates and runs the job the first time, then closes the window.
+  // On activation: reads the settings, validates and runs the job the first time, then
+  // closes the window.
   void FormActivate();
   void FormDestroy();
   void GetCurrentWindow();
@@ -35,6 +35,8 @@ class TfrmPelmora {
  private:
   TWindowSystem& ws_;
   bool activated_ = false;
+  // Reads the settings file and, when it asks for one, starts the trace with the arguments.
+  void StartTrace();
   // The error box, traced first with the job's outcome: the box waits for the user, the
   // trace should not.
   void ShowErrorBox(const std::string& text, const char* outcome);

@@ -8,18 +8,24 @@ namespace {
 
 // One job at a time per logon session: two jobs' keys and characters would interleave.
 const char* const JobMutexName = "Local\\PelmoraJob";
+// `count` pauses of `pauseMs`, each counted a timer tick longer, as a PC without the finer
+// timer takes them.
+constexpr std::uint32_t Paused(std::uint32_t count, std::uint32_t pauseMs) {
+  return count * (pauseMs + TimerTickMs);
+}
 // The longest a job naming each known screen once can take by the limits above, each count
 // taken `patience` times: the bound of the wait for another program's job.
 constexpr std::uint32_t OtherJobWaitMs(std::uint32_t patience) {
-  const std::uint32_t visibleWaitMs = (VisibleTests * patience - 1) * VisiblePauseMs;
-  const std::uint32_t startUpMaxMs = SessionTests * patience * SessionPauseMs +
-                                     StartSearches * patience * StartSearchPauseMs +
+  const std::uint32_t visibleWaitMs = Paused(VisibleTests * patience - 1, VisiblePauseMs);
+  const std::uint32_t startUpMaxMs = Paused(SessionTests * patience, SessionPauseMs) +
+                                     Paused(StartSearches * patience, StartSearchPauseMs) +
                                      visibleWaitMs + InputIdleTimeoutMs * patience +
-                                     RestorePauseMs;
+                                     Paused(1, RestorePauseMs);
   const std::uint32_t screenMaxMs =
-      2 * MenuKeyPauseMs + ScreenSearches * patience * ScreenSearchPauseMs + visibleWaitMs +
-      ActivatePauseMs + ScreenClickPauseMs + LookupSearches * patience * LookupSearchPauseMs +
-      visibleWaitMs + 3 * LookupClickPauseMs + TypedPauseMs;
+      Paused(2, MenuKeyPauseMs) + Paused(ScreenSearches * patience, ScreenSearchPauseMs) +
+      visibleWaitMs + Paused(1, ActivatePauseMs) + Paused(1, ScreenClickPauseMs) +
+      Paused(LookupSearches * patience, LookupSearchPauseMs) + visibleWaitMs +
+      Paused(3, LookupClickPauseMs) + Paused(1, TypedPauseMs);
   return startUpMaxMs + 3 * screenMaxMs;
 }
 
@@ -67,6 +73,8 @@ TFailure RunJob(const TRun& run, TJob& job) {
   const TSession session = WaitForSession(run);
   if (session == TSession::Closed) return std::nullopt;
   if (session == TSession::StaysLocked) return std::string(msg::ScreenLocked);
+  // The pauses from here on end on time, not on the default timer's next tick.
+  const TFinerTimer finerTimer(run.Ws);
   TTarget target;
   if (TFailure failure = StartTarget(run, job, target)) return failure;
   // The job kind is fixed by the item count alone, empty items included.

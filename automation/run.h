@@ -36,6 +36,10 @@ constexpr int LookupSearches = 30;
 constexpr std::uint32_t LookupSearchPauseMs = 100;
 constexpr std::uint32_t LookupClickPauseMs = 50;
 constexpr std::uint32_t TypedPauseMs = 200;
+// Windows' default timer ticks every 15.625 ms and a pause ends on a tick: 100 ms take 109.
+// The job asks for 1 ms; where it cannot have that, each pause may end a tick late.
+constexpr std::uint32_t TimerPeriodMs = 1;
+constexpr std::uint32_t TimerTickMs = 16;
 
 using TFailure = std::optional<std::string>;
 
@@ -96,6 +100,20 @@ inline bool WaitVisible(const TRun& run, TWindow window, const std::string& what
   });
   return true;
 }
+
+// The timer's resolution raised for the object's lifetime, an error raised by the job included.
+class TFinerTimer {
+ public:
+  explicit TFinerTimer(TWindowSystem& ws) : ws_(ws) { ws_.timeBeginPeriod(TimerPeriodMs); }
+  ~TFinerTimer() { ws_.timeEndPeriod(TimerPeriodMs); }
+  TFinerTimer(const TFinerTimer&) = delete;
+  TFinerTimer& operator=(const TFinerTimer&) = delete;
+  TFinerTimer(TFinerTimer&&) = delete;
+  TFinerTimer& operator=(TFinerTimer&&) = delete;
+
+ private:
+  TWindowSystem& ws_;
+};
 
 // False when either could not be posted.
 inline bool PostKey(TWindowSystem& ws, TWindow window, std::uintptr_t key) {

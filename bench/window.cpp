@@ -1,7 +1,7 @@
 // The floor of a process start under this Wine: register a class, open one window
 // shaped like Pelmora's, paint the arguments into it, and wait to be closed.
-// Built a second time with BENCH_WINDOW_SHELL32 to import shell32 as pelmora.exe
-// does, which tells how much of Pelmora's start-up those DLL loads take.
+// Built a second time with BENCH_WINDOW_SHELL32 to import shell32, which tells how much
+// of a start-up those DLL loads take (pelmora.exe loads shell32 only to start the target).
 #include <windows.h>
 #ifdef BENCH_WINDOW_SHELL32
 #include <shellapi.h>

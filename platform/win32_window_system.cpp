@@ -1,7 +1,5 @@
 #include "platform/win32_window_system.h"
 
-#include <shellapi.h>
-
 #include <algorithm>
 #include <vector>
 
@@ -21,6 +19,18 @@ TFunction Proc(HMODULE module, const char* name) {
   using TAny = void (*)();
   return reinterpret_cast<TFunction>(reinterpret_cast<TAny>(GetProcAddress(module, name)));
 }
+
+// A DLL of the system folder, never one beside the program; null when missing.
+HMODULE LoadSystemLibrary(const char* name) {
+  char path[MAX_PATH + 16];
+  const UINT n = GetSystemDirectoryA(path, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return nullptr;
+  path[n] = '\\';
+  lstrcpyA(path + n + 1, name);  // names of a dozen characters
+  return LoadLibraryA(path);
+}
+
+using TTimePeriod = UINT(WINAPI*)(UINT);
 
 // The error box is built by hand: MessageBox with an error icon always plays the
 // system's error sound, and the box must be silent.
@@ -180,13 +190,9 @@ std::string TWin32WindowSystem::GetInputDesktopName() {
 }
 
 bool TWin32WindowSystem::WTSQuerySessionInformationW(TSessionInfo& info) {
-  // Loaded from the system folder when asked: the program imports only the DLLs every
-  // Windows loads, and runs where the call or its information class is missing.
-  char path[MAX_PATH + 16];
-  const UINT n = GetSystemDirectoryA(path, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return false;
-  lstrcpyA(path + n, "\\wtsapi32.dll");
-  HMODULE dll = LoadLibraryA(path);
+  // Loaded when asked: the program imports only the DLLs every Windows loads, and runs
+  // where the call or its information class is missing.
+  HMODULE dll = LoadSystemLibrary("wtsapi32.dll");
   if (dll == nullptr) return false;
   const auto query =
       Proc<BOOL(WINAPI*)(HANDLE, DWORD, int, LPWSTR*, DWORD*)>(dll, "WTSQuerySessionInformationW");
@@ -302,7 +308,12 @@ bool TWin32WindowSystem::GetMonitorInfoA(TMonitor monitor, TRect& rect, std::str
 }
 
 void TWin32WindowSystem::ShellExecuteA(const std::string& path) {
-  ::ShellExecuteA(nullptr, nullptr, path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  // Loaded only to start the target: shell32 and the DLLs it brings would cost every start
+  // of the program its first paint's time. Kept loaded, as the shell may still be at work.
+  using TShellExecute = HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
+  HMODULE shell = LoadSystemLibrary("shell32.dll");
+  const auto execute = shell != nullptr ? Proc<TShellExecute>(shell, "ShellExecuteA") : nullptr;
+  if (execute != nullptr) execute(nullptr, nullptr, path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 bool TWin32WindowSystem::FileExists(const std::string& path) {
@@ -311,7 +322,53 @@ bool TWin32WindowSystem::FileExists(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-void TWin32WindowSystem::Sleep(std::uint32_t ms) { ::Sleep(ms); }
+void TWin32WindowSystem::Sleep(std::uint32_t ms) {
+  LARGE_INTEGER frequency{};
+  LARGE_INTEGER now{};
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&now);
+  const LONGLONG pause = frequency.QuadPart * ms / 1000;
+  // What the pause before overran comes off this one, a tenth of it at most: a job's pauses
+  // add up to their sum, not to their sum and every wake-up's delay.
+  const LONGLONG cut = std::min(late_, pause / 10);
+  const LONGLONG deadline = now.QuadPart + pause - cut;
+  for (LONGLONG left = 0; QueryPerformanceCounter(&now), (left = deadline - now.QuadPart) > 0;) {
+    LARGE_INTEGER due{};
+    due.QuadPart = -(left * 10000000 / frequency.QuadPart);  // relative, in 100 ns
+    const DWORD count =
+        timer_ != nullptr && SetWaitableTimer(timer_, &due, 0, nullptr, nullptr, FALSE) ? 1 : 0;
+    const auto leftMs = static_cast<DWORD>((left * 1000 + frequency.QuadPart - 1) / frequency.QuadPart);
+    // Messages other programs send are answered meanwhile: none of them waits for the job.
+    if (::MsgWaitForMultipleObjectsEx(count, &timer_, count != 0 ? INFINITE : leftMs, QS_SENDMESSAGE,
+                                      MWMO_INPUTAVAILABLE) == WAIT_OBJECT_0 + count) {
+      MSG message;
+      PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+  }
+  late_ = now.QuadPart - deadline;
+}
+
+void TWin32WindowSystem::timeBeginPeriod(std::uint32_t ms) {
+  // Windows 10 1803 and later: a high-resolution timer of this program's own, the system's
+  // timer left as it is. Elsewhere the system's period, from winmm, loaded only here.
+  using TCreateTimer = HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, LPCWSTR, DWORD, DWORD);
+  constexpr DWORD HighResolution = 0x2;  // CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
+  const auto create = Proc<TCreateTimer>(GetModuleHandleA("kernel32.dll"), "CreateWaitableTimerExW");
+  timer_ = create != nullptr ? create(nullptr, nullptr, HighResolution, TIMER_ALL_ACCESS) : nullptr;
+  winmm_ = timer_ == nullptr ? LoadSystemLibrary("winmm.dll") : nullptr;
+  const auto begin = winmm_ != nullptr ? Proc<TTimePeriod>(winmm_, "timeBeginPeriod") : nullptr;
+  period_ = begin != nullptr && begin(ms) == 0 ? ms : 0;  // 0: TIMERR_NOERROR
+}
+
+void TWin32WindowSystem::timeEndPeriod(std::uint32_t) {
+  if (timer_ != nullptr) ::CloseHandle(timer_);
+  timer_ = nullptr;
+  const auto end = period_ != 0 ? Proc<TTimePeriod>(winmm_, "timeEndPeriod") : nullptr;
+  if (end != nullptr) end(period_);
+  period_ = 0;
+  if (winmm_ != nullptr) FreeLibrary(winmm_);
+  winmm_ = nullptr;
+}
 
 std::string TWin32WindowSystem::GetCommandLineA() { return ::GetCommandLineA(); }
 

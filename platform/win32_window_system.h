@@ -47,6 +47,8 @@ class TWin32WindowSystem final : public TWindowSystem {
   void ShellExecuteA(const std::string& path) override;
   bool FileExists(const std::string& path) override;
   void Sleep(std::uint32_t ms) override;
+  void timeBeginPeriod(std::uint32_t ms) override;
+  void timeEndPeriod(std::uint32_t ms) override;
   std::string GetCommandLineA() override;
   std::int32_t GetTokenIntegrityLevel(TProcessId process) override;
   THandle CreateMutexA(const char* name) override;
@@ -69,6 +71,13 @@ class TWin32WindowSystem final : public TWindowSystem {
 
  private:
   HWND owner_ = nullptr;
+  // The finer timer: a high-resolution waitable timer, or else the system's period raised
+  // through winmm (0: not raised).
+  HANDLE timer_ = nullptr;
+  HMODULE winmm_ = nullptr;
+  UINT period_ = 0;
+  // How late the last pause ended, in performance-counter counts.
+  LONGLONG late_ = 0;
 };
 
 }  // namespace pelmora

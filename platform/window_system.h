@@ -178,7 +178,12 @@ class TWindowSystem {
   virtual void ShellExecuteA(const std::string& path) = 0;
   // True when the path names an existing file that is not a directory.
   virtual bool FileExists(const std::string& path) = 0;
+  // Pauses end at their deadline, the call plus `ms`, on a monotonic clock.
   virtual void Sleep(std::uint32_t ms) = 0;
+  // Pauses end on the timer's ticks, every 15.625 ms by default: raises its resolution to
+  // `ms` for the pauses until timeEndPeriod, which must follow every call.
+  virtual void timeBeginPeriod(std::uint32_t ms) = 0;
+  virtual void timeEndPeriod(std::uint32_t ms) = 0;
   virtual std::string GetCommandLineA() = 0;
   // The integrity level (mandatory-label RID) of a process's token, or -1 when it cannot
   // be read; process 0 is this program.

@@ -189,6 +189,7 @@ struct TTimingCase {
   std::vector<std::string> OpenAtStart;
   sim::TDelay OpenAfter, DialogAfter;
   std::uint64_t Total;
+  double TimerTickMs = 0;
 };
 // Names the case in test listings instead of dumping its bytes.
 void PrintTo(const TTimingCase& c, std::ostream* os) { *os << c.Name; }
@@ -205,6 +206,7 @@ TEST_P(TimingTest, TakesExactlyThePausesOfItsPath) {
     s.Screens[title].DialogAfter = c.DialogAfter;
   }
   Start(s);
+  Desktop.TimerTickMs = c.TimerTickMs;
   RunJob(c.Codes);
   EXPECT_TRUE(Boxes().empty());
   EXPECT_EQ(Target->Searches.size(), c.Codes.size());
@@ -221,7 +223,9 @@ INSTANTIATE_TEST_SUITE_P(
         TTimingCase{"ByMenu", {"td"}, {}, 0, 0, 300 + 650},
         TTimingCase{"ByMenuScreenAfter250Dialog150", {"td"}, {}, 250, 150, 300 + 300 + 650 + 200},
         TTimingCase{"TwoScreens", {"td", "ud"}, {}, 0, 0, 2 * 950},
-        TTimingCase{"TwoOpenScreens", {"td", "ud"}, {TdNew, UdNew}, 0, 0, 2 * 650}),
+        TTimingCase{"TwoOpenScreens", {"td", "ud"}, {TdNew, UdNew}, 0, 0, 2 * 650},
+        // Windows' default timer, which would end each pause on its next tick.
+        TTimingCase{"ByMenuOnTheDefaultTimer", {"td"}, {}, 0, 0, 300 + 650, 15.625}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 struct TScreenFailure {

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <stdexcept>
+#include <utility>
 
 #include "automation/sjis.h"
 
@@ -473,10 +475,20 @@ bool TSimDesktop::FileExists(const std::string& path) {
   return Files.count(path) != 0;
 }
 
+void TSimDesktop::Pause(std::uint32_t ms) {
+  const double end = static_cast<double>(now_ + ms);
+  const bool ticks = TimerTickMs > 0 && period_ == 0;
+  Advance(static_cast<std::uint64_t>(ticks ? std::ceil(std::ceil(end / TimerTickMs) * TimerTickMs) : end) - now_);
+}
+
 void TSimDesktop::Sleep(std::uint32_t ms) {
   Log("Sleep", 0, ms);
-  Advance(ms);
+  Pause(ms);
 }
+
+// Not logged: no window sees them.
+void TSimDesktop::timeBeginPeriod(std::uint32_t) { handles_[period_ = ++nextHandle_] = "period"; }
+void TSimDesktop::timeEndPeriod(std::uint32_t) { handles_.erase(std::exchange(period_, 0)); }
 
 std::string TSimDesktop::GetCommandLineA() {
   Log("GetCommandLineA");
@@ -499,7 +511,7 @@ THandle TSimDesktop::CreateMutexA(const char* name) {
 TWaitResult TSimDesktop::MsgWaitForMultipleObjects(THandle handle, std::uint32_t timeoutMs) {
   Log("MsgWaitForMultipleObjects", 0, timeoutMs);
   if (handle == 0) {  // a pause that keeps the windows answering
-    Advance(timeoutMs);
+    Pause(timeoutMs);
     return TWaitResult::TimedOut;
   }
   jobMutex_ = handle;

@@ -115,6 +115,9 @@ class TSimDesktop : public TWindowSystem {
   TProcessId ProcessId = 5150;
   // Tick count at virtual time 0.
   std::uint32_t TickBase = 1000000;
+  // Windows' default timer: pauses end on its next tick, this many ms apart (0: on time),
+  // unless timeBeginPeriod raised its resolution.
+  double TimerTickMs = 0;
 
   // What happened.
   std::vector<TCall> Calls;
@@ -159,6 +162,8 @@ class TSimDesktop : public TWindowSystem {
   void ShellExecuteA(const std::string& path) override;
   bool FileExists(const std::string& path) override;
   void Sleep(std::uint32_t ms) override;
+  void timeBeginPeriod(std::uint32_t ms) override;
+  void timeEndPeriod(std::uint32_t ms) override;
   std::string GetCommandLineA() override;
   std::int32_t GetTokenIntegrityLevel(TProcessId process) override;
   THandle CreateMutexA(const char* name) override;
@@ -178,7 +183,7 @@ class TSimDesktop : public TWindowSystem {
   bool GetFileSizeEx(THandle file, std::uint64_t& size) override;
   bool MoveFileExA(const std::string& from, const std::string& to) override;
   bool WaitForSingleObject(THandle object, std::uint32_t timeoutMs) override;
-  // Kernel handles still open: files and mutexes the program forgot to close.
+  // Kernel handles still open: files, mutexes and timer periods the program forgot to close.
   int OpenHandles() const { return static_cast<int>(handles_.size()); }
   // Thread inputs still attached: every attachment must be undone.
   int AttachedInputs() const { return static_cast<int>(attached_.size()); }
@@ -194,6 +199,7 @@ class TSimDesktop : public TWindowSystem {
   void Log(const std::string& op, TWindow window = 0, std::uint32_t message = 0,
            std::uintptr_t wParam = 0, const std::string& text = {});
   void Advance(std::uint64_t ms);
+  void Pause(std::uint32_t ms);  // ends on the timer's tick
   void Settle();
   TWindow HitTest(TWindow parent, TPoint point) const;
   TRect VirtualScreen() const;
@@ -208,6 +214,7 @@ class TSimDesktop : public TWindowSystem {
   std::map<THandle, std::string> handles_;  // open file (path) or mutex ("mutex:" name)
   THandle nextHandle_ = 0x100;
   THandle jobMutex_ = 0;  // the mutex waited for as the job's
+  THandle period_ = 0;    // the timer's resolution raised while not 0
   std::multiset<std::pair<std::uint32_t, std::uint32_t>> attached_;
   std::map<TProcessId, std::vector<std::pair<bool, std::function<void()>>>> queued_;  // input?, take
 };
