@@ -21,6 +21,7 @@ void TfrmPelmora::FormCreate() {
                " ignored: not a whole number from 1 to " + Decimal(MaxPatience));
   }
   Trace.Line("settings patience=" + Decimal(Settings.Patience));
+  for (const std::string& note : Settings.TableNotes) Trace.Line(note);
 }
 
 void TfrmPelmora::FormShow() {
@@ -77,7 +78,7 @@ void TfrmPelmora::ShowErrorBox(const std::string& text, const char* outcome) {
 void TfrmPelmora::FormDestroy() { Job.ScreenCodes.clear(); }
 
 void TfrmPelmora::GetCurrentWindow() {
-  pelmora::GetCurrentWindow(ws_, Job, {Settings.Patience, &Trace});
+  pelmora::GetCurrentWindow(ws_, Job, {Settings.Patience, &Trace, &Settings.Table});
 }
 
 }  // namespace pelmora

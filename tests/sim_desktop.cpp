@@ -499,6 +499,15 @@ std::string TSimDesktop::GetPrivateProfileStringA(const char* section, const cha
   Log("GetPrivateProfileStringA", 0, 0, 0, fileName);
   auto file = Profiles.find(fileName);
   if (file == Profiles.end()) return {};
+  if (section == nullptr || key == nullptr) {  // the section's keys, or all sections, each ended by a NUL
+    std::string names, last;
+    for (const auto& [path, value] : file->second) {
+      const std::size_t slash = path.find('/');
+      const std::string name = section ? path.substr(slash + 1) : path.substr(0, slash);
+      if (name != last && (!section || path.compare(0, slash, section) == 0)) names += (last = name) + '\0';
+    }
+    return names;
+  }
   auto value = file->second.find(std::string(section) + "/" + key);
   return value == file->second.end() ? std::string() : value->second;
 }
