@@ -499,7 +499,7 @@ std::string TSimDesktop::GetPrivateProfileStringA(const char* section, const cha
   Log("GetPrivateProfileStringA", 0, 0, 0, fileName);
   auto file = Profiles.find(fileName);
   if (file == Profiles.end()) return {};
-  if (section == nullptr || key == nullptr) {  // the section's keys, or all sections, each ended by a NUL
+  if (section == nullptr || key == nullptr) {  // the names of all sections or of a section's keys
     std::string names, last;
     for (const auto& [path, value] : file->second) {
       const std::size_t slash = path.find('/');
