@@ -88,8 +88,8 @@ class TFactReader {
     const char c = text[0] >= 'a' && text[0] <= 'z' ? static_cast<char>(text[0] - 'a' + 'A') : text[0];
     if (text.size() != 1 || ((c < 'A' || c > 'Z') && (c < '0' || c > '9'))) {
       Note(key, Quoted(text), "not a single letter or digit");
-    } else if (static_cast<std::uintptr_t>(c) != fact) {
-      fact = static_cast<std::uintptr_t>(c);
+    } else if (static_cast<unsigned char>(c) != fact) {
+      fact = static_cast<unsigned char>(c);
       text[0] = c;
       Note(key, text);
     }
