@@ -5,7 +5,6 @@
 #include "automation/messages.h"
 
 namespace pelmora {
-
 namespace {
 
 // The facts as built in; a title of null is none.

@@ -51,15 +51,23 @@ int ParsePatience(const std::string& text) { return std::max(ParseWhole(text, Ma
 
 namespace {
 
-// An offset or click point holds two of these.
+// The largest x or y of an offset or click point.
 constexpr int MaxOffset = 9999;
 // Each screen's section is named by this and its code.
 const char* const ScreenSection = "screen ";
 const char* const TitleKeys[] = {"title1", "title2", "title3"};
 const char* const AspectKeys[] = {"narrow", "middle", "wide"};
 const char* const LookupKeys[] = {"click1", "click2", "click3"};
-// Windows lists names each ended by a NUL.
-const std::string Nul("\0", 1);
+
+// The next name in a list as Windows gives it, each ended by a NUL but a truncated last one.
+std::size_t Next(const std::string& names, std::size_t at) { return at + std::strlen(names.c_str() + at) + 1; }
+
+bool Listed(const std::string& names, const char* name) {
+  for (std::size_t at = 0; at < names.size(); at = Next(names, at)) {
+    if (std::strcmp(names.c_str() + at, name) == 0) return true;
+  }
+  return false;
+}
 
 // Reads one section's overrides fact by fact: a value that is missing keeps the fact, one
 // that is unusable keeps it too and is noted with its reason, and one that changes the
@@ -71,7 +79,7 @@ class TFactReader {
 
   void Section(const std::string& name) {
     section_ = name;
-    keys_ = Nul + ws_.GetPrivateProfileStringA(name.c_str(), nullptr, file_);
+    keys_ = ws_.GetPrivateProfileStringA(name.c_str(), nullptr, file_);
   }
 
   void Text(const char* key, std::string& fact) {
@@ -121,7 +129,7 @@ class TFactReader {
   // The key's value; empty when the key is missing or empty, the latter noted.
   std::string Value(const char* key) {
     std::string text = ws_.GetPrivateProfileStringA(section_.c_str(), key, file_);
-    if (text.empty() && keys_.find(Nul + key + Nul) != std::string::npos) Note(key, "", "empty");
+    if (text.empty() && Listed(keys_, key)) Note(key, "", "empty");
     return text;
   }
 
@@ -129,7 +137,7 @@ class TFactReader {
   const std::string& file_;
   std::vector<std::string>& notes_;
   std::string section_;
-  std::string keys_;  // the section's key names, each between NULs
+  std::string keys_;  // the section's key names
 };
 
 void ReadScreen(TFactReader& facts, TScreenEntry& row) {
@@ -157,14 +165,14 @@ void ReadTable(TWindowSystem& ws, const std::string& file, TSettings& settings) 
   facts.Section("lookup");
   for (int i = 0; i < 3; ++i) facts.Offset(LookupKeys[i], table.LookupClickPoints[i]);
   for (TScreenEntry& row : table.Screens) ReadScreen(facts, row);
-  // Section names as Windows lists them, each ended by a NUL.
+  // Section names as Windows lists them.
   const std::string sections = ws.GetPrivateProfileStringA(nullptr, nullptr, file);
-  for (const char* name = sections.c_str(); *name != '\0'; name += std::strlen(name) + 1) {
-    const std::size_t prefix = std::strlen(ScreenSection);
+  const std::size_t prefix = std::strlen(ScreenSection);
+  for (std::size_t at = 0; at < sections.size(); at = Next(sections, at)) {
+    const char* const name = sections.c_str() + at;
+    if (std::strncmp(name, ScreenSection, prefix) != 0) continue;
     const char* const code = name + prefix;
-    if (std::strncmp(name, ScreenSection, prefix) != 0 || *code == '\0' || table.Find(code) != nullptr) {
-      continue;
-    }
+    if (*code == '\0' || table.Find(code) != nullptr) continue;
     // A new screen's facts have no defaults: an offset of -1 is one not given.
     TScreenEntry row{code, {}, {0, 0}, {{{-1, -1}, {-1, -1}, {-1, -1}}}, ""};
     ReadScreen(facts, row);
