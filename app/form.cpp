@@ -22,6 +22,7 @@ void TfrmPelmora::StartTrace() {
                " ignored: not a whole number from 1 to " + Decimal(MaxPatience));
   }
   Trace.Line("settings patience=" + Decimal(Settings.Patience));
+  for (const std::string& note : Settings.TableNotes) Trace.Line(note);
   // The number is customer data: only its last four characters go into the trace.
   std::string line = "arguments path=" + Quoted(Job.InstallPath) + " codes=" +
                      Quoted(Memo1.size() > 1 ? Memo1[1] : std::string()) + " phone=" +
@@ -79,7 +80,7 @@ void TfrmPelmora::ShowErrorBox(const std::string& text, const char* outcome) {
 void TfrmPelmora::FormDestroy() { Job.ScreenCodes.clear(); }
 
 void TfrmPelmora::GetCurrentWindow() {
-  pelmora::GetCurrentWindow(ws_, Job, {Settings.Patience, &Trace});
+  pelmora::GetCurrentWindow(ws_, Job, {Settings.Patience, &Trace, &Settings.Table});
 }
 
 }  // namespace pelmora

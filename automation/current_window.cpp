@@ -106,8 +106,10 @@ TFailure RunJob(const TRun& run, TJob& job) {
 
 void GetCurrentWindow(TWindowSystem& ws, TJob& job, const TJobOptions& options) {
   TTrace off;
+  const TScreenTable builtIn = options.Table != nullptr ? TScreenTable{} : BuiltInTable();
   const TRun run{ws, options.Trace != nullptr ? *options.Trace : off,
-                 options.Patience < 1 ? 1 : options.Patience};
+                 options.Patience < 1 ? 1 : options.Patience,
+                 options.Table != nullptr ? *options.Table : builtIn};
   TFailure failure;
   {
     TJobLock lock(run);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "automation/job.h"
+#include "automation/screen_table.h"
 #include "automation/trace.h"
 #include "platform/window_system.h"
 
@@ -10,6 +11,7 @@ struct TJobOptions {
   // Multiplies the count of every bounded wait, never a fixed pause.
   int Patience = 1;
   TTrace* Trace = nullptr;  // null: no trace
+  const TScreenTable* Table = nullptr;  // null: the built-in facts
 };
 
 // Carries out a validated job: makes sure the target runs, is shown, idle, in front and

@@ -14,8 +14,8 @@ namespace {
 constexpr int LookupsPerSearch = 64;
 
 TWindow FindScreenWindow(TWindowSystem& ws, TWindow mdiClient, const TScreenEntry& row) {
-  for (const char* title : row.WindowTitles) {
-    if (TWindow window = ws.FindWindowExA(mdiClient, nullptr, title)) return window;
+  for (const std::string& title : row.WindowTitles) {
+    if (TWindow window = ws.FindWindowExA(mdiClient, nullptr, title.c_str())) return window;
   }
   return 0;
 }
@@ -23,7 +23,7 @@ TWindow FindScreenWindow(TWindowSystem& ws, TWindow mdiClient, const TScreenEntr
 std::string ScreenLine(TWindowSystem& ws, const std::string& code, const TScreenEntry& row,
                        TWindow screen, const std::string& how) {
   std::string titles;
-  for (const char* title : row.WindowTitles) {
+  for (const std::string& title : row.WindowTitles) {
     titles += (titles.empty() ? "" : " or ") + Quoted(title);
   }
   return "screen " + code + ": search " + titles + ": " + FoundOr(ws, screen, "not found") + how;
@@ -152,7 +152,7 @@ class TOwnLookup {
 TWindow OpenOwnLookup(const TRun& run, const TTarget& target, TWindow screen,
                       const TScreenEntry& row, const std::string& code) {
   TWindowSystem& ws = run.Ws;
-  TOwnLookup lookups(ws, target, row.LookupTitle);
+  TOwnLookup lookups(ws, target, row.LookupTitle.c_str());
   run.Say([&] {
     return "screen " + code + ": lookups " + Quoted(row.LookupTitle) + " before F8: " + lookups.Noted();
   });
@@ -189,7 +189,7 @@ TWindow OpenOwnLookup(const TRun& run, const TTarget& target, TWindow screen,
 TFailure LookUpScreen(const TRun& run, const TJob& job, const TTarget& target,
                       bool singleScreen) {
   TWindowSystem& ws = run.Ws;
-  const TScreenEntry* row = FindScreen(job.ScreenCode);
+  const TScreenEntry* row = run.Table.Find(job.ScreenCode);
   if (row == nullptr) {
     run.Say([&] { return "refused screen code " + Quoted(job.ScreenCode) + ": unknown"; });
     return std::string(msg::ArgumentPrefix) + msg::NameScreenCode + msg::ArgumentInvalid;
@@ -223,7 +223,7 @@ TFailure LookUpScreen(const TRun& run, const TJob& job, const TTarget& target,
     return lookupFailure + msg::NoLookup;
   }
   int clicked = 0;
-  for (const TOffset& point : LookupClickPoints) {
+  for (const TOffset& point : run.Table.LookupClickPoints) {
     if (!ClickTarget(run, target, dialog, {point.X, point.Y}, LookupClickPauseMs,
                      "lookup " + Decimal(++clicked) + " of 3")) {
       return lookupFailure + msg::NoSearchField;
@@ -233,7 +233,7 @@ TFailure LookUpScreen(const TRun& run, const TJob& job, const TTarget& target,
   // Where the lookup lies now: it may have moved during its clicks. One that has gone
   // keeps its last rectangle here, and no field lies inside it any more.
   ws.GetWindowRect(dialog, dialogRect);
-  const TOffset fieldPoint = LookupClickPoints.back();
+  const TOffset fieldPoint = run.Table.LookupClickPoints.back();
   const TPoint fieldAt{dialogRect.Left + fieldPoint.X, dialogRect.Top + fieldPoint.Y};
   const TWindow field = ws.WindowFromPoint(fieldAt);
   const TField check = CheckField(ws, target, field, dialog);

@@ -8,6 +8,7 @@
 
 #include "automation/job.h"
 #include "automation/messages.h"
+#include "automation/screen_table.h"
 #include "automation/trace.h"
 #include "platform/window_system.h"
 
@@ -45,12 +46,14 @@ using TFailure = std::optional<std::string>;
 
 inline std::string NotStarted(const std::string& detail) { return msg::NotStarted + detail; }
 
-// What a run carries besides the window system: its trace and the patience factor, which
-// multiplies every count of searches and tests and the idle time-out, never a pause.
+// What a run carries besides the window system: its trace, the patience factor, which
+// multiplies every count of searches and tests and the idle time-out, never a pause, and
+// the target's facts in force.
 struct TRun {
   TWindowSystem& Ws;
   TTrace& Trace;
   int Patience;
+  const TScreenTable& Table;
   int Times(int count) const { return count * Patience; }
   // Traces the line `text` builds; with the trace off nothing is built and nothing asked.
   template <class Text>

@@ -7,18 +7,49 @@
 namespace pelmora {
 namespace {
 
-const TScreenEntry Screens[] = {
+// The facts as built in; a title of null is none.
+struct TBuiltInRow {
+  const char* Code;
+  const char* WindowTitles[2];
+  std::array<std::uintptr_t, 2> MenuKeys;
+  std::array<TOffset, 3> ClickOffset;
+  const char* LookupTitle;
+};
+
+const TBuiltInRow BuiltInRows[] = {
     {"td", {"得意先台帳 (新規)", "得意先台帳 (修正)"}, {'D', 'A'},
      {{{184, 120}, {184, 114}, {188, 126}}}, "得意先参照"},
-    {"tm", {"得意先元帳"}, {'U', 'J'},
-     {{{163, 120}, {163, 113}, {168, 127}}}, "請求先参照"},
+    {"tm", {"得意先元帳", nullptr}, {'U', 'J'}, {{{163, 120}, {163, 113}, {168, 127}}}, "請求先参照"},
     {"ud", {"売上伝票 (新規)", "売上伝票 (修正)"}, {'U', 'C'},
      {{{146, 160}, {146, 152}, {157, 168}}}, "得意先参照"},
 };
 
 }  // namespace
 
-const std::array<TOffset, 3> LookupClickPoints = {{{135, 40}, {115, 180}, {65, 117}}};
+TScreenTable BuiltInTable() {
+  TScreenTable table{"Hanbai15Main", {}, {{{135, 40}, {115, 180}, {65, 117}}}};
+  for (const TBuiltInRow& row : BuiltInRows) {
+    table.Screens.push_back({row.Code, {}, row.MenuKeys, row.ClickOffset, row.LookupTitle});
+    for (const char* title : row.WindowTitles) {
+      if (title != nullptr) table.Screens.back().WindowTitles.push_back(title);
+    }
+  }
+  return table;
+}
+
+namespace {
+
+// For the messages and the built-in rows.
+const TScreenTable BuiltIn = BuiltInTable();
+
+}  // namespace
+
+const TScreenEntry* TScreenTable::Find(const std::string& code) const {
+  for (const TScreenEntry& row : Screens) {
+    if (code == row.Code) return &row;
+  }
+  return nullptr;
+}
 
 TAspectClass AspectClassOf(double ratio) {
   if (ratio >= 1.6) return acWide;
@@ -26,12 +57,7 @@ TAspectClass AspectClassOf(double ratio) {
   return acMiddle;
 }
 
-const TScreenEntry* FindScreen(const std::string& code) {
-  for (const TScreenEntry& row : Screens) {
-    if (code == row.Code) return &row;
-  }
-  return nullptr;
-}
+const TScreenEntry* FindScreen(const std::string& code) { return BuiltIn.Find(code); }
 
 namespace msg {
 
@@ -46,7 +72,7 @@ std::vector<std::string> AllMessages() {
                          std::string(NotStarted) + NoMenu,
                          std::string(NotStarted) + NoChild, std::string(NotStarted) + ChildHidden});
   std::vector<std::string> titles;
-  for (const TScreenEntry& row : Screens) {
+  for (const TScreenEntry& row : BuiltIn.Screens) {
     if (std::find(titles.begin(), titles.end(), row.LookupTitle) == titles.end()) {
       titles.push_back(row.LookupTitle);
     }

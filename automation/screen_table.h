@@ -1,5 +1,6 @@
-// What the automation knows about the target's screens: titles, menu keys, click
-// offsets per display shape, and the lookup dialog's layout.
+// What the automation knows about the target: its main window's class, its screens'
+// titles, menu keys and click offsets per display shape, and the lookup dialog's layout.
+// Built in, each fact open to an override from the settings file.
 #pragma once
 
 #include <array>
@@ -19,20 +20,30 @@ struct TOffset {
 };
 
 struct TScreenEntry {
-  const char* Code;
-  std::vector<const char*> WindowTitles;  // tried in this order
+  std::string Code;
+  std::vector<std::string> WindowTitles;  // tried in this order
   std::array<std::uintptr_t, 2> MenuKeys;  // pressed after F10
   std::array<TOffset, 3> ClickOffset;      // indexed by TAspectClass
-  const char* LookupTitle;
+  std::string LookupTitle;
 };
 
-// The lookup dialog's click points from its outer corner, clicked in this order; the
-// last is the search field.
-extern const std::array<TOffset, 3> LookupClickPoints;
+struct TScreenTable {
+  std::string MainWindowClass;
+  std::vector<TScreenEntry> Screens;
+  // The lookup dialog's click points from its outer corner, clicked in this order; the
+  // last is the search field.
+  std::array<TOffset, 3> LookupClickPoints;
+
+  // The row for a code (exact, case-sensitive), or null.
+  const TScreenEntry* Find(const std::string& code) const;
+};
+
+// The facts as the program knows them without settings.
+TScreenTable BuiltInTable();
 
 TAspectClass AspectClassOf(double ratio);
 
-// The row for a code (exact, case-sensitive), or null.
+// The built-in row for a code, or null.
 const TScreenEntry* FindScreen(const std::string& code);
 
 }  // namespace pelmora

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
+#include "automation/screen_table.h"
 #include "platform/window_system.h"
 
 namespace pelmora {
@@ -20,6 +22,10 @@ struct TSettings {
   // A patience value that was given but is not a whole number in range, kept to be
   // reported; the default is used instead.
   std::string PatienceIgnored;
+  // The target's facts in force: the built-in ones with the file's overrides.
+  TScreenTable Table = BuiltInTable();
+  // For the trace: each fact the file changed, each value ignored and why.
+  std::vector<std::string> TableNotes;
 };
 
 TSettings ReadSettings(TWindowSystem& ws);
@@ -30,6 +36,9 @@ std::string FolderOf(const std::string& path);
 
 // `path` as it stands when absolute (drive, UNC or rooted), else under `folder`.
 std::string ResolvePath(const std::string& folder, const std::string& path);
+
+// A whole number from 0 to `max`, blanks around it allowed; -1 otherwise.
+int ParseWhole(const std::string& text, int max);
 
 // A whole number from 1 to MaxPatience, blanks around it allowed; 0 otherwise.
 int ParsePatience(const std::string& text);

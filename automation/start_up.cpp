@@ -6,7 +6,6 @@
 namespace pelmora {
 namespace {
 
-const char* const MainWindowClass = "Hanbai15Main";
 const char* const MdiClientClass = "MDIClient";
 
 std::string MdiClientLine(TWindowSystem& ws, TWindow mdiClient, bool menu) {
@@ -18,6 +17,7 @@ std::string MdiClientLine(TWindowSystem& ws, TWindow mdiClient, bool menu) {
 // Finds the target's main window, starting the target when it is not running.
 TFailure FindOrStartMain(const TRun& run, const TJob& job, TTarget& target) {
   TWindowSystem& ws = run.Ws;
+  const char* const MainWindowClass = run.Table.MainWindowClass.c_str();
   auto findMain = [&] { return ws.FindWindowExA(0, MainWindowClass, nullptr); };
   target.Main = findMain();
   run.Say([&] {

@@ -205,7 +205,8 @@ class TWindowSystem {
   // The full path of the running program.
   virtual std::string GetModuleFileNameA() = 0;
   // The value of `key` in `section` of an .ini file; empty when the file, the section or
-  // the key is missing.
+  // the key is missing. With a null section the file's section names, with a null key the
+  // section's key names, each ended by a NUL (but a last one cut short).
   virtual std::string GetPrivateProfileStringA(const char* section, const char* key,
                                                const std::string& fileName) = 0;
   virtual TProcessId GetCurrentProcessId() = 0;

@@ -52,6 +52,10 @@
 //     left=X, top=Y     the main window's corner on the virtual desktop (default
 //                       0, 0), as on a second monitor; lookups keep their place
 //                       beside it
+//     new_version       as a new version of the application might be: the main
+//                       window's class is "Hanbai16Main" and td's input field lies
+//                       60 px lower; F8 opens td's lookup only for that field,
+//                       which the screen click must have focused
 #ifndef UNICODE
 #define UNICODE
 #endif
@@ -237,6 +241,8 @@ std::wstring Wide(const std::string& utf8) {
   MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), (int)utf8.size(), &w[0], n);
   return w;
 }
+
+const wchar_t* MainClass() { return Fault("new_version") ? L"Hanbai16Main" : L"Hanbai15Main"; }
 
 // Shows the cover process's topmost window over R, or hides it. Sent, not posted:
 // the cover must be in place before the driver can look at the point.
@@ -489,9 +495,10 @@ OpenScreen* OpenScreenWindow(const ScreenKind& kind) {
   OpenScreen& s = g_open.back();
   s.wnd = w;
   Name(w, kind.tag, "-");
-  Control(w, L"STATIC", kind.fieldLabel, 0, {kind.field.left, kind.field.top - 24, kind.field.right, kind.field.top - 4},
-          kind.tag, "");
-  s.field = Control(w, L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, kind.field, kind.tag, kind.fieldName);
+  RECT field = kind.field;
+  if (Fault("new_version") && strcmp(kind.code, "td") == 0) OffsetRect(&field, 0, 60);
+  Control(w, L"STATIC", kind.fieldLabel, 0, {field.left, field.top - 24, field.right, field.top - 4}, kind.tag, "");
+  s.field = Control(w, L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, field, kind.tag, kind.fieldName);
   s.status = Control(w, L"STATIC", L"", 0, {20, 220, 420, 244}, kind.tag, "");
   if (hidden) ShowWindow(w, SW_HIDE);
   // Its activation came before the field existed.
@@ -553,6 +560,10 @@ LRESULT CALLBACK ScreenProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   OpenScreen* s = ScreenOf(hwnd);
   switch (msg) {
     case WM_KEYDOWN:
+      if (wp == VK_F8 && s && Fault("new_version") && strcmp(s->kind->code, "td") == 0 && GetFocus() != s->field) {
+        Record("f8_ignored screen=" + std::string(s->kind->tag) + " focus=elsewhere");
+        return 0;
+      }
       if (wp == VK_F8 && s && !DeferLookup(hwnd)) OpenLookup(*s);
       return 0;
     case WM_TIMER:
@@ -753,7 +764,7 @@ void RegisterClasses() {
   const struct {
     const wchar_t* name;
     WNDPROC proc;
-  } classes[] = {{L"Hanbai15Main", MainProc},
+  } classes[] = {{MainClass(), MainProc},
                  {L"StandinScreen", ScreenProc},
                  {L"StandinLookup", LookupProc},
                  {L"StandinCover", CoverProc},
@@ -827,7 +838,7 @@ int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int) {
   if (long ms = FaultNumber("slow")) Sleep(ms);
   g_origin = {FaultNumber("left"), FaultNumber("top")};
 
-  g_main = CreateWindowExW(0, L"Hanbai15Main", L"販売管理 スタンドイン", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+  g_main = CreateWindowExW(0, MainClass(), L"販売管理 スタンドイン", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
                            g_origin.x, g_origin.y, 600, 560, nullptr, Fault("nomenu") ? nullptr : BuildMenu(), inst,
                            nullptr);
   Name(g_main, "main", "-");

@@ -320,7 +320,7 @@ TEST(SampleSettingsTest, SetsNothingAndShowsEverySettingTheProgramReads) {
     std::set<std::string> Asked;  // as the sample shows them: "[section];key="
     std::string GetPrivateProfileStringA(const char* section, const char* key,
                                          const std::string& fileName) override {
-      Asked.insert(std::string("[") + section + "];" + key + "=");
+      if (section != nullptr && key != nullptr) Asked.insert(std::string("[") + section + "];" + key + "=");
       return TSimDesktop::GetPrivateProfileStringA(section, key, fileName);
     }
   } desktop;

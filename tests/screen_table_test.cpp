@@ -49,7 +49,7 @@ TEST(ScreenTableTest, CodesMatchExactlyAndCaseSensitively) {
   for (const char* known : {"td", "tm", "ud"}) {
     const TScreenEntry* row = FindScreen(known);
     ASSERT_NE(row, nullptr) << known;
-    EXPECT_STREQ(row->Code, known);
+    EXPECT_EQ(row->Code, known);
   }
   for (const char* unknown : {"", "TD", "Td", " td", "td ", "t", "tdd", "xx", "td,tm"}) {
     EXPECT_EQ(FindScreen(unknown), nullptr) << "'" << unknown << "'";

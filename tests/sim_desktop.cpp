@@ -554,6 +554,12 @@ std::string TSimDesktop::GetPrivateProfileStringA(const char* section, const cha
   Log("GetPrivateProfileStringA", 0, 0, 0, fileName);
   auto file = Profiles.find(fileName);
   if (file == Profiles.end()) return {};
+  std::string names, last;  // of all sections, or of a section's keys
+  for (const auto& [path, value] : file->second) {
+    const std::string name = section ? path.substr(path.find('/') + 1) : path.substr(0, path.find('/'));
+    if (!key && name != last && (!section || path.compare(0, path.find('/'), section) == 0)) names += (last = name) + '\0';
+  }
+  if (!section || !key) return names;
   auto value = file->second.find(std::string(section) + "/" + key);
   return value == file->second.end() ? std::string() : value->second;
 }

@@ -54,7 +54,7 @@ TSimTarget::TSimTarget(TSimDesktop& desktop, TTargetScript script)
 }
 
 void TSimTarget::CreateMain() {
-  Main = desktop_.AddWindow(0, "Hanbai15Main", "弥生販売", Placed(MainRect), TargetProcess);
+  Main = desktop_.AddWindow(0, script_.MainClass, "弥生販売", Placed(MainRect), TargetProcess);
   desktop_.Window(Main).Menu = script_.Menu;
   if (script_.MdiClient) {
     MdiClient = desktop_.AddWindow(Main, "MDIClient", "", Placed({4, 60, 1196, 896}), TargetProcess);
@@ -121,7 +121,7 @@ void TSimTarget::OpenDialog(TWindow screen) {
   desktop_.AddWindow(Dialog, "Button", "", inDialog(80, 170, 160, 190), TargetProcess);
   Field = 0;
   if (s.Field) {
-    Field = desktop_.AddWindow(Dialog, "Edit", "", inDialog(20, 108, 300, 128), TargetProcess);
+    Field = desktop_.AddWindow(Dialog, "Edit", "", inDialog(20, 108 + script_.FieldLower, 300, 128 + script_.FieldLower), TargetProcess);
     fieldDialog_[Field] = Dialog;
     Typed[Field] = s.Prefill;
   }
@@ -148,7 +148,8 @@ void TSimTarget::OnPost(TWindow window, std::uint32_t message, std::uintptr_t wP
     for (const TMenuScreen& m : MenuScreens) {
       const TScreenScript& s = ScriptOf(m.Title);
       if (m.First != keys_[0] || m.Second != keys_[1] || !s.OpenAfter) continue;
-      const std::string title = m.Title;
+      const auto renamed = script_.Retitled.find(m.Title);
+      const std::string title = renamed == script_.Retitled.end() ? m.Title : renamed->second;
       desktop_.At(desktop_.Now() + *s.OpenAfter, [this, title] {
         ++Opened[title];
         OpenScreen(title);

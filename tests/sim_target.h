@@ -49,6 +49,10 @@ struct TTargetScript {
   bool HideDialogOnEnter = false;  // a lookup hides after its search; F8 shows it again
   std::map<std::string, TScreenScript> Screens;  // by screen title; default script otherwise
   TPoint Origin;  // where the main window's corner lies; all the target's windows move with it
+  // A new version's: its main window's class, screens' titles by the old ones, the search field lower.
+  std::string MainClass = "Hanbai15Main";
+  std::map<std::string, std::string> Retitled;
+  int FieldLower = 0;
 };
 
 struct TSearch {

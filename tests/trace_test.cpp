@@ -246,6 +246,14 @@ auto Patience(const char* value) {
   return [value](TTargetScript&, sim::TSimDesktop& d) { d.Profiles[Ini]["timing/patience"] = value; };
 }
 
+// With `newVersion`, a new version of the target: another class, td's title, the search field 40 px lower.
+auto Settings(std::map<std::string, std::string> values, bool newVersion = false) {
+  return [values, newVersion](TTargetScript& s, sim::TSimDesktop& d) {
+    d.Profiles[Ini].insert(values.begin(), values.end());
+    if (newVersion) s.MainClass = "Hanbai16Main", s.Retitled[TdNew] = "得意先台帳 (新規入力)", s.FieldLower = 40;
+  };
+}
+
 const TTraceCase TraceCases[] = {
     TTraceCase{"Success", " td,ud 0312345678", nullptr,
                {{"patience=1"}, {"arguments", "\"C:\\Yayoi\\Hanbai.exe\"", "\"td,ud\"", "\"******5678\"", "10 characters"},
@@ -309,7 +317,18 @@ const TTraceCase TraceCases[] = {
                {{"session", "locked", "waiting"}, {"session", "locked", "nothing typed"}, {"shown", "ロック"}}},
     TTraceCase{"BehindAnotherProgram", " td 0312345678",
                [](TTargetScript&, auto& d) { d.Foreground = d.AddWindow(0, "XLMAIN", "Book1", {}, 777); d.Elevated.insert(777); },
-               {{"foreground", "\"XLMAIN\"", "pid=777", "attaching input"}, {"outcome", "1 of 1"}}}};
+               {{"foreground", "\"XLMAIN\"", "pid=777", "attaching input"}, {"outcome", "1 of 1"}}},
+    TTraceCase{"NewVersionMatched", " td 0312345678",
+               Settings({{"target/class", "Hanbai16Main"}, {"screen td/title1", "得意先台帳 (新規入力)"}, {"lookup/click3", "65,157"}}, true),
+               {{"[target]", "\"Hanbai16Main\""}, {"[lookup] click3", "(65,157)"}, {"[screen td] title1", "新規入力"}, {"outcome", "1 of 1"}}},
+    TTraceCase{"NewVersionUnmatched", " td 0312345678", Settings({}, true), {{"Hanbai15Main", "not running"}, {"shown", "パスが無効"}}},
+    TTraceCase{"NewScreenCode", " tx 0312345678",
+               Settings({{"screen tx/title1", "得意先元帳"}, {"screen tx/menu1", "u"}, {"screen tx/menu2", "J"}, {"screen tx/lookup", "請求先参照"},
+                         {"screen tx/narrow", "1,1"}, {"screen tx/middle", "1,1"}, {"screen tx/wide", "30,30"}}),
+               {{"[screen tx] menu1=U"}, {"screen tx", "typed"}, {"outcome", "1 of 1"}}},
+    TTraceCase{"BadSettingsIgnored", " td 0312345678",
+               Settings({{"screen td/title1", ""}, {"screen td/menu1", "DA"}, {"screen td/wide", "188"}, {"screen ty/menu1", "T"}}),
+               {{"title1", "ignored"}, {"menu1=\"DA\"", "ignored"}, {"wide=\"188\"", "ignored"}, {"[screen ty]", "ignored"}, {"outcome", "1 of 1"}}}};
 
 INSTANTIATE_TEST_SUITE_P(Runs, TraceRunTest, ::testing::ValuesIn(TraceCases),
                          [](const auto& info) { return std::string(info.param.Name); });

@@ -123,6 +123,7 @@ enum : unsigned {
   kNoTypingCheck = 32, // searches not judged (behaviour not specified)
   kTraced = 64,        // a copy of pelmora with a settings file beside it that turns the trace on
   kStillWaits = 128,   // pelmora must still be waiting at the limit; then it is ended
+  kNewVersion = 256,   // the traced copy's settings also match the stand-in's new_version
 };
 
 struct Paths {
@@ -458,11 +459,15 @@ const DWORD kSecondStartMs = 300;
 // A copy of pelmora.exe in its own folder with pelmora.ini beside it: the trace goes to a
 // file named relative to that folder, and patience 2 doubles the bounded waits.
 std::string TracedDir() { return g.work + "\\traced"; }
-std::string TracedCopy() {
+std::string TracedCopy(bool newVersion) {
   const std::string dir = TracedDir(), exe = dir + "\\pelmora.exe";
   CreateDirectoryA(dir.c_str(), nullptr);
   DeleteFileA((dir + "\\pelmora-trace.log").c_str());
   const std::string ini = dir + "\\pelmora.ini";
+  DeleteFileA(ini.c_str());
+  if (newVersion && (!WritePrivateProfileStringA("target", "class", "Hanbai16Main", ini.c_str()) ||
+                     !WritePrivateProfileStringA("screen td", "wide", "188,186", ini.c_str())))
+    return "";
   if (!CopyFileA(g.pelmora.c_str(), exe.c_str(), FALSE) ||
       !WritePrivateProfileStringA("trace", "file", "pelmora-trace.log", ini.c_str()) ||
       !WritePrivateProfileStringA("timing", "patience", "2", ini.c_str()))
@@ -477,7 +482,7 @@ void RunPelmora(const Scenario& s, const std::string& record, Result& r, bool an
   std::vector<Pelmora> procs(1);
   DWORD start = GetTickCount();
   procs[0].start = start;
-  const std::string exe = (s.flags & kTraced) ? TracedCopy() : g.pelmora;
+  const std::string exe = (s.flags & kTraced) ? TracedCopy(s.flags & kNewVersion) : g.pelmora;
   if (exe.empty()) return r.Fail("cannot lay out the traced copy of pelmora.exe");
   if (!Launch(exe, Expand(s.args), procs[0].pi, s.show, s.desktop)) return r.Fail("cannot start pelmora.exe");
   if (s.show == SW_SHOWMINNOACTIVE) RestoreMinimized(procs[0].pi.dwProcessId, record, r);
@@ -674,6 +679,7 @@ Result Run(const Scenario& s, int index) {
     r.Expect(hand.clicks == 0, "the window under the hand got " + std::to_string(hand.clicks) + " clicks");
   }
   SyncWith("Hanbai15Main", record, r);
+  SyncWith("Hanbai16Main", record, r);
   SyncWith("StandinCover", record + ".cover", r);
   r.events = ParseRecord(Slurp(record));
   r.coverEvents = ParseRecord(Slurp(record + ".cover"));
@@ -1131,6 +1137,9 @@ std::vector<Scenario> Scenarios() {
       // The support trace and patience, switched on by a settings file beside the program.
       {"settings file: trace of a typical job, patience 2", "middle", Target::Running, none, none,
        "{S} td,ud 0312345678", nullptr, "", "td,ud", kPhone, kQuick, kCheckClicks | kTraced, TraceReadBack},
+      // A new version of the target, and the settings that match it: the number still arrives.
+      {"new version: another class, td's field moved, matching settings", "wide", Target::Running, "new_version", none,
+       "{S} td 0312345678", nullptr, "", "td", kPhone, kQuick, kTraced | kNewVersion, nullptr},
       // Wine's input desktop is the caller's own: on one named Winlogon, as a locked
       // workstation's, pelmora waits and touches nothing, and its trace says why.
       {"started on the Winlogon desktop: waits, touching nothing", "middle", Target::Running, none, none,

@@ -4,6 +4,8 @@
 // windows among it), and then timed faults: windows that vanish, hide, show, or get
 // covered mid-job, and the target turning busy. Missing bytes read as 0, which means the
 // default behaviour, so "<command line>\n" alone is a run against a healthy target.
+// A settings file of "section/key=value" lines may come first, ended by a form feed: the reader
+// alone takes it, and must end, keep the built-in screens and put no unusable fact in force.
 //
 // Checked on every run: no crash; virtual time within what the fixed limits allow for
 // the job; every WM_CHAR and Enter goes to a live window of the target's process inside
@@ -20,6 +22,7 @@
 #include <cstring>
 #include <iostream>
 #include <iterator>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -441,6 +444,23 @@ void CheckRun(const TSimDesktop& desktop, const TJob& job, int closed,
   }
 }
 
+void CheckSettings(const std::string& text) {
+  TSimDesktop desktop;
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    const std::size_t eq = std::min(line.find('='), line.size());
+    desktop.Profiles[FolderOf(desktop.ModuleFileName) + SettingsFileName][line.substr(0, eq)] = line.substr(std::min(eq + 1, line.size()));
+  }
+  const TScreenTable table = ReadSettings(desktop).Table;
+  for (const TScreenEntry& r : table.Screens) {
+    bool usable = !r.WindowTitles.empty() && !Contains(r.WindowTitles, "") && !r.LookupTitle.empty();
+    for (const std::uintptr_t k : r.MenuKeys) usable = usable && ((k >= 'A' && k <= 'Z') || (k >= '0' && k <= '9'));
+    for (const TOffset o : r.ClickOffset) usable = usable && o.X >= 0 && o.Y >= 0;
+    if (!usable) Fail("screen '" + r.Code + "' in force with an unusable fact");
+  }
+  if (table.MainWindowClass.empty() || !table.Find("td") || !table.Find("tm") || !table.Find("ud")) Fail("a built-in fact lost");
+}
+
 // With JOB_FUZZ_TRACE set, every port call of the run, for reading a finding.
 void Trace(const TSimDesktop& desktop) {
   for (const TCall& c : desktop.Calls) {
@@ -462,6 +482,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   CurrentInput.assign(reinterpret_cast<const char*>(data), size);
+  if (const auto* feed = static_cast<const std::uint8_t*>(std::memchr(data, '\f', size))) {
+    CheckSettings(std::string(reinterpret_cast<const char*>(data), static_cast<std::size_t>(feed - data)));
+    size -= static_cast<std::size_t>(feed + 1 - data), data = feed + 1;
+  }
   const auto* newline = static_cast<const std::uint8_t*>(std::memchr(data, '\n', size));
   const std::size_t lineLength = newline ? static_cast<std::size_t>(newline - data) : size;
   TBytes knobs(data + lineLength + (newline ? 1 : 0), size - lineLength - (newline ? 1 : 0));
