@@ -18,6 +18,9 @@ constexpr int StartSearches = 75;
 constexpr std::uint32_t StartSearchPauseMs = 200;
 constexpr std::uint32_t InputIdleTimeoutMs = 15000;
 constexpr std::uint32_t RestorePauseMs = 100;
+// A target that does not handle the restore within this (times patience) is busy or hung:
+// waiting on it would hold this program, its window and the job lock as long as it lasts.
+constexpr std::uint32_t RestoreTimeoutMs = 5000;
 // A locked or disconnected session drops injected clicks but lets posted characters through:
 // the number would be searched without its by-phone click. Tested every 500 ms for a minute.
 const char* const InputDesktop = "Default";

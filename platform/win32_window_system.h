@@ -30,6 +30,8 @@ class TWin32WindowSystem final : public TWindowSystem {
   TOsVersion RtlGetVersion() override;
   void SendMessageA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
                     std::intptr_t lParam) override;
+  bool SendMessageTimeoutA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
+                           std::intptr_t lParam, std::uint32_t timeoutMs) override;
   void PostMessageA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
                     std::intptr_t lParam) override;
   bool GetMenu(TWindow window) override;
@@ -42,6 +44,7 @@ class TWin32WindowSystem final : public TWindowSystem {
   TMonitor MonitorFromWindow(TWindow window) override;
   bool GetMonitorInfoA(TMonitor monitor, TRect& rect, std::string& device) override;
   void ShellExecuteA(const std::string& path) override;
+  TProcessId FindProcessA(const std::string& path) override;
   bool FileExists(const std::string& path) override;
   void Sleep(std::uint32_t ms) override;
   std::string GetCommandLineA() override;
@@ -49,6 +52,9 @@ class TWin32WindowSystem final : public TWindowSystem {
   THandle CreateMutexA(const char* name) override;
   TWaitResult MsgWaitForMultipleObjects(THandle handle, std::uint32_t timeoutMs) override;
   void ReleaseMutex(THandle handle) override;
+  THandle MapViewOfFile(const char* name) override;
+  std::uint32_t InterlockedCompareExchange(THandle view, std::uint32_t exchange,
+                                           std::uint32_t comparand) override;
   void CloseHandle(THandle handle) override;
   void ShowErrorBox(const std::string& text) override;
   std::string GetClassNameA(TWindow window) override;

@@ -18,6 +18,7 @@
 //     minimized         show the main window minimized
 //     nomdi, nomenu     no MDI client / no menu bar
 //     busy=MS           block MS after showing, before reading any message
+//     hang              answer messages for 500 ms after showing, then never again
 //     screen_never, screen_hidden, dialog_never, dialog_hidden, nofield
 //     cover             another process's topmost window over a dialog click
 //                       point while the dialog is open (point 3, the field)
@@ -705,6 +706,12 @@ bool PreDispatch(const MSG& m) {
 
 // No TranslateMessage: the record must hold only what others sent, not
 // characters derived from posted key-downs.
+// The thread sleeps for good, as a target that stopped answering.
+VOID CALLBACK Hang(HWND, UINT, UINT_PTR, DWORD) {
+  Record("hang");
+  Sleep(INFINITE);
+}
+
 int MessageLoop() {
   MSG m;
   while (GetMessageW(&m, nullptr, 0, 0) > 0)
@@ -818,5 +825,6 @@ int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int) {
     Sleep(ms);
     Record("busy_end");
   }
+  if (Fault("hang")) SetTimer(nullptr, 0, 500, Hang);
   return MessageLoop();
 }

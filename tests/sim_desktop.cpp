@@ -272,6 +272,18 @@ void TSimDesktop::SendMessageA(TWindow window, std::uint32_t message, std::uintp
   if (message == wm::SysCommand && wParam == ScRestore && Find(window)) Window(window).Visible = true;
 }
 
+bool TSimDesktop::SendMessageTimeoutA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
+                                      std::intptr_t, std::uint32_t timeoutMs) {
+  Log("SendMessageTimeoutA", window, message, wParam);
+  const TSimWindow* w = Find(window);
+  if (w == nullptr || Hung.count(w->Process) != 0) return false;
+  const std::uint64_t busy = BusyUntil.count(w->Process) ? BusyUntil[w->Process] : 0;
+  Advance(std::min<std::uint64_t>(busy > now_ ? busy - now_ : 0, timeoutMs));
+  if (busy > now_) return false;
+  if (message == wm::SysCommand && wParam == ScRestore) Window(window).Visible = true;
+  return true;
+}
+
 void TSimDesktop::PostMessageA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
                                std::intptr_t lParam) {
   Log("PostMessageA", window, message, wParam);
@@ -425,6 +437,11 @@ void TSimDesktop::ShellExecuteA(const std::string& path) {
   if (OnShellExecute) OnShellExecute(path);
 }
 
+TProcessId TSimDesktop::FindProcessA(const std::string& path) {
+  Log("FindProcessA", 0, 0, 0, path);
+  return Processes.count(path) ? Processes[path] : 0;
+}
+
 bool TSimDesktop::FileExists(const std::string& path) {
   Log("FileExists", 0, 0, 0, path);
   return Files.count(path) != 0;
@@ -470,6 +487,18 @@ TWaitResult TSimDesktop::MsgWaitForMultipleObjects(THandle handle, std::uint32_t
 void TSimDesktop::ReleaseMutex(THandle handle) {
   Log("ReleaseMutex", handle);
   if (handle == jobMutex_) MutexHeld = false;
+}
+
+THandle TSimDesktop::MapViewOfFile(const char* name) {
+  Log("MapViewOfFile", 0, 0, 0, name);
+  return 1;
+}
+
+std::uint32_t TSimDesktop::InterlockedCompareExchange(THandle, std::uint32_t exchange,
+                                                      std::uint32_t comparand) {
+  const std::uint32_t held = SharedValue;
+  if (held == comparand) SharedValue = exchange;
+  return held;
 }
 
 void TSimDesktop::CloseHandle(THandle handle) {

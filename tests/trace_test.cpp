@@ -149,8 +149,9 @@ INSTANTIATE_TEST_SUITE_P(
                       "Hanbai15Main", 1, 75, 0, 75 * 200},
         TPatienceCase{"MainWindowShown", [](TTargetScript& s, auto&) { s.Running = false; s.ShowAfter.reset(); },
                       "IsWindowVisible", 0, 500, 1200 - 10, 500 * 10},
+        // Never idle, it does not answer the restore either: the message, nothing typed.
         TPatienceCase{"InputIdle", [](TTargetScript& s, auto&) { s.BusyMs = 1000000; },
-                      "Hanbai15Main", 1, 0, 100 + 2 * 1100 + 100, 15000},
+                      "Hanbai15Main", 1, 0, 0, 15000 + 5000},
         TPatienceCase{"Screen", [](TTargetScript& s, auto&) { s.Screens[TdNew].OpenAfter.reset(); },
                       TdNew, 1, 30, 1450, 30 * 100},
         TPatienceCase{"Lookup", [](TTargetScript& s, auto&) { s.Screens[TdNew].DialogAfter.reset(); },
@@ -168,7 +169,7 @@ TEST_F(SettingsRunTest, AnotherJobIsAwaitedAsLongAsTheSlowestJob) {
   for (const int patience : {1, 2}) {
     TTargetScript slow;
     slow.Running = false;
-    slow.BusyMs = UINT64_MAX / 2;  // never idle
+    sim::TDelay busyFor = 0;  // from its start: not idle, nor answering the restore
     slow.RaiseReopenedDialog = true;  // td and ud share a lookup, which tm's covers until F8
     sim::TDelay lockedFor = 0;
     const auto works = [&](std::uint64_t otherJobUntil, std::uint64_t jobStart) {
@@ -177,6 +178,7 @@ TEST_F(SettingsRunTest, AnotherJobIsAwaitedAsLongAsTheSlowestJob) {
       RunProgram({{"timing/patience", std::to_string(patience)}}, " td,tm,ud 0312345678",
                  [&](TTargetScript& s, sim::TSimDesktop& d) {
                    s = slow;
+                   s.BusyMs = *busyFor;
                    if (*lockedFor == 0) return;
                    d.Lock(true);
                    d.At(jobStart + *lockedFor, [&d] { d.Lock(false); });
@@ -188,7 +190,7 @@ TEST_F(SettingsRunTest, AnotherJobIsAwaitedAsLongAsTheSlowestJob) {
     for (const char* title : {"得意先台帳 (新規)", "得意先元帳", "売上伝票 (新規)"}) {
       delays.insert(delays.end(), {&slow.Screens[title].OpenAfter, &slow.Screens[title].DialogAfter});
     }
-    delays.insert(delays.end(), {&slow.AppearAfter, &slow.ShowAfter, &lockedFor});
+    delays.insert(delays.end(), {&slow.AppearAfter, &slow.ShowAfter, &busyFor, &lockedFor});
     for (sim::TDelay* delay : delays) {
       // Every poll pauses 10 ms or more: a finer delay changes nothing.
       std::uint64_t longest = 0, tooLong = std::uint64_t{1} << 18;
@@ -273,6 +275,8 @@ const TTraceCase TraceCases[] = {
                [](TTargetScript& s, auto& d) { s.Running = false; s.ShowAfter = 295; Patience("2")(s, d); },
                {{"patience=2"}, {"start target", "\"C:\\Yayoi\\Hanbai.exe\""}, {"main window", "6 searches", "limit 150"},
                 {"main window visible", "11 tests", "limit 1000"}, {"outcome", "1 of 1"}}},
+    TTraceCase{"StillStarting", " td 0312345678", [](TTargetScript& s, auto&) { s.Running = false; s.Starting = 3000; },
+               {{"start target", "already starting"}, {"main window", "found 0x"}, {"outcome", "1 of 1"}}},
     TTraceCase{"NeverStarts", " td 0312345678", [](TTargetScript& s, auto&) { s.Running = false; s.AppearAfter.reset(); },
                {{"main window", "not found", "75 searches", "limit 75"}, {"shown", "弥生販売を起動できませんでした"}}},
     TTraceCase{"MainHidden", " td 0312345678", [](TTargetScript& s, auto&) { s.Running = false; s.ShowAfter.reset(); },

@@ -40,6 +40,7 @@ const std::string kMsgBadPath = "外部接続画面で設定されている弥�
 const std::string kMsgNotStarted = "弥生販売を起動できませんでした。";
 const std::string kMsgMainHidden = std::string(kPrefix) + "メインウィンドウの表示不可)";
 const std::string kMsgNoMdi = std::string(kPrefix) + "MDIClientの取得不可)";
+const std::string kMsgNotAnswering = "弥生販売が応答しないため、電話番号を入力できませんでした。";
 const std::string kMsgNoMenu = std::string(kPrefix) + "メニューの取得不可)";
 const std::string kMsgNoChild = std::string(kPrefix) + "子ウィンドウの取得不可)";
 const std::string kMsgChildHidden = std::string(kPrefix) + "子ウィンドウの表示不可)";
@@ -841,7 +842,7 @@ void TraceReadBack(Result& r) {
       "] settings patience=2\r\n",
       "codes=\"td,ud\" phone=\"******5678\" (10 characters)\r\n",
       "] wait for another job: ",
-      " (limit 288280 ms), acquired\r\n",
+      " (limit 658280 ms), acquired\r\n",
       "] search main window class=Hanbai15Main: found 0x",
       "] input idle wait pid=",
       "] foreground: the target's\r\n",
@@ -980,6 +981,8 @@ std::vector<Scenario> Scenarios() {
        kPhone, kQuick, 0, nullptr},
       {"start-up: no menu bar", "wide", Target::Running, "nomenu", none, "{S} td 0312345678", nullptr, kMsgNoMenu, "",
        kPhone, kQuick, 0, nullptr},
+      {"start-up: target stops answering after its start", "wide", Target::Running, "hang", none,
+       "{S} td,ud 0312345678", nullptr, kMsgNotAnswering, "", kPhone, kSlow, 0, nullptr},
       {"start-up message also in a multi-screen job", "middle", Target::Running, "nomdi", none,
        "{S} td,ud 0312345678", nullptr, kMsgNoMdi, "", kPhone, kQuick, 0, nullptr},
 
