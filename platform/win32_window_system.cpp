@@ -303,6 +303,7 @@ void TWin32WindowSystem::ShellExecuteA(const std::string& path) {
   char folder[MAX_PATH];
   char* name = nullptr;
   const DWORD n = GetFullPathNameA(path.c_str(), MAX_PATH, folder, &name);
+  // cppcheck-suppress knownConditionTrueFalse ; the call sets `name`, which cppcheck's library misses
   if (n == 0 || n >= MAX_PATH || name == nullptr) name = folder;  // none: the shell's default
   *name = '\0';
   ::ShellExecuteA(nullptr, nullptr, path.c_str(), nullptr, folder, SW_SHOWNORMAL);
@@ -342,7 +343,8 @@ void TWin32WindowSystem::Sleep(std::uint32_t ms) {
   // job; posted ones stay queued. Those already waiting when the pause begins count too.
   const DWORD start = ::GetTickCount();
   for (DWORD elapsed = 0; elapsed < ms; elapsed = ::GetTickCount() - start) {
-    if (MsgWaitForMultipleObjectsEx(0, nullptr, ms - elapsed, QS_SENDMESSAGE,
+    HANDLE none = nullptr;
+    if (MsgWaitForMultipleObjectsEx(0, &none, ms - elapsed, QS_SENDMESSAGE,
                                     MWMO_INPUTAVAILABLE) != WAIT_OBJECT_0) {
       return;
     }
