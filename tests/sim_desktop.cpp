@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <stdexcept>
+#include <utility>
 
 #include "automation/sjis.h"
 
@@ -496,9 +497,7 @@ THandle TSimDesktop::MapViewOfFile(const char* name) {
 
 std::uint32_t TSimDesktop::InterlockedCompareExchange(THandle, std::uint32_t exchange,
                                                       std::uint32_t comparand) {
-  const std::uint32_t held = SharedValue;
-  if (held == comparand) SharedValue = exchange;
-  return held;
+  return std::exchange(SharedValue, SharedValue == comparand ? exchange : SharedValue);
 }
 
 void TSimDesktop::CloseHandle(THandle handle) {
