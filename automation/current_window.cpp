@@ -65,7 +65,8 @@ class TJobLock {
       static const char* const Outcomes[] = {"acquired", "timed out, going on regardless",
                                              "program closed while waiting, job dropped"};
       return "wait for another job: " + Decimal(ws_.GetTickCount() - start) + " ms (limit " +
-             Decimal(until - start) + " ms), " + Outcomes[static_cast<int>(wait_)];
+             Decimal(static_cast<std::int32_t>(until - start) > 0 ? until - start : 0) + " ms), " +
+             Outcomes[static_cast<int>(wait_)];
     });
   }
   ~TJobLock() {

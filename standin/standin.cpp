@@ -18,7 +18,8 @@
 //     minimized         show the main window minimized
 //     nomdi, nomenu     no MDI client / no menu bar
 //     busy=MS           block MS after showing, before reading any message
-//     hang              answer messages for 500 ms after showing, then never again
+//     hang              stop answering for good (the thread sleeps) when asked to
+//                       restore the main window, after the start
 //     screen_never, screen_hidden, dialog_never, dialog_hidden, nofield
 //     cover             another process's topmost window over a dialog click
 //                       point while the dialog is open (point 3, the field)
@@ -514,6 +515,10 @@ LRESULT CALLBACK MainProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       char cmd[16];
       snprintf(cmd, sizeof cmd, "0x%04X", (unsigned)(wp & 0xFFF0));
       Record(std::string("syscommand cmd=") + cmd);
+      if (Fault("hang")) {
+        Record("hang");
+        Sleep(INFINITE);
+      }
       break;
     }
     case WM_COMMAND:
@@ -706,12 +711,6 @@ bool PreDispatch(const MSG& m) {
 
 // No TranslateMessage: the record must hold only what others sent, not
 // characters derived from posted key-downs.
-// The thread sleeps for good, as a target that stopped answering.
-VOID CALLBACK Hang(HWND, UINT, UINT_PTR, DWORD) {
-  Record("hang");
-  Sleep(INFINITE);
-}
-
 int MessageLoop() {
   MSG m;
   while (GetMessageW(&m, nullptr, 0, 0) > 0)
@@ -825,6 +824,5 @@ int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int) {
     Sleep(ms);
     Record("busy_end");
   }
-  if (Fault("hang")) SetTimer(nullptr, 0, 500, Hang);
   return MessageLoop();
 }
