@@ -5,13 +5,6 @@
 namespace pelmora {
 namespace {
 
-// A click waits this long, tested every 10 ms, for its window to come to the point: on a
-// loaded PC the target may still be activating the screen or placing the lookup.
-constexpr int ClickTests = 100;
-constexpr std::uint32_t ClickTestPauseMs = 10;
-// How long a busy target may take to take a click from its queue.
-constexpr std::uint32_t ClickTakenMs = 5000;
-
 std::string NotTheTargets(TWindowSystem& ws, const TTarget& target, TWindow window) {
   if (window == 0) return "no window there";
   return DescribeWindow(ws, window) + " is not the target's (pid=" + Decimal(target.Process) + ")";

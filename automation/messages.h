@@ -29,6 +29,10 @@ inline const char* const HigherRights =
     "弥生販売が本プログラムより高い権限で実行されているため操作できません。"
     "弥生販売と本プログラムを同じ方法(管理者として実行するかどうか)で起動してください。";
 
+// The target did not answer the restore in time: busy, hung or gone. Nothing was typed.
+inline const char* const NotResponding =
+    "弥生販売が応答しないため、電話番号を入力できませんでした。";
+
 // Per screen: NotStarted + [lookup title +] one of these.
 inline const char* const NoChild = "子ウィンドウの取得不可)";
 inline const char* const ChildHidden = "子ウィンドウの表示不可)";

@@ -19,6 +19,9 @@ constexpr int StartSearches = 75;
 constexpr std::uint32_t StartSearchPauseMs = 200;
 constexpr std::uint32_t InputIdleTimeoutMs = 15000;
 constexpr std::uint32_t RestorePauseMs = 100;
+// A target that does not handle the restore within this (times patience) is busy or hung:
+// waiting on it would hold this program, its window and the job lock as long as it lasts.
+constexpr std::uint32_t RestoreTimeoutMs = 5000;
 // A locked or disconnected session drops injected clicks but lets posted characters through:
 // the number would be searched without its by-phone click. Tested every 500 ms for a minute.
 const char* const InputDesktop = "Default";
@@ -37,6 +40,13 @@ constexpr int LookupSearches = 30;
 constexpr std::uint32_t LookupSearchPauseMs = 100;
 constexpr std::uint32_t LookupClickPauseMs = 50;
 constexpr std::uint32_t TypedPauseMs = 200;
+// A click waits this long, tested every 10 ms, for its window to come to the point: on a
+// loaded PC the target may still be activating the screen or placing the lookup.
+constexpr int ClickTests = 100;
+constexpr std::uint32_t ClickTestPauseMs = 10;
+// How long a busy target may take to take a click from its queue.
+constexpr std::uint32_t ClickTakenMs = 5000;
+
 // Windows' default timer ticks every 15.625 ms and a pause ends on a tick: 100 ms take 109.
 // The job asks for 1 ms; where it cannot have that, each pause may end a tick late.
 constexpr std::uint32_t TimerPeriodMs = 1;

@@ -68,7 +68,7 @@ std::vector<std::string> AllMessages() {
   }
   all.push_back(std::string(ArgumentPrefix) + NameScreenCode + ArgumentInvalid);
   all.insert(all.end(), {ScreenLocked, PathInvalid, StartFailed, std::string(NotStarted) + MainHidden,
-                         HigherRights, std::string(NotStarted) + NoMdiClient,
+                         HigherRights, NotResponding, std::string(NotStarted) + NoMdiClient,
                          std::string(NotStarted) + NoMenu,
                          std::string(NotStarted) + NoChild, std::string(NotStarted) + ChildHidden});
   std::vector<std::string> titles;

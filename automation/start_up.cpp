@@ -29,8 +29,13 @@ TFailure FindOrStartMain(const TRun& run, const TJob& job, TTarget& target) {
     run.Say([&] { return "refused start: no such file " + Quoted(job.InstallPath); });
     return std::string(msg::PathInvalid);
   }
-  run.Say([&] { return "start target " + Quoted(job.InstallPath); });
-  ws.ShellExecuteA(job.InstallPath);
+  // A target still at its login or splash window has no main window yet: another copy
+  // would be started at every call.
+  const bool starting = ws.FindProcessA(job.InstallPath) != 0;
+  run.Say([&] {
+    return (starting ? "start target: already starting " : "start target ") + Quoted(job.InstallPath);
+  });
+  if (!starting) ws.ShellExecuteA(job.InstallPath);
   int made = 0;
   target.Main = Poll(ws, run.Times(StartSearches), StartSearchPauseMs, findMain, made);
   run.Say([&] {
@@ -121,8 +126,9 @@ void BringTargetToFront(const TRun& run, const TTarget& target) {
   ws.SetForegroundWindow(target.Main);
   if (TargetInFront(ws, target)) {
     outcome = "the target's after an empty mouse input";
-  } else if (front != 0 && ws.IsHungAppWindow(front)) {
-    // Sharing the input of a thread that answers nothing would stall this program with it.
+  } else if ((front != 0 && ws.IsHungAppWindow(front)) || ws.IsHungAppWindow(target.Main)) {
+    // Sharing the input of a thread that answers nothing, the one in front or the target's,
+    // would stall this program with it.
     outcome = "not responding, input not attached; the target stays behind";
   } else {
     SetForegroundAttached(ws, target, front);
@@ -187,7 +193,11 @@ TFailure StartTarget(const TRun& run, TJob& job, TTarget& target) {
            Decimal(ws.GetTickCount() - idleStart) + " ms (limit " + Decimal(idleLimitMs) + " ms)";
   });
   ws.SetForegroundWindow(target.Main);
-  ws.SendMessageA(target.Main, wm::SysCommand, ScRestore, 0);
+  // The message traced says it: the restore was not answered in time.
+  if (!ws.SendMessageTimeoutA(target.Main, wm::SysCommand, ScRestore, 0,
+                              RestoreTimeoutMs * run.Patience)) {
+    return std::string(msg::NotResponding);
+  }
   ws.Sleep(RestorePauseMs);
   BringTargetToFront(run, target);
 

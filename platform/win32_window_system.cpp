@@ -1,5 +1,7 @@
 #include "platform/win32_window_system.h"
 
+#include <tlhelp32.h>
+
 #include <algorithm>
 #include <vector>
 
@@ -313,7 +315,38 @@ void TWin32WindowSystem::ShellExecuteA(const std::string& path) {
   using TShellExecute = HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
   HMODULE shell = LoadSystemLibrary("shell32.dll");
   const auto execute = shell != nullptr ? Proc<TShellExecute>(shell, "ShellExecuteA") : nullptr;
-  if (execute != nullptr) execute(nullptr, nullptr, path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  if (execute == nullptr) return;
+  // In its own folder, as its shortcut starts it, not in the host's.
+  char folder[MAX_PATH];
+  char* name = nullptr;
+  const DWORD n = GetFullPathNameA(path.c_str(), MAX_PATH, folder, &name);
+  // cppcheck-suppress knownConditionTrueFalse ; the call sets `name`, which cppcheck's library misses
+  if (n == 0 || n >= MAX_PATH || name == nullptr) name = folder;  // none: the shell's default
+  *name = '\0';
+  execute(nullptr, nullptr, path.c_str(), nullptr, folder, SW_SHOWNORMAL);
+}
+
+TProcessId TWin32WindowSystem::FindProcessA(const std::string& path) {
+  // The path as the host gives it, the one the target would be started from; written
+  // otherwise, nothing is found and the target is started as before.
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return 0;
+  PROCESSENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  TProcessId found = 0;
+  for (BOOL more = Process32First(snapshot, &entry); more && found == 0;
+       more = Process32Next(snapshot, &entry)) {
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID);
+    if (process == nullptr) continue;
+    char image[MAX_PATH];
+    DWORD size = MAX_PATH;
+    if (QueryFullProcessImageNameA(process, 0, image, &size) && lstrcmpiA(image, path.c_str()) == 0) {
+      found = entry.th32ProcessID;
+    }
+    ::CloseHandle(process);
+  }
+  ::CloseHandle(snapshot);
+  return found;
 }
 
 bool TWin32WindowSystem::FileExists(const std::string& path) {
@@ -407,7 +440,9 @@ TWaitResult TWin32WindowSystem::MsgWaitForMultipleObjects(THandle handle, std::u
   for (;;) {
     const DWORD elapsed = GetTickCount() - start;
     const DWORD left = elapsed >= timeoutMs ? 0 : timeoutMs - elapsed;
-    const DWORD result = ::MsgWaitForMultipleObjects(count, &object, FALSE, left, QS_ALLINPUT);
+    // Messages already queued when the wait begins wake it as well.
+    const DWORD result =
+        ::MsgWaitForMultipleObjectsEx(count, &object, left, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     if (count == 1 && (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED_0)) {
       return TWaitResult::Acquired;
     }
@@ -428,6 +463,23 @@ TWaitResult TWin32WindowSystem::MsgWaitForMultipleObjects(THandle handle, std::u
 
 void TWin32WindowSystem::ReleaseMutex(THandle handle) {
   ::ReleaseMutex(reinterpret_cast<HANDLE>(handle));
+}
+
+THandle TWin32WindowSystem::MapViewOfFile(const char* name) {
+  HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                      sizeof(LONG), name);
+  if (mapping == nullptr) return 0;
+  // The view keeps the shared memory alive until the program ends.
+  void* view = ::MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, sizeof(LONG));
+  ::CloseHandle(mapping);
+  return Object(view);
+}
+
+std::uint32_t TWin32WindowSystem::InterlockedCompareExchange(THandle view, std::uint32_t exchange,
+                                                             std::uint32_t comparand) {
+  return static_cast<std::uint32_t>(
+      ::InterlockedCompareExchange(static_cast<volatile LONG*>(Kernel(view)),
+                                   static_cast<LONG>(exchange), static_cast<LONG>(comparand)));
 }
 
 void TWin32WindowSystem::CloseHandle(THandle handle) {
@@ -492,8 +544,9 @@ TSystemTime TWin32WindowSystem::GetLocalTime() {
 
 THandle TWin32WindowSystem::CreateFileA(const std::string& path) {
   // Append-only access makes every WriteFile land at the end of the file, even with
-  // another process appending at the same time.
-  HANDLE file = ::CreateFileA(path.c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
+  // another process appending at the same time; reading the size for the roll-over needs
+  // the attributes right.
+  HANDLE file = ::CreateFileA(path.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   return file == INVALID_HANDLE_VALUE ? 0 : Object(file);

@@ -45,6 +45,7 @@ class TWin32WindowSystem final : public TWindowSystem {
   TMonitor MonitorFromWindow(TWindow window) override;
   bool GetMonitorInfoA(TMonitor monitor, TRect& rect, std::string& device) override;
   void ShellExecuteA(const std::string& path) override;
+  TProcessId FindProcessA(const std::string& path) override;
   bool FileExists(const std::string& path) override;
   void Sleep(std::uint32_t ms) override;
   void timeBeginPeriod(std::uint32_t ms) override;
@@ -54,6 +55,9 @@ class TWin32WindowSystem final : public TWindowSystem {
   THandle CreateMutexA(const char* name) override;
   TWaitResult MsgWaitForMultipleObjects(THandle handle, std::uint32_t timeoutMs) override;
   void ReleaseMutex(THandle handle) override;
+  THandle MapViewOfFile(const char* name) override;
+  std::uint32_t InterlockedCompareExchange(THandle view, std::uint32_t exchange,
+                                           std::uint32_t comparand) override;
   void CloseHandle(THandle handle) override;
   void ShowErrorBox(const std::string& text) override;
   std::string GetClassNameA(TWindow window) override;

@@ -175,10 +175,16 @@ class TWindowSystem {
   // The monitor's rectangle on the virtual desktop (rcMonitor) and its device name, as
   // "\\.\DISPLAY2"; false when it cannot be read.
   virtual bool GetMonitorInfoA(TMonitor monitor, TRect& rect, std::string& device) = 0;
+  // Opens the file as the shell does, in the file's own folder as the working folder.
   virtual void ShellExecuteA(const std::string& path) = 0;
+  // A running process started from the executable at `path` (the full paths compared
+  // letter case aside); 0 when none runs or none can be asked.
+  virtual TProcessId FindProcessA(const std::string& path) = 0;
   // True when the path names an existing file that is not a directory.
   virtual bool FileExists(const std::string& path) = 0;
-  // Pauses end at their deadline, the call plus `ms`, on a monotonic clock.
+  // Pauses end at their deadline, the call plus `ms`, on a monotonic clock, answering
+  // messages other programs send meanwhile (a logoff's query, a broadcast), handling
+  // nothing posted.
   virtual void Sleep(std::uint32_t ms) = 0;
   // Pauses end on the timer's ticks, every 15.625 ms by default: raises its resolution to
   // `ms` for the pauses until timeEndPeriod, which must follow every call.
@@ -194,6 +200,14 @@ class TWindowSystem {
   // with no object (0), a pause of `timeoutMs` that keeps them answering.
   virtual TWaitResult MsgWaitForMultipleObjects(THandle handle, std::uint32_t timeoutMs) = 0;
   virtual void ReleaseMutex(THandle handle) = 0;
+  // A view of the named shared memory of one 32-bit value, opened or created holding 0
+  // (CreateFileMappingA, MapViewOfFile), mapped for the rest of the program's life; 0 when
+  // it cannot be had. Other programs may change the value at any time.
+  virtual THandle MapViewOfFile(const char* name) = 0;
+  // Sets the view's value to `exchange` if it holds `comparand`, as one step no other
+  // program can split; the value it held.
+  virtual std::uint32_t InterlockedCompareExchange(THandle view, std::uint32_t exchange,
+                                                   std::uint32_t comparand) = 0;
   virtual void CloseHandle(THandle handle) = 0;
   // Modal, silent error box captioned "エラー" with a single OK button.
   virtual void ShowErrorBox(const std::string& text) = 0;
@@ -213,7 +227,7 @@ class TWindowSystem {
   // Milliseconds since an arbitrary start; wraps after 49.7 days.
   virtual std::uint32_t GetTickCount() = 0;
   virtual TSystemTime GetLocalTime() = 0;
-  // Opens or creates the file for appending only (FILE_APPEND_DATA), shared with other
+  // Opens or creates the file for appending only (FILE_APPEND_DATA, its size readable), shared with other
   // writers; 0 when it cannot.
   virtual THandle CreateFileA(const std::string& path) = 0;
   // Appends the bytes in one write, so concurrent writers never interleave within them.

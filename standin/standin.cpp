@@ -18,6 +18,8 @@
 //     minimized         show the main window minimized
 //     nomdi, nomenu     no MDI client / no menu bar
 //     busy=MS           block MS after showing, before reading any message
+//     hang              stop answering for good (the thread sleeps) when asked to
+//                       restore the main window, after the start
 //     screen_never, screen_hidden, dialog_never, dialog_hidden, nofield
 //     cover             another process's topmost window over a dialog click
 //                       point while the dialog is open (point 3, the field)
@@ -541,6 +543,10 @@ LRESULT CALLBACK MainProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       snprintf(cmd, sizeof cmd, "0x%04X", (unsigned)(wp & 0xFFF0));
       Record(std::string("syscommand cmd=") + cmd);
       for (const OpenScreen& s : g_open) AskOverField(s);
+      if (Fault("hang")) {
+        Record("hang");
+        Sleep(INFINITE);
+      }
       break;
     }
     case WM_COMMAND:

@@ -470,6 +470,11 @@ void TSimDesktop::ShellExecuteA(const std::string& path) {
   if (OnShellExecute) OnShellExecute(path);
 }
 
+TProcessId TSimDesktop::FindProcessA(const std::string& path) {
+  Log("FindProcessA", 0, 0, 0, path);
+  return Processes.count(path) ? Processes[path] : 0;
+}
+
 bool TSimDesktop::FileExists(const std::string& path) {
   Log("FileExists", 0, 0, 0, path);
   return Files.count(path) != 0;
@@ -525,6 +530,16 @@ TWaitResult TSimDesktop::MsgWaitForMultipleObjects(THandle handle, std::uint32_t
 void TSimDesktop::ReleaseMutex(THandle handle) {
   Log("ReleaseMutex", handle);
   if (handle == jobMutex_) MutexHeld = false;
+}
+
+THandle TSimDesktop::MapViewOfFile(const char* name) {
+  Log("MapViewOfFile", 0, 0, 0, name);
+  return 1;
+}
+
+std::uint32_t TSimDesktop::InterlockedCompareExchange(THandle, std::uint32_t exchange,
+                                                      std::uint32_t comparand) {
+  return std::exchange(SharedValue, SharedValue == comparand ? exchange : SharedValue);
 }
 
 void TSimDesktop::CloseHandle(THandle handle) {

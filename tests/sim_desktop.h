@@ -104,6 +104,8 @@ class TSimDesktop : public TWindowSystem {
   std::map<TProcessId, std::int32_t> IntegrityLevels;  // absent: cannot be read; 0: this program
   bool MutexAvailable = true;
   std::uint64_t OtherJobUntil = 0;  // another program holds the job mutex until then
+  std::uint32_t SharedValue = 0;    // the shared memory's value, whatever its name
+  std::map<std::string, TProcessId> Processes;  // running, by their executable's path
   bool QuitWhileWaiting = false;    // the window is closed during the wait for another job
   bool MutexHeld = false;           // by this program
   // Settings and files: the program's path, .ini values by file and "section/key", the
@@ -160,6 +162,7 @@ class TSimDesktop : public TWindowSystem {
   TMonitor MonitorFromWindow(TWindow window) override;
   bool GetMonitorInfoA(TMonitor monitor, TRect& rect, std::string& device) override;
   void ShellExecuteA(const std::string& path) override;
+  TProcessId FindProcessA(const std::string& path) override;
   bool FileExists(const std::string& path) override;
   void Sleep(std::uint32_t ms) override;
   void timeBeginPeriod(std::uint32_t ms) override;
@@ -169,6 +172,9 @@ class TSimDesktop : public TWindowSystem {
   THandle CreateMutexA(const char* name) override;
   TWaitResult MsgWaitForMultipleObjects(THandle handle, std::uint32_t timeoutMs) override;
   void ReleaseMutex(THandle handle) override;
+  THandle MapViewOfFile(const char* name) override;
+  std::uint32_t InterlockedCompareExchange(THandle view, std::uint32_t exchange,
+                                           std::uint32_t comparand) override;
   void CloseHandle(THandle handle) override;
   void ShowErrorBox(const std::string& text) override;
   std::string GetClassNameA(TWindow window) override;

@@ -40,15 +40,20 @@ TSimTarget::TSimTarget(TSimDesktop& desktop, TTargetScript script)
     CreateMain();
   } else {
     desktop_.Files.insert(TargetPath);
-    desktop_.OnShellExecute = [this](const std::string& path) {
-      if (path != TargetPath || !script_.AppearAfter) return;
-      desktop_.At(desktop_.Now() + *script_.AppearAfter, [this] {
+    const auto appear = [this](TDelay after) {
+      if (!after) return;
+      desktop_.At(desktop_.Now() + *after, [this] {
         CreateMain();
         desktop_.Window(Main).Visible = false;
         if (script_.ShowAfter) {
           desktop_.At(desktop_.Now() + *script_.ShowAfter, [this] { desktop_.Window(Main).Visible = true; });
         }
       });
+    };
+    if (script_.Starting) desktop_.Processes[TargetPath] = TargetProcess;
+    appear(script_.Starting);
+    desktop_.OnShellExecute = [this, appear](const std::string& path) {
+      if (path == TargetPath) appear(script_.AppearAfter);
     };
   }
 }

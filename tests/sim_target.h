@@ -35,6 +35,7 @@ struct TTargetScript {
   bool Running = true;     // main window exists before the job starts
   TDelay AppearAfter = 1000;  // after ShellExecuteA
   TDelay ShowAfter = 0;       // after appearing
+  TDelay Starting;  // not running, its process already started: the main window appears then
   bool MdiClient = true;
   bool Menu = true;
   std::uint64_t BusyMs = 0;

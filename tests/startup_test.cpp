@@ -42,16 +42,17 @@ TEST_F(StartUpTest, StartedTargetGoesThroughTheChecksInTheirFixedOrder) {
   ops.erase(std::find(ops.begin(), ops.end(), "GetMenu") + 1, ops.end());
   ops.erase(std::unique(ops.begin(), ops.end()), ops.end());
   const std::vector<std::string> expected = {
-      "CreateMutexA", "MsgWaitForMultipleObjects", "GetInputDesktopName",
-      "WTSQuerySessionInformationW", "RtlGetVersion", "FindWindowExA", "FileExists", "ShellExecuteA", "FindWindowExA", "Sleep",
+      "CreateMutexA", "MapViewOfFile", "GetTickCount", "MsgWaitForMultipleObjects", "GetTickCount",
+      "GetInputDesktopName", "WTSQuerySessionInformationW", "RtlGetVersion", "FindWindowExA", "FileExists",
+      "FindProcessA", "ShellExecuteA", "FindWindowExA", "Sleep",
       "FindWindowExA", "Sleep", "FindWindowExA", "Sleep", "FindWindowExA", "Sleep",
       "FindWindowExA", "Sleep", "FindWindowExA", "Sleep",  // appears at 1000 ms
       "IsWindowVisible", "GetWindowThreadProcessId", "GetTokenIntegrityLevel",
       "WaitForInputIdle", "SetForegroundWindow",
-      "SendMessageA", "Sleep", "GetForegroundWindow", "GetWindowThreadProcessId",
+      "SendMessageTimeoutA", "Sleep", "GetForegroundWindow", "GetWindowThreadProcessId",
       "MonitorFromWindow", "GetMonitorInfoA", "FindWindowExA", "GetMenu"};
   EXPECT_EQ(ops, expected);
-  EXPECT_EQ(Desktop.Calls[5].Text, "Hanbai15Main");
+  EXPECT_EQ(Desktop.Calls[9].Text, "Hanbai15Main");
   EXPECT_EQ(TimeOf("GetMenu"), 1200u + 100u);
   EXPECT_TRUE(Boxes().empty());
 }
@@ -108,7 +109,10 @@ INSTANTIATE_TEST_SUITE_P(
         TStartFailure{"NoMdiClient", With([](TTargetScript& s) { s.MdiClient = false; s.Menu = false; }), true,
                       NotStarted + "MDIClientの取得不可)", 1, 0, 100},
         TStartFailure{"NoMenu", With([](TTargetScript& s) { s.Menu = false; }), true,
-                      NotStarted + "メニューの取得不可)", 1, 0, 100}),
+                      NotStarted + "メニューの取得不可)", 1, 0, 100},
+        // Busy past the idle limit, it does not answer the restore either.
+        TStartFailure{"NotAnswering", With([](TTargetScript& s) { s.BusyMs = 3600000; }), true,
+                      "弥生販売が応答しないため、電話番号を入力できませんでした。", 1, 0, 15000 + 5000}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 TEST_F(StartUpTest, MainWindowShownLateIsAwaitedTestByTest) {
@@ -201,6 +205,7 @@ struct TSessionCase {
   TOsVersion Version;
   std::uint64_t EndsAt;    // when the session is back as usual
   std::uint64_t StartsAt;  // when the start-up begins; past the bound, the message instead
+  std::uint64_t LockedAt = 0;  // locked then, in a td,ud job once td is done; StartsAt: ud goes on
 };
 void PrintTo(const TSessionCase& c, std::ostream* os) { *os << c.Name; }
 
@@ -218,18 +223,19 @@ TEST_P(SessionTest, WaitsTouchingNothingUntilTheSessionTakesInput) {
     Desktop.Disconnected = false;
     Desktop.Lock(false);
   });
-  RunJob({"td"});
-  const bool locked = c.StartsAt == 60000;
+  if (c.LockedAt != 0) Desktop.At(c.LockedAt, [this] { Desktop.Lock(true); });
+  RunJob(c.LockedAt != 0 ? std::vector<std::string>{"td", "ud"} : std::vector<std::string>{"td"});
+  const bool locked = c.EndsAt == UINT64_MAX;
   EXPECT_EQ(Boxes(), locked ? std::vector<std::string>{msg::ScreenLocked} : std::vector<std::string>{});
-  EXPECT_EQ(Target->Searches.size(), locked ? 0u : 1u);
-  // Nothing reaches the target, and nothing blocks this program's window, before the start.
+  EXPECT_EQ(Target->Searches.size(), (locked ? 0u : 1u) + (c.LockedAt != 0 ? 1u : 0u));
+  // Nothing reaches the target, and nothing blocks this program's window, while locked.
   for (const sim::TCall& call : Desktop.Calls) {
-    for (const char* op : {"FindWindowExA", "PostMessageA", "SendMessageA", "SendInput",
+    for (const char* op : {"FindWindowExA", "PostMessageA", "SendMessageTimeoutA", "SendInput",
                            "SetForegroundWindow", "ShellExecuteA", "Sleep"}) {
-      EXPECT_TRUE(call.Op != op || call.At >= c.StartsAt) << op << " at " << call.At;
+      EXPECT_TRUE(call.Op != op || call.At < c.LockedAt || call.At >= c.StartsAt) << op << " at " << call.At;
     }
   }
-  if (!locked) {
+  if (!locked && c.LockedAt == 0) {
     EXPECT_EQ(TimeOf("FindWindowExA"), c.StartsAt);
   }
 }
@@ -245,7 +251,10 @@ INSTANTIATE_TEST_SUITE_P(
                       TSessionCase{"Windows7Locked", "Default", true, false, true, Windows7, 1500, 1500},
                       TSessionCase{"Disconnected", "Default", false, true, true, Windows10, 2000, 2000},
                       TSessionCase{"SessionCannotBeAsked", "Default", false, false, false, Windows10, 0, 0},
-                      TSessionCase{"LockedPastTheBound", "", true, false, true, Windows10, UINT64_MAX, 60000}),
+                      TSessionCase{"LockedPastTheBound", "", true, false, true, Windows10, UINT64_MAX, 60000},
+                      TSessionCase{"LockedAfterTheFirstScreen", "Default", false, false, true, Windows10, 21000, 21250, 1200},
+                      TSessionCase{"LockedAfterTheFirstScreenPastTheBound", "Default", false, false, true, Windows10,
+                                   UINT64_MAX, UINT64_MAX, 1200}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 }  // namespace

@@ -168,6 +168,7 @@ TEST_F(SettingsRunTest, AnotherJobIsAwaitedAsLongAsTheSlowestJob) {
   for (const int patience : {1, 2}) {
     TTargetScript slow;
     slow.Running = false;
+    sim::TDelay busyFor = 0;  // from its start: not idle, nor answering the restore
     slow.RaiseReopenedDialog = true;  // td and ud share a lookup, which tm's covers until F8
     sim::TDelay lockedFor = 0;
     const auto works = [&](std::uint64_t otherJobUntil, std::uint64_t jobStart) {
@@ -176,7 +177,7 @@ TEST_F(SettingsRunTest, AnotherJobIsAwaitedAsLongAsTheSlowestJob) {
       RunProgram({{"timing/patience", std::to_string(patience)}}, " td,tm,ud 0312345678",
                  [&](TTargetScript& s, sim::TSimDesktop& d) {
                    s = slow;
-                   d.NeverIdle.insert(sim::TargetProcess);
+                   s.BusyMs = *busyFor;
                    if (*lockedFor == 0) return;
                    d.Lock(true);
                    d.At(jobStart + *lockedFor, [&d] { d.Lock(false); });
@@ -188,7 +189,7 @@ TEST_F(SettingsRunTest, AnotherJobIsAwaitedAsLongAsTheSlowestJob) {
     for (const char* title : {"得意先台帳 (新規)", "得意先元帳", "売上伝票 (新規)"}) {
       delays.insert(delays.end(), {&slow.Screens[title].OpenAfter, &slow.Screens[title].DialogAfter});
     }
-    delays.insert(delays.end(), {&slow.AppearAfter, &slow.ShowAfter, &lockedFor});
+    delays.insert(delays.end(), {&slow.AppearAfter, &slow.ShowAfter, &busyFor, &lockedFor});
     for (sim::TDelay* delay : delays) {
       // Every poll pauses 10 ms or more: a finer delay changes nothing.
       std::uint64_t longest = 0, tooLong = std::uint64_t{1} << 18;
@@ -281,6 +282,8 @@ const TTraceCase TraceCases[] = {
                [](TTargetScript& s, auto& d) { s.Running = false; s.ShowAfter = 295; Patience("2")(s, d); },
                {{"patience=2"}, {"start target", "\"C:\\Yayoi\\Hanbai.exe\""}, {"main window", "6 searches", "limit 150"},
                 {"main window visible", "11 tests", "limit 1000"}, {"outcome", "1 of 1"}}},
+    TTraceCase{"StillStarting", " td 0312345678", [](TTargetScript& s, auto&) { s.Running = false; s.Starting = 3000; },
+               {{"start target", "already starting"}, {"main window", "found 0x"}, {"outcome", "1 of 1"}}},
     TTraceCase{"NeverStarts", " td 0312345678", [](TTargetScript& s, auto&) { s.Running = false; s.AppearAfter.reset(); },
                {{"main window", "not found", "75 searches", "limit 75"}, {"shown", "弥生販売を起動できませんでした"}}},
     TTraceCase{"MainHidden", " td 0312345678", [](TTargetScript& s, auto&) { s.Running = false; s.ShowAfter.reset(); },

@@ -53,7 +53,7 @@ const TDisplay Displays[8] = {{1920, 1080}, {1024, 768}, {1280, 1024}, {1920, 12
                               {1366, 768},  {800, 600},  {1280, 800},  {640, 0}};
 
 // Limits of the fixed waits, in virtual ms.
-constexpr std::uint64_t FoundAtOnceMs = 15000 + 100;  // idle wait, restore
+constexpr std::uint64_t FoundAtOnceMs = 15000 + 5000 + 100;  // idle wait, restore and its time-out
 constexpr std::uint64_t StartedMs = 75 * 200 + 499 * 10 + FoundAtOnceMs;  // + start, shown
 constexpr std::uint64_t MultiScreenMs = 100 + 100 + 30 * 100 + 100 + 100 + 30 * 100 + 3 * 50 + 200;
 constexpr std::uint64_t SingleScreenMs = MultiScreenMs + std::uint64_t{2} * 499 * 10;  // + visibility waits
@@ -399,6 +399,8 @@ bool IsHealthy(const TTargetScript& s, bool multiScreen) {
   constexpr std::uint64_t lastSearch = std::uint64_t{29} * 100;
   const std::uint64_t lastDialog = multiScreen ? 100 : lastSearch;
   if (!s.MdiClient || !s.Menu) return false;
+  // Still busy after the idle wait and the restore's time-out, it does not answer.
+  if (s.BusyMs > 15000 + 5000) return false;
   if (!s.Running && (!s.AppearAfter || *s.AppearAfter > lastMainSearch || !s.ShowAfter ||
                      *s.ShowAfter > lastVisibleTest)) {
     return false;
