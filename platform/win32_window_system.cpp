@@ -235,11 +235,6 @@ TOsVersion TWin32WindowSystem::RtlGetVersion() {
   return {version.dwMajorVersion, version.dwMinorVersion};
 }
 
-void TWin32WindowSystem::SendMessageA(TWindow window, std::uint32_t message,
-                                      std::uintptr_t wParam, std::intptr_t lParam) {
-  ::SendMessageA(Hwnd(window), message, wParam, lParam);
-}
-
 bool TWin32WindowSystem::SendMessageTimeoutA(TWindow window, std::uint32_t message,
                                              std::uintptr_t wParam, std::intptr_t lParam,
                                              std::uint32_t timeoutMs) {

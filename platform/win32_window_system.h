@@ -28,8 +28,6 @@ class TWin32WindowSystem final : public TWindowSystem {
   std::string GetInputDesktopName() override;
   bool WTSQuerySessionInformationW(TSessionInfo& info) override;
   TOsVersion RtlGetVersion() override;
-  void SendMessageA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
-                    std::intptr_t lParam) override;
   bool SendMessageTimeoutA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
                            std::intptr_t lParam, std::uint32_t timeoutMs) override;
   bool PostMessageA(TWindow window, std::uint32_t message, std::uintptr_t wParam,

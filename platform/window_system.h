@@ -144,8 +144,6 @@ class TWindowSystem {
   virtual bool WTSQuerySessionInformationW(TSessionInfo& info) = 0;
   // The running Windows' own version number.
   virtual TOsVersion RtlGetVersion() = 0;
-  virtual void SendMessageA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
-                            std::intptr_t lParam) = 0;
   // Sends the message and waits at most `timeoutMs` for the window's thread to handle it,
   // giving up at once on a thread Windows counts as hung (SMTO_ABORTIFHUNG); false when it
   // was not handled in time, the thread is hung or the window is gone.

@@ -286,14 +286,6 @@ void TSimDesktop::Deliver(TWindow window, bool input, std::function<void()> take
   });
 }
 
-void TSimDesktop::SendMessageA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
-                               std::intptr_t) {
-  Log("SendMessageA", window, message, wParam);
-  Advance(BusyFor(window));  // returns once the thread has handled it
-  // Restoring shows a minimized or hidden window, as the default window procedure does.
-  if (message == wm::SysCommand && wParam == ScRestore && Find(window)) Window(window).Visible = true;
-}
-
 bool TSimDesktop::SendMessageTimeoutA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
                                       std::intptr_t, std::uint32_t timeoutMs) {
   Log("SendMessageTimeoutA", window, message, wParam);
