@@ -356,9 +356,11 @@ void TWin32WindowSystem::Sleep(std::uint32_t ms) {
   QueryPerformanceFrequency(&frequency);
   QueryPerformanceCounter(&now);
   const LONGLONG pause = frequency.QuadPart * ms / 1000;
-  // What the pause before overran comes off this one, a tenth of it at most: a job's pauses
-  // add up to their sum, not to their sum and every wake-up's delay.
-  const LONGLONG cut = std::min(late_, pause / 10);
+  // The time since the last pause's deadline, its own overrun and the steps since, comes off
+  // this one, a tenth of it at most: the job's pauses keep to their sum, and never end
+  // before the last deadline plus this pause.
+  const LONGLONG late = deadline_ != 0 ? now.QuadPart - deadline_ : 0;
+  const LONGLONG cut = std::clamp<LONGLONG>(late, 0, pause / 10);
   const LONGLONG deadline = now.QuadPart + pause - cut;
   for (LONGLONG left = 0; QueryPerformanceCounter(&now), (left = deadline - now.QuadPart) > 0;) {
     LARGE_INTEGER due{};
@@ -373,7 +375,7 @@ void TWin32WindowSystem::Sleep(std::uint32_t ms) {
       PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
   }
-  late_ = now.QuadPart - deadline;
+  deadline_ = deadline;
 }
 
 void TWin32WindowSystem::timeBeginPeriod(std::uint32_t ms) {

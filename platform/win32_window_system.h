@@ -78,8 +78,8 @@ class TWin32WindowSystem final : public TWindowSystem {
   HANDLE timer_ = nullptr;
   HMODULE winmm_ = nullptr;
   UINT period_ = 0;
-  // How late the last pause ended, in performance-counter counts.
-  LONGLONG late_ = 0;
+  // Where the last pause ended, in performance-counter counts (0: none yet).
+  LONGLONG deadline_ = 0;
 };
 
 }  // namespace pelmora

@@ -180,9 +180,9 @@ class TWindowSystem {
   virtual TProcessId FindProcessA(const std::string& path) = 0;
   // True when the path names an existing file that is not a directory.
   virtual bool FileExists(const std::string& path) = 0;
-  // Pauses end at their deadline, the call plus `ms`, on a monotonic clock, answering
-  // messages other programs send meanwhile (a logoff's query, a broadcast), handling
-  // nothing posted.
+  // Pauses end at their deadline on a monotonic clock: the call plus `ms`, less the time
+  // since the last pause's deadline, a tenth of `ms` at most. They answer messages other
+  // programs send meanwhile (a logoff's query, a broadcast), handling nothing posted.
   virtual void Sleep(std::uint32_t ms) = 0;
   // Pauses end on the timer's ticks, every 15.625 ms by default: raises its resolution to
   // `ms` for the pauses until timeEndPeriod, which must follow every call.
