@@ -54,7 +54,7 @@ bool ClickTarget(const TRun& run, const TTarget& target, TWindow window, TPoint 
                                           Decimal(ws.GetTickCount() - start) + " ms"
                                     : std::string());
     }
-    ws.Sleep(ClickTestPauseMs);
+    ws.Pause(ClickTestPauseMs);
   }
   run.Say([&] {
     return "click " + what + " at " + Point(point) + " on " + DescribeWindow(ws, under) +
@@ -68,7 +68,7 @@ bool ClickTarget(const TRun& run, const TTarget& target, TWindow window, TPoint 
   if (!ws.SendMessageTimeoutA(window, wm::Null, 0, 0, takenMs)) {
     return refused("not taken by the target within " + Decimal(takenMs) + " ms");
   }
-  ws.Sleep(pauseMs);
+  ws.Pause(pauseMs);
   return true;
 }
 

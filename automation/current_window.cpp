@@ -49,7 +49,7 @@ std::uint32_t JobMaxMs(std::uint32_t patience, std::size_t screens) {
 class TJobLock {
  public:
   TJobLock(const TRun& run, std::size_t screens)
-      : ws_(run.Ws), mutex_(ws_.CreateMutexA(JobMutexName)), end_(ws_.MapViewOfFile(JobEndName)) {
+      : ws_(run.Ws), mutex_(ws_.CreateMutexA(JobMutexName)), end_(ws_.OpenSharedValue(JobEndName)) {
     if (mutex_ == 0) {
       run.Say([] { return std::string("wait for another job: no lock to be had, going on"); });
       return;
@@ -57,12 +57,12 @@ class TJobLock {
     const auto patience = static_cast<std::uint32_t>(run.Patience);
     const std::uint32_t ownMs = JobMaxMs(patience, screens);
     const std::uint32_t start = ws_.GetTickCount();
-    std::uint32_t seen = Replace(0, 0);
+    std::uint32_t seen = Published();
     std::uint32_t until = seen != 0 ? seen : start + JobMaxMs(patience, KnownScreens);
     for (;;) {
       if (wait_ != TWaitResult::Acquired) {
         const auto left = static_cast<std::int32_t>(until - ws_.GetTickCount());
-        wait_ = ws_.MsgWaitForMultipleObjects(mutex_, left > 0 ? static_cast<std::uint32_t>(left) : 0);
+        wait_ = ws_.WaitForLockOrQuit(mutex_, left > 0 ? static_cast<std::uint32_t>(left) : 0);
         if (wait_ == TWaitResult::Quit) break;
       }
       // With the lock, this job's end replaces whatever is published. Past the end seen,
@@ -93,6 +93,8 @@ class TJobLock {
   bool Quit() const { return wait_ == TWaitResult::Quit; }
 
  private:
+  // The end another job published; 0: none.
+  std::uint32_t Published() { return end_ != 0 ? ws_.LoadSharedValue(end_) : 0; }
   // Publishes `end` if the end published is still `seen` (0: none); the end published then.
   std::uint32_t Replace(std::uint32_t end, std::uint32_t seen) {
     return end_ != 0 ? ws_.InterlockedCompareExchange(end_, end, seen) : seen;

@@ -40,10 +40,10 @@ TFailure FindOrOpenScreen(const TRun& run, const TJob& job, const TTarget& targe
   });
   if (screen != 0) return std::nullopt;
   PostKey(ws, target.Main, vk::F10);
-  ws.Sleep(MenuKeyPauseMs);
+  ws.Pause(MenuKeyPauseMs);
   // Key-downs only: the menu acts on them.
   ws.PostMessageA(target.Main, wm::KeyDown, row.MenuKeys[0], 0);
-  ws.Sleep(MenuKeyPauseMs);
+  ws.Pause(MenuKeyPauseMs);
   ws.PostMessageA(target.Main, wm::KeyDown, row.MenuKeys[1], 0);
   int made = 0;
   screen = Poll(ws, run.Times(ScreenSearches), ScreenSearchPauseMs,
@@ -203,7 +203,7 @@ TFailure LookUpScreen(const TRun& run, const TJob& job, const TTarget& target,
   }
 
   ws.PostMessageA(target.MdiClient, wm::MdiActivate, screen, 0);
-  ws.Sleep(ActivatePauseMs);
+  ws.Pause(ActivatePauseMs);
 
   const TOffset offset = row->ClickOffset[AspectClassOf(job.AspectRatio)];
   if (!ClickTarget(run, target, screen, {offset.X, offset.Y}, ScreenClickPauseMs, "screen " + code)) {
@@ -258,7 +258,7 @@ TFailure LookUpScreen(const TRun& run, const TJob& job, const TTarget& target,
     return "screen " + code + ": typed " + Quoted(MaskNumber(job.PhoneNumber)) +
            " and Enter into " + DescribeWindow(ws, field);
   });
-  ws.Sleep(TypedPauseMs);
+  ws.Pause(TypedPauseMs);
   return std::nullopt;
 }
 

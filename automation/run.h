@@ -48,8 +48,7 @@ constexpr std::uint32_t ClickTestPauseMs = 10;
 constexpr std::uint32_t ClickTakenMs = 5000;
 
 // Windows' default timer ticks every 15.625 ms and a pause ends on a tick: 100 ms take 109.
-// The job asks for 1 ms; where it cannot have that, each pause may end a tick late.
-constexpr std::uint32_t TimerPeriodMs = 1;
+// The job asks for a finer timer; where it cannot have that, each pause may end a tick late.
 constexpr std::uint32_t TimerTickMs = 16;
 
 using TFailure = std::optional<std::string>;
@@ -91,7 +90,7 @@ TWindow Poll(TWindowSystem& ws, int searches, std::uint32_t pauseMs, Find find, 
   for (made = 0; window == 0 && made < searches;) {
     window = find();
     ++made;
-    ws.Sleep(pauseMs);
+    ws.Pause(pauseMs);
   }
   return window;
 }
@@ -105,7 +104,7 @@ inline bool WaitVisible(const TRun& run, TWindow window, const std::string& what
       run.Say([&] { return what + " not visible after " + Decimal(tests) + " tests"; });
       return false;
     }
-    run.Ws.Sleep(VisiblePauseMs);
+    run.Ws.Pause(VisiblePauseMs);
   }
   run.Say([&] {
     return what + " visible after " + Decimal(tests) + (tests == 1 ? " test" : " tests") +
@@ -117,8 +116,8 @@ inline bool WaitVisible(const TRun& run, TWindow window, const std::string& what
 // The timer's resolution raised for the object's lifetime, an error raised by the job included.
 class TFinerTimer {
  public:
-  explicit TFinerTimer(TWindowSystem& ws) : ws_(ws) { ws_.timeBeginPeriod(TimerPeriodMs); }
-  ~TFinerTimer() { ws_.timeEndPeriod(TimerPeriodMs); }
+  explicit TFinerTimer(TWindowSystem& ws) : ws_(ws) { ws_.BeginFinerTimer(); }
+  ~TFinerTimer() { ws_.EndFinerTimer(); }
   TFinerTimer(const TFinerTimer&) = delete;
   TFinerTimer& operator=(const TFinerTimer&) = delete;
   TFinerTimer(TFinerTimer&&) = delete;

@@ -59,14 +59,8 @@ const char* const TitleKeys[] = {"title1", "title2", "title3"};
 const char* const AspectKeys[] = {"narrow", "middle", "wide"};
 const char* const LookupKeys[] = {"click1", "click2", "click3"};
 
-// The next name in a list as Windows gives it, each ended by a NUL but a truncated last one.
-std::size_t Next(const std::string& names, std::size_t at) { return at + std::strlen(names.c_str() + at) + 1; }
-
-bool Listed(const std::string& names, const char* name) {
-  for (std::size_t at = 0; at < names.size(); at = Next(names, at)) {
-    if (std::strcmp(names.c_str() + at, name) == 0) return true;
-  }
-  return false;
+bool Listed(const std::vector<std::string>& names, const char* name) {
+  return std::find(names.begin(), names.end(), name) != names.end();
 }
 
 // Reads one section's overrides fact by fact: a value that is missing keeps the fact, one
@@ -79,7 +73,7 @@ class TFactReader {
 
   void Section(const std::string& name) {
     section_ = name;
-    keys_ = ws_.GetPrivateProfileStringA(name.c_str(), nullptr, file_);
+    keys_ = ws_.ReadSettingNames(name.c_str(), file_);
   }
 
   void Text(const char* key, std::string& fact) {
@@ -137,7 +131,7 @@ class TFactReader {
   const std::string& file_;
   std::vector<std::string>& notes_;
   std::string section_;
-  std::string keys_;  // the section's key names
+  std::vector<std::string> keys_;  // the section's key names
 };
 
 void ReadScreen(TFactReader& facts, TScreenEntry& row) {
@@ -166,10 +160,9 @@ void ReadTable(TWindowSystem& ws, const std::string& file, TSettings& settings) 
   for (int i = 0; i < 3; ++i) facts.Offset(LookupKeys[i], table.LookupClickPoints[i]);
   for (TScreenEntry& row : table.Screens) ReadScreen(facts, row);
   // Section names as Windows lists them.
-  const std::string sections = ws.GetPrivateProfileStringA(nullptr, nullptr, file);
   const std::size_t prefix = std::strlen(ScreenSection);
-  for (std::size_t at = 0; at < sections.size(); at = Next(sections, at)) {
-    const char* const name = sections.c_str() + at;
+  for (const std::string& section : ws.ReadSettingNames(nullptr, file)) {
+    const char* const name = section.c_str();
     if (std::strncmp(name, ScreenSection, prefix) != 0) continue;
     const char* const code = name + prefix;
     if (*code == '\0' || table.Find(code) != nullptr) continue;

@@ -31,7 +31,7 @@ TFailure FindOrStartMain(const TRun& run, const TJob& job, TTarget& target) {
   }
   // A target still at its login or splash window has no main window yet: another copy
   // would be started at every call.
-  const bool starting = ws.FindProcessA(job.InstallPath) != 0;
+  const bool starting = ws.FindProcessStartedFrom(job.InstallPath) != 0;
   run.Say([&] {
     return (starting ? "start target: already starting " : "start target ") + Quoted(job.InstallPath);
   });
@@ -152,7 +152,7 @@ TSession WaitForSession(const TRun& run) {
            Decimal(std::uint64_t{SessionPauseMs} * limit) + " ms)";
   });
   for (int tests = 1; tests <= limit; ++tests) {
-    if (ws.MsgWaitForMultipleObjects(0, SessionPauseMs) == TWaitResult::Quit) {
+    if (ws.WaitForLockOrQuit(0, SessionPauseMs) == TWaitResult::Quit) {
       run.Say([] { return std::string("session: program closed while waiting, job dropped"); });
       return TSession::Closed;
     }
@@ -187,7 +187,7 @@ TFailure StartTarget(const TRun& run, TJob& job, TTarget& target) {
   // A target that never gets idle costs the time-out and is then taken as idle.
   const std::uint32_t idleLimitMs = InputIdleTimeoutMs * run.Patience;
   const std::uint32_t idleStart = run.Tick();
-  ws.WaitForInputIdle(target.Process, idleLimitMs);
+  ws.WaitForProcessIdle(target.Process, idleLimitMs);
   run.Say([&] {
     return "input idle wait pid=" + Decimal(target.Process) + ": " +
            Decimal(ws.GetTickCount() - idleStart) + " ms (limit " + Decimal(idleLimitMs) + " ms)";
@@ -198,7 +198,7 @@ TFailure StartTarget(const TRun& run, TJob& job, TTarget& target) {
                               RestoreTimeoutMs * run.Patience)) {
     return std::string(msg::NotResponding);
   }
-  ws.Sleep(RestorePauseMs);
+  ws.Pause(RestorePauseMs);
   BringTargetToFront(run, target);
 
   // The monitor holding the target lays out its screens, not necessarily the primary one.

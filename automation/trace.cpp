@@ -65,12 +65,12 @@ bool TTrace::Append(const std::string& line) {
   // The mutex keeps two programs from both rolling the file over, the second renaming
   // the first one's fresh file over the older trace.
   const bool owned = mutex_ != 0 && ws_->WaitForSingleObject(mutex_, RollOverWaitMs);
-  THandle file = ws_->CreateFileA(path_);
+  THandle file = ws_->OpenForAppend(path_);
   std::uint64_t size = 0;
   if (file != 0 && owned && ws_->GetFileSizeEx(file, size) && size + line.size() > RollOverBytes) {
     ws_->CloseHandle(file);
     ws_->MoveFileExA(path_, path_ + ".1");
-    file = ws_->CreateFileA(path_);
+    file = ws_->OpenForAppend(path_);
   }
   const bool written = file != 0 && ws_->WriteFile(file, line);
   if (file != 0) ws_->CloseHandle(file);

@@ -12,64 +12,78 @@ class TWin32WindowSystem final : public TWindowSystem {
   // The error box is owned by this window, which stays disabled while the box is up.
   void SetOwner(HWND owner) { owner_ = owner; }
 
+  // win32_windows.cpp: windows and messages, the foreground and the threads.
   TWindow FindWindowExA(TWindow parent, const char* className, const char* title) override;
   TWindow FindWindowExA(TWindow parent, TWindow childAfter, const char* className,
                         const char* title) override;
   bool IsWindowVisible(TWindow window) override;
-  TProcessId GetWindowThreadProcessId(TWindow window) override;
-  void WaitForInputIdle(TProcessId process, std::uint32_t timeoutMs) override;
-  bool SetForegroundWindow(TWindow window) override;
-  TWindow GetForegroundWindow() override;
-  std::uint32_t GetWindowThreadId(TWindow window) override;
-  std::uint32_t GetCurrentThreadId() override;
-  bool IsHungAppWindow(TWindow window) override;
-  bool AttachThreadInput(std::uint32_t thread, std::uint32_t toThread, bool attach) override;
-  bool BringWindowToTop(TWindow window) override;
-  std::string GetInputDesktopName() override;
-  bool WTSQuerySessionInformationW(TSessionInfo& info) override;
-  TOsVersion RtlGetVersion() override;
-  bool SendMessageTimeoutA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
-                           std::intptr_t lParam, std::uint32_t timeoutMs) override;
-  bool PostMessageA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
-                    std::intptr_t lParam) override;
-  bool GetMenu(TWindow window) override;
   bool GetWindowRect(TWindow window, TRect& rect) override;
   TWindow WindowFromPoint(TPoint point) override;
   TWindow GetAncestor(TWindow window) override;
   bool IsChild(TWindow parent, TWindow window) override;
   std::string GetWindowTextA(TWindow window) override;
+  std::string GetClassNameA(TWindow window) override;
+  bool GetMenu(TWindow window) override;
+  bool SendMessageTimeoutA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
+                           std::intptr_t lParam, std::uint32_t timeoutMs) override;
+  bool PostMessageA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
+                    std::intptr_t lParam) override;
+  bool SetForegroundWindow(TWindow window) override;
+  TWindow GetForegroundWindow() override;
+  bool BringWindowToTop(TWindow window) override;
+  std::uint32_t GetWindowThreadId(TWindow window) override;
+  std::uint32_t GetCurrentThreadId() override;
+  bool IsHungAppWindow(TWindow window) override;
+  bool AttachThreadInput(std::uint32_t thread, std::uint32_t toThread, bool attach) override;
+
+  // win32_input.cpp: input, the cursor and the monitors.
   std::uint32_t SendInput(const std::vector<TMouseInput>& events) override;
   int GetSystemMetrics(int index) override;
   TMonitor MonitorFromWindow(TWindow window) override;
   bool GetMonitorInfoA(TMonitor monitor, TRect& rect, std::string& device) override;
+
+  // win32_process.cpp: processes, rights and the session.
+  TProcessId GetWindowThreadProcessId(TWindow window) override;
+  void WaitForProcessIdle(TProcessId process, std::uint32_t timeoutMs) override;
   void ShellExecuteA(const std::string& path) override;
-  TProcessId FindProcessA(const std::string& path) override;
-  bool FileExists(const std::string& path) override;
-  void Sleep(std::uint32_t ms) override;
-  void timeBeginPeriod(std::uint32_t ms) override;
-  void timeEndPeriod(std::uint32_t ms) override;
-  std::string GetCommandLineA() override;
+  TProcessId FindProcessStartedFrom(const std::string& path) override;
   std::int32_t GetTokenIntegrityLevel(TProcessId process) override;
-  THandle CreateMutexA(const char* name) override;
-  TWaitResult MsgWaitForMultipleObjects(THandle handle, std::uint32_t timeoutMs) override;
-  void ReleaseMutex(THandle handle) override;
-  THandle MapViewOfFile(const char* name) override;
-  std::uint32_t InterlockedCompareExchange(THandle view, std::uint32_t exchange,
-                                           std::uint32_t comparand) override;
-  void CloseHandle(THandle handle) override;
-  void ShowErrorBox(const std::string& text) override;
-  std::string GetClassNameA(TWindow window) override;
+  std::string GetInputDesktopName() override;
+  bool WTSQuerySessionInformationW(TSessionInfo& info) override;
+  TOsVersion RtlGetVersion() override;
+  std::string GetCommandLineA() override;
   std::string GetModuleFileNameA() override;
-  std::string GetPrivateProfileStringA(const char* section, const char* key,
-                                       const std::string& fileName) override;
   TProcessId GetCurrentProcessId() override;
+
+  // win32_waits.cpp: time, pauses and the objects jobs share.
+  void Pause(std::uint32_t ms) override;
+  void BeginFinerTimer() override;
+  void EndFinerTimer() override;
   std::uint32_t GetTickCount() override;
   TSystemTime GetLocalTime() override;
-  THandle CreateFileA(const std::string& path) override;
+  THandle CreateMutexA(const char* name) override;
+  TWaitResult WaitForLockOrQuit(THandle mutex, std::uint32_t timeoutMs) override;
+  void ReleaseMutex(THandle handle) override;
+  bool WaitForSingleObject(THandle object, std::uint32_t timeoutMs) override;
+  THandle OpenSharedValue(const char* name) override;
+  std::uint32_t LoadSharedValue(THandle value) override;
+  std::uint32_t InterlockedCompareExchange(THandle value, std::uint32_t exchange,
+                                           std::uint32_t comparand) override;
+  void CloseHandle(THandle handle) override;
+
+  // win32_files.cpp: files and settings.
+  bool FileExists(const std::string& path) override;
+  std::string GetPrivateProfileStringA(const char* section, const char* key,
+                                       const std::string& fileName) override;
+  std::vector<std::string> ReadSettingNames(const char* section,
+                                            const std::string& fileName) override;
+  THandle OpenForAppend(const std::string& path) override;
   bool WriteFile(THandle file, const std::string& bytes) override;
   bool GetFileSizeEx(THandle file, std::uint64_t& size) override;
   bool MoveFileExA(const std::string& from, const std::string& to) override;
-  bool WaitForSingleObject(THandle object, std::uint32_t timeoutMs) override;
+
+  // win32_error_box.cpp.
+  void ShowErrorBox(const std::string& text) override;
 
  private:
   HWND owner_ = nullptr;

@@ -1,5 +1,5 @@
 // The window-system port: every desktop operation the logic uses, named after the
-// Win32 function that carries it out. No native types here, so the logic builds and
+// Win32 function that carries it out, or, where it does more, after what it does. No native types here, so the logic builds and
 // runs against a simulated desktop as well as against Win32.
 #pragma once
 
@@ -111,6 +111,7 @@ class TWindowSystem {
  public:
   virtual ~TWindowSystem() = default;
 
+  // --- Windows and messages: finding the target's windows, reading them, talking to them.
   // First window under `parent` (0: top level) whose class and title match; a null
   // class or title matches any. Direct children only.
   virtual TWindow FindWindowExA(TWindow parent, const char* className, const char* title) = 0;
@@ -119,41 +120,6 @@ class TWindowSystem {
   virtual TWindow FindWindowExA(TWindow parent, TWindow childAfter, const char* className,
                                 const char* title) = 0;
   virtual bool IsWindowVisible(TWindow window) = 0;
-  // The process owning the window; 0 when the window is gone.
-  virtual TProcessId GetWindowThreadProcessId(TWindow window) = 0;
-  // Waits, at most `timeoutMs`, for the process to be idle for input. A process that
-  // cannot be opened is not waited for.
-  virtual void WaitForInputIdle(TProcessId process, std::uint32_t timeoutMs) = 0;
-  // True when the window was brought in front. Windows lets only the foreground process, or
-  // the one that received the last input event, take the foreground.
-  virtual bool SetForegroundWindow(TWindow window) = 0;
-  // The window in front, which gets the keyboard; 0 while none is.
-  virtual TWindow GetForegroundWindow() = 0;
-  // The thread that created the window; 0 when it is gone.
-  virtual std::uint32_t GetWindowThreadId(TWindow window) = 0;
-  virtual std::uint32_t GetCurrentThreadId() = 0;
-  // True when the window's thread has stopped answering messages.
-  virtual bool IsHungAppWindow(TWindow window) = 0;
-  // Shares the input state of `thread` with `toThread`, or stops sharing it; false when that fails.
-  virtual bool AttachThreadInput(std::uint32_t thread, std::uint32_t toThread, bool attach) = 0;
-  virtual bool BringWindowToTop(TWindow window) = 0;
-  // The name of the desktop that receives the user's input (OpenInputDesktop, UOI_NAME);
-  // empty when it cannot be opened, as a locked workstation's secure desktop cannot.
-  virtual std::string GetInputDesktopName() = 0;
-  // This session's state and lock flag; false where that cannot be asked (before Windows 7).
-  virtual bool WTSQuerySessionInformationW(TSessionInfo& info) = 0;
-  // The running Windows' own version number.
-  virtual TOsVersion RtlGetVersion() = 0;
-  // Sends the message and waits at most `timeoutMs` for the window's thread to handle it,
-  // giving up at once on a thread Windows counts as hung (SMTO_ABORTIFHUNG); false when it
-  // was not handled in time, the thread is hung or the window is gone.
-  virtual bool SendMessageTimeoutA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
-                                   std::intptr_t lParam, std::uint32_t timeoutMs) = 0;
-  // False when the message was not queued: the window is gone, or its queue is full.
-  virtual bool PostMessageA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
-                            std::intptr_t lParam) = 0;
-  // Only the presence of a menu bar matters to the logic.
-  virtual bool GetMenu(TWindow window) = 0;
   // The outer rectangle, frame included; false when the window is gone.
   virtual bool GetWindowRect(TWindow window, TRect& rect) = 0;
   virtual TWindow WindowFromPoint(TPoint point) = 0;
@@ -163,6 +129,35 @@ class TWindowSystem {
   // True when `window` lies inside `parent`: its child, or a child's child, and so on.
   virtual bool IsChild(TWindow parent, TWindow window) = 0;
   virtual std::string GetWindowTextA(TWindow window) = 0;
+  // What the trace reports about a window; empty when it is gone.
+  virtual std::string GetClassNameA(TWindow window) = 0;
+  // Only the presence of a menu bar matters to the logic.
+  virtual bool GetMenu(TWindow window) = 0;
+  // Sends the message and waits at most `timeoutMs` for the window's thread to handle it,
+  // giving up at once on a thread Windows counts as hung (SMTO_ABORTIFHUNG); false when it
+  // was not handled in time, the thread is hung or the window is gone.
+  virtual bool SendMessageTimeoutA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
+                                   std::intptr_t lParam, std::uint32_t timeoutMs) = 0;
+  // False when the message was not queued: the window is gone, or its queue is full.
+  virtual bool PostMessageA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
+                            std::intptr_t lParam) = 0;
+
+  // --- The foreground and the threads behind windows: who gets the keyboard.
+  // True when the window was brought in front. Windows lets only the foreground process, or
+  // the one that received the last input event, take the foreground.
+  virtual bool SetForegroundWindow(TWindow window) = 0;
+  // The window in front, which gets the keyboard; 0 while none is.
+  virtual TWindow GetForegroundWindow() = 0;
+  virtual bool BringWindowToTop(TWindow window) = 0;
+  // The thread that created the window; 0 when it is gone.
+  virtual std::uint32_t GetWindowThreadId(TWindow window) = 0;
+  virtual std::uint32_t GetCurrentThreadId() = 0;
+  // True when the window's thread has stopped answering messages.
+  virtual bool IsHungAppWindow(TWindow window) = 0;
+  // Shares the input state of `thread` with `toThread`, or stops sharing it; false when that fails.
+  virtual bool AttachThreadInput(std::uint32_t thread, std::uint32_t toThread, bool attach) = 0;
+
+  // --- Input, the cursor and the monitors: where a click goes and what the display is.
   // Inserts the events into the input stream as one series that no other input can split;
   // the number inserted, fewer when input is blocked (another desktop, higher integrity).
   virtual std::uint32_t SendInput(const std::vector<TMouseInput>& events) = 0;
@@ -173,69 +168,93 @@ class TWindowSystem {
   // The monitor's rectangle on the virtual desktop (rcMonitor) and its device name, as
   // "\\.\DISPLAY2"; false when it cannot be read.
   virtual bool GetMonitorInfoA(TMonitor monitor, TRect& rect, std::string& device) = 0;
+
+  // --- Processes, rights and the session: the target's process, this program's, and
+  // whether the user's desktop can be worked at all.
+  // The process owning the window; 0 when the window is gone.
+  virtual TProcessId GetWindowThreadProcessId(TWindow window) = 0;
+  // Opens the process and waits, at most `timeoutMs`, for it to be idle for input
+  // (WaitForInputIdle). A process that cannot be opened is not waited for.
+  virtual void WaitForProcessIdle(TProcessId process, std::uint32_t timeoutMs) = 0;
   // Opens the file as the shell does, in the file's own folder as the working folder.
   virtual void ShellExecuteA(const std::string& path) = 0;
   // A running process started from the executable at `path` (the full paths compared
   // letter case aside); 0 when none runs or none can be asked.
-  virtual TProcessId FindProcessA(const std::string& path) = 0;
-  // True when the path names an existing file that is not a directory.
-  virtual bool FileExists(const std::string& path) = 0;
-  // Pauses end at their deadline on a monotonic clock: the call plus `ms`, less the time
-  // since the last pause's deadline, a tenth of `ms` at most. They answer messages other
-  // programs send meanwhile (a logoff's query, a broadcast), handling nothing posted.
-  virtual void Sleep(std::uint32_t ms) = 0;
-  // Pauses end on the timer's ticks, every 15.625 ms by default: raises its resolution to
-  // `ms` for the pauses until timeEndPeriod, which must follow every call.
-  virtual void timeBeginPeriod(std::uint32_t ms) = 0;
-  virtual void timeEndPeriod(std::uint32_t ms) = 0;
-  virtual std::string GetCommandLineA() = 0;
+  virtual TProcessId FindProcessStartedFrom(const std::string& path) = 0;
   // The integrity level (mandatory-label RID) of a process's token, or -1 when it cannot
   // be read; process 0 is this program.
   virtual std::int32_t GetTokenIntegrityLevel(TProcessId process) = 0;
-  // A named mutex, opened or created; 0 when it cannot be had.
-  virtual THandle CreateMutexA(const char* name) = 0;
-  // Waits for the object at most `timeoutMs`, keeping this program's windows answering;
-  // with no object (0), a pause of `timeoutMs` that keeps them answering.
-  virtual TWaitResult MsgWaitForMultipleObjects(THandle handle, std::uint32_t timeoutMs) = 0;
-  virtual void ReleaseMutex(THandle handle) = 0;
-  // A view of the named shared memory of one 32-bit value, opened or created holding 0
-  // (CreateFileMappingA, MapViewOfFile), mapped for the rest of the program's life; 0 when
-  // it cannot be had. Other programs may change the value at any time.
-  virtual THandle MapViewOfFile(const char* name) = 0;
-  // Sets the view's value to `exchange` if it holds `comparand`, as one step no other
-  // program can split; the value it held.
-  virtual std::uint32_t InterlockedCompareExchange(THandle view, std::uint32_t exchange,
-                                                   std::uint32_t comparand) = 0;
-  virtual void CloseHandle(THandle handle) = 0;
-  // Modal, silent error box captioned "エラー" with a single OK button.
-  virtual void ShowErrorBox(const std::string& text) = 0;
-
-  // What the trace reports about a window; empty when it is gone.
-  virtual std::string GetClassNameA(TWindow window) = 0;
-
-  // Settings, clock and files: only the settings file and the trace use these.
+  // The name of the desktop that receives the user's input (OpenInputDesktop, UOI_NAME);
+  // empty when it cannot be opened, as a locked workstation's secure desktop cannot.
+  virtual std::string GetInputDesktopName() = 0;
+  // This session's state and lock flag; false where that cannot be asked (before Windows 7).
+  virtual bool WTSQuerySessionInformationW(TSessionInfo& info) = 0;
+  // The running Windows' own version number.
+  virtual TOsVersion RtlGetVersion() = 0;
+  virtual std::string GetCommandLineA() = 0;
   // The full path of the running program.
   virtual std::string GetModuleFileNameA() = 0;
-  // The value of `key` in `section` of an .ini file; empty when the file, the section or
-  // the key is missing. With a null section the file's section names, with a null key the
-  // section's key names, each ended by a NUL (but a last one cut short).
-  virtual std::string GetPrivateProfileStringA(const char* section, const char* key,
-                                               const std::string& fileName) = 0;
   virtual TProcessId GetCurrentProcessId() = 0;
+
+  // --- Time, pauses and the objects jobs share: the clock, the job's pauses, its lock and
+  // the end it publishes to other jobs.
+  // A pause of `ms` on a monotonic clock, ending at its deadline: the call plus `ms`, less
+  // the time since the last pause's deadline, a tenth of `ms` at most. Messages other
+  // programs send are answered meanwhile (a logoff's query, a broadcast); nothing posted is
+  // handled.
+  virtual void Pause(std::uint32_t ms) = 0;
+  // Pauses end on the timer's ticks, every 15.625 ms by default: makes them end to the
+  // millisecond until EndFinerTimer, which must follow every call.
+  virtual void BeginFinerTimer() = 0;
+  virtual void EndFinerTimer() = 0;
   // Milliseconds since an arbitrary start; wraps after 49.7 days.
   virtual std::uint32_t GetTickCount() = 0;
   virtual TSystemTime GetLocalTime() = 0;
-  // Opens or creates the file for appending only (FILE_APPEND_DATA, its size readable), shared with other
-  // writers; 0 when it cannot.
-  virtual THandle CreateFileA(const std::string& path) = 0;
+  // A named mutex, opened or created; 0 when it cannot be had.
+  virtual THandle CreateMutexA(const char* name) = 0;
+  // Waits for the mutex at most `timeoutMs`, dispatching this program's own messages so its
+  // window keeps painting; ends early when the program is asked to quit, leaving the quit
+  // for the message loop. With no mutex (0), a pause of `timeoutMs` of the same kind.
+  virtual TWaitResult WaitForLockOrQuit(THandle mutex, std::uint32_t timeoutMs) = 0;
+  virtual void ReleaseMutex(THandle handle) = 0;
+  // True when the object was acquired within the time (an abandoned mutex is acquired).
+  // Unlike WaitForLockOrQuit it handles no messages: for short waits only.
+  virtual bool WaitForSingleObject(THandle object, std::uint32_t timeoutMs) = 0;
+  // One named 32-bit value shared by every program of the session, opened or created
+  // holding 0, kept for the rest of the program's life; 0 when it cannot be had. Other
+  // programs may change the value at any time.
+  virtual THandle OpenSharedValue(const char* name) = 0;
+  // The shared value as it is now, read as one step.
+  virtual std::uint32_t LoadSharedValue(THandle value) = 0;
+  // Sets the shared value to `exchange` if it holds `comparand`, as one step no other
+  // program can split; the value it held.
+  virtual std::uint32_t InterlockedCompareExchange(THandle value, std::uint32_t exchange,
+                                                   std::uint32_t comparand) = 0;
+  virtual void CloseHandle(THandle handle) = 0;
+
+  // --- Files and settings: the target's file, the settings file and the trace.
+  // True when the path names an existing file that is not a directory.
+  virtual bool FileExists(const std::string& path) = 0;
+  // The value of `key` in `section` of an .ini file; empty when the file, the section or
+  // the key is missing.
+  virtual std::string GetPrivateProfileStringA(const char* section, const char* key,
+                                               const std::string& fileName) = 0;
+  // The names of an .ini file's sections (null section) or of one section's keys, in the
+  // file's order; a name Windows cuts short at its buffer's end is kept as cut.
+  virtual std::vector<std::string> ReadSettingNames(const char* section,
+                                                    const std::string& fileName) = 0;
+  // Opens or creates the file for appending only (FILE_APPEND_DATA, its size readable),
+  // shared with other writers; 0 when it cannot.
+  virtual THandle OpenForAppend(const std::string& path) = 0;
   // Appends the bytes in one write, so concurrent writers never interleave within them.
   virtual bool WriteFile(THandle file, const std::string& bytes) = 0;
   virtual bool GetFileSizeEx(THandle file, std::uint64_t& size) = 0;
   // Renames, replacing `to` if it exists.
   virtual bool MoveFileExA(const std::string& from, const std::string& to) = 0;
-  // True when the object was acquired within the time (an abandoned mutex is acquired).
-  // Unlike MsgWaitForMultipleObjects it handles no messages: for short waits only.
-  virtual bool WaitForSingleObject(THandle object, std::uint32_t timeoutMs) = 0;
+
+  // --- The error box: the one way anything is reported to the user.
+  // Modal, silent error box captioned "エラー" with a single OK button.
+  virtual void ShowErrorBox(const std::string& text) = 0;
 };
 
 // A logical left click at (x, y) in one SendInput call; the cursor stays at the point.

@@ -124,7 +124,7 @@ int TSimDesktop::CountSearches(const std::string& text) const {
 std::vector<std::uint32_t> TSimDesktop::Pauses() const {
   std::vector<std::uint32_t> pauses;
   for (const TCall& c : Calls) {
-    if (c.Op == "Sleep") pauses.push_back(c.Message);
+    if (c.Op == "Pause") pauses.push_back(c.Message);
   }
   return pauses;
 }
@@ -176,8 +176,8 @@ TProcessId TSimDesktop::GetWindowThreadProcessId(TWindow window) {
   return w ? w->Process : 0;
 }
 
-void TSimDesktop::WaitForInputIdle(TProcessId process, std::uint32_t timeoutMs) {
-  Log("WaitForInputIdle", 0, process);
+void TSimDesktop::WaitForProcessIdle(TProcessId process, std::uint32_t timeoutMs) {
+  Log("WaitForProcessIdle", 0, process);
   if (NeverIdle.count(process) != 0) return Advance(timeoutMs);
   auto busy = BusyUntil.find(process);
   if (process != 0 && busy != BusyUntil.end() && busy->second > now_) {
@@ -462,8 +462,8 @@ void TSimDesktop::ShellExecuteA(const std::string& path) {
   if (OnShellExecute) OnShellExecute(path);
 }
 
-TProcessId TSimDesktop::FindProcessA(const std::string& path) {
-  Log("FindProcessA", 0, 0, 0, path);
+TProcessId TSimDesktop::FindProcessStartedFrom(const std::string& path) {
+  Log("FindProcessStartedFrom", 0, 0, 0, path);
   return Processes.count(path) ? Processes[path] : 0;
 }
 
@@ -472,20 +472,20 @@ bool TSimDesktop::FileExists(const std::string& path) {
   return Files.count(path) != 0;
 }
 
-void TSimDesktop::Pause(std::uint32_t ms) {
+void TSimDesktop::Elapse(std::uint32_t ms) {
   const double end = static_cast<double>(now_ + ms);
   const bool ticks = TimerTickMs > 0 && period_ == 0;
   Advance(static_cast<std::uint64_t>(ticks ? std::ceil(std::ceil(end / TimerTickMs) * TimerTickMs) : end) - now_);
 }
 
-void TSimDesktop::Sleep(std::uint32_t ms) {
-  Log("Sleep", 0, ms);
-  Pause(ms);
+void TSimDesktop::Pause(std::uint32_t ms) {
+  Log("Pause", 0, ms);
+  Elapse(ms);
 }
 
 // Not logged: no window sees them.
-void TSimDesktop::timeBeginPeriod(std::uint32_t) { handles_[period_ = ++nextHandle_] = "period"; }
-void TSimDesktop::timeEndPeriod(std::uint32_t) { handles_.erase(std::exchange(period_, 0)); }
+void TSimDesktop::BeginFinerTimer() { handles_[period_ = ++nextHandle_] = "period"; }
+void TSimDesktop::EndFinerTimer() { handles_.erase(std::exchange(period_, 0)); }
 
 std::string TSimDesktop::GetCommandLineA() {
   Log("GetCommandLineA");
@@ -505,10 +505,10 @@ THandle TSimDesktop::CreateMutexA(const char* name) {
   return nextHandle_;
 }
 
-TWaitResult TSimDesktop::MsgWaitForMultipleObjects(THandle handle, std::uint32_t timeoutMs) {
-  Log("MsgWaitForMultipleObjects", 0, timeoutMs);
+TWaitResult TSimDesktop::WaitForLockOrQuit(THandle handle, std::uint32_t timeoutMs) {
+  Log("WaitForLockOrQuit", 0, timeoutMs);
   if (handle == 0) {  // a pause that keeps the windows answering
-    Pause(timeoutMs);
+    Elapse(timeoutMs);
     return TWaitResult::TimedOut;
   }
   jobMutex_ = handle;
@@ -524,10 +524,12 @@ void TSimDesktop::ReleaseMutex(THandle handle) {
   if (handle == jobMutex_) MutexHeld = false;
 }
 
-THandle TSimDesktop::MapViewOfFile(const char* name) {
-  Log("MapViewOfFile", 0, 0, 0, name);
+THandle TSimDesktop::OpenSharedValue(const char* name) {
+  Log("OpenSharedValue", 0, 0, 0, name);
   return 1;
 }
+
+std::uint32_t TSimDesktop::LoadSharedValue(THandle) { return SharedValue; }
 
 std::uint32_t TSimDesktop::InterlockedCompareExchange(THandle, std::uint32_t exchange,
                                                       std::uint32_t comparand) {
@@ -561,14 +563,24 @@ std::string TSimDesktop::GetPrivateProfileStringA(const char* section, const cha
   Log("GetPrivateProfileStringA", 0, 0, 0, fileName);
   auto file = Profiles.find(fileName);
   if (file == Profiles.end()) return {};
-  std::string names, last;  // of all sections, or of a section's keys
-  for (const auto& [path, value] : file->second) {
-    const std::string name = section ? path.substr(path.find('/') + 1) : path.substr(0, path.find('/'));
-    if (!key && name != last && (!section || path.compare(0, path.find('/'), section) == 0)) names += (last = name) + '\0';
-  }
-  if (!section || !key) return names;
   auto value = file->second.find(std::string(section) + "/" + key);
   return value == file->second.end() ? std::string() : value->second;
+}
+
+std::vector<std::string> TSimDesktop::ReadSettingNames(const char* section,
+                                                       const std::string& fileName) {
+  Log("ReadSettingNames", 0, 0, 0, fileName);
+  auto file = Profiles.find(fileName);
+  if (file == Profiles.end()) return {};
+  std::vector<std::string> names;  // of all sections, or of a section's keys
+  for (const auto& [path, value] : file->second) {
+    const std::string name = section ? path.substr(path.find('/') + 1) : path.substr(0, path.find('/'));
+    if ((names.empty() || name != names.back()) &&
+        (!section || path.compare(0, path.find('/'), section) == 0)) {
+      names.push_back(name);
+    }
+  }
+  return names;
 }
 
 TProcessId TSimDesktop::GetCurrentProcessId() { return ProcessId; }
@@ -585,8 +597,8 @@ TSystemTime TSimDesktop::GetLocalTime() {
   return {2026, 12, 8, 9 + ms / 3600000, ms / 60000 % 60, ms / 1000 % 60, ms % 1000};
 }
 
-THandle TSimDesktop::CreateFileA(const std::string& path) {
-  Log("CreateFileA", 0, 0, 0, path);
+THandle TSimDesktop::OpenForAppend(const std::string& path) {
+  Log("OpenForAppend", 0, 0, 0, path);
   if (Unwritable.count(path)) return 0;
   WrittenFiles[path];  // created when missing
   handles_[++nextHandle_] = path;

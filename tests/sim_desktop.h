@@ -118,7 +118,7 @@ class TSimDesktop : public TWindowSystem {
   // Tick count at virtual time 0.
   std::uint32_t TickBase = 1000000;
   // Windows' default timer: pauses end on its next tick, this many ms apart (0: on time),
-  // unless timeBeginPeriod raised its resolution.
+  // unless BeginFinerTimer raised its resolution.
   double TimerTickMs = 0;
 
   // What happened.
@@ -134,7 +134,7 @@ class TSimDesktop : public TWindowSystem {
                         const char* title) override;
   bool IsWindowVisible(TWindow window) override;
   TProcessId GetWindowThreadProcessId(TWindow window) override;
-  void WaitForInputIdle(TProcessId process, std::uint32_t timeoutMs) override;
+  void WaitForProcessIdle(TProcessId process, std::uint32_t timeoutMs) override;
   bool SetForegroundWindow(TWindow window) override;
   TWindow GetForegroundWindow() override;
   std::uint32_t GetWindowThreadId(TWindow window) override;
@@ -160,17 +160,18 @@ class TSimDesktop : public TWindowSystem {
   TMonitor MonitorFromWindow(TWindow window) override;
   bool GetMonitorInfoA(TMonitor monitor, TRect& rect, std::string& device) override;
   void ShellExecuteA(const std::string& path) override;
-  TProcessId FindProcessA(const std::string& path) override;
+  TProcessId FindProcessStartedFrom(const std::string& path) override;
   bool FileExists(const std::string& path) override;
-  void Sleep(std::uint32_t ms) override;
-  void timeBeginPeriod(std::uint32_t ms) override;
-  void timeEndPeriod(std::uint32_t ms) override;
+  void Pause(std::uint32_t ms) override;
+  void BeginFinerTimer() override;
+  void EndFinerTimer() override;
   std::string GetCommandLineA() override;
   std::int32_t GetTokenIntegrityLevel(TProcessId process) override;
   THandle CreateMutexA(const char* name) override;
-  TWaitResult MsgWaitForMultipleObjects(THandle handle, std::uint32_t timeoutMs) override;
+  TWaitResult WaitForLockOrQuit(THandle handle, std::uint32_t timeoutMs) override;
   void ReleaseMutex(THandle handle) override;
-  THandle MapViewOfFile(const char* name) override;
+  THandle OpenSharedValue(const char* name) override;
+  std::uint32_t LoadSharedValue(THandle value) override;
   std::uint32_t InterlockedCompareExchange(THandle view, std::uint32_t exchange,
                                            std::uint32_t comparand) override;
   void CloseHandle(THandle handle) override;
@@ -179,10 +180,12 @@ class TSimDesktop : public TWindowSystem {
   std::string GetModuleFileNameA() override;
   std::string GetPrivateProfileStringA(const char* section, const char* key,
                                        const std::string& fileName) override;
+  std::vector<std::string> ReadSettingNames(const char* section,
+                                            const std::string& fileName) override;
   TProcessId GetCurrentProcessId() override;
   std::uint32_t GetTickCount() override;
   TSystemTime GetLocalTime() override;
-  THandle CreateFileA(const std::string& path) override;
+  THandle OpenForAppend(const std::string& path) override;
   bool WriteFile(THandle file, const std::string& bytes) override;
   bool GetFileSizeEx(THandle file, std::uint64_t& size) override;
   bool MoveFileExA(const std::string& from, const std::string& to) override;
@@ -203,7 +206,7 @@ class TSimDesktop : public TWindowSystem {
   void Log(const std::string& op, TWindow window = 0, std::uint32_t message = 0,
            std::uintptr_t wParam = 0, const std::string& text = {});
   void Advance(std::uint64_t ms);
-  void Pause(std::uint32_t ms);  // ends on the timer's tick
+  void Elapse(std::uint32_t ms);  // ends on the timer's tick
   void Settle();
   TWindow HitTest(TWindow parent, TPoint point) const;
   TRect VirtualScreen() const;

@@ -42,14 +42,14 @@ TEST_F(StartUpTest, StartedTargetGoesThroughTheChecksInTheirFixedOrder) {
   ops.erase(std::find(ops.begin(), ops.end(), "GetMenu") + 1, ops.end());
   ops.erase(std::unique(ops.begin(), ops.end()), ops.end());
   const std::vector<std::string> expected = {
-      "CreateMutexA", "MapViewOfFile", "GetTickCount", "MsgWaitForMultipleObjects", "GetTickCount",
+      "CreateMutexA", "OpenSharedValue", "GetTickCount", "WaitForLockOrQuit", "GetTickCount",
       "GetInputDesktopName", "WTSQuerySessionInformationW", "RtlGetVersion", "FindWindowExA", "FileExists",
-      "FindProcessA", "ShellExecuteA", "FindWindowExA", "Sleep",
-      "FindWindowExA", "Sleep", "FindWindowExA", "Sleep", "FindWindowExA", "Sleep",
-      "FindWindowExA", "Sleep", "FindWindowExA", "Sleep",  // appears at 1000 ms
+      "FindProcessStartedFrom", "ShellExecuteA", "FindWindowExA", "Pause",
+      "FindWindowExA", "Pause", "FindWindowExA", "Pause", "FindWindowExA", "Pause",
+      "FindWindowExA", "Pause", "FindWindowExA", "Pause",  // appears at 1000 ms
       "IsWindowVisible", "GetWindowThreadProcessId", "GetTokenIntegrityLevel",
-      "WaitForInputIdle", "SetForegroundWindow",
-      "SendMessageTimeoutA", "Sleep", "GetForegroundWindow", "GetWindowThreadProcessId",
+      "WaitForProcessIdle", "SetForegroundWindow",
+      "SendMessageTimeoutA", "Pause", "GetForegroundWindow", "GetWindowThreadProcessId",
       "MonitorFromWindow", "GetMonitorInfoA", "FindWindowExA", "GetMenu"};
   EXPECT_EQ(ops, expected);
   EXPECT_EQ(Desktop.Calls[9].Text, "Hanbai15Main");
@@ -231,7 +231,7 @@ TEST_P(SessionTest, WaitsTouchingNothingUntilTheSessionTakesInput) {
   // Nothing reaches the target, and nothing blocks this program's window, while locked.
   for (const sim::TCall& call : Desktop.Calls) {
     for (const char* op : {"FindWindowExA", "PostMessageA", "SendMessageTimeoutA", "SendInput",
-                           "SetForegroundWindow", "ShellExecuteA", "Sleep"}) {
+                           "SetForegroundWindow", "ShellExecuteA", "Pause"}) {
       EXPECT_TRUE(call.Op != op || call.At < c.LockedAt || call.At >= c.StartsAt) << op << " at " << call.At;
     }
   }

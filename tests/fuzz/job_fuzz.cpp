@@ -271,7 +271,7 @@ class TPollWatch {
       if (c.Window != testing_) tests_ = 0;
       testing_ = c.Window;
       if (++tests_ > VisibilityTests) Fail("a visibility wait past its 500 tests");
-    } else if (c.Op == "Sleep") {
+    } else if (c.Op == "Pause") {
       Pause(c.Message);
     } else if (c.Op == "GetWindowThreadProcessId" || c.Op == "GetForegroundWindow") {
       // Whose window a lookup search found and what has come to the front: that search's.

@@ -1,0 +1,156 @@
+// The port realised on Win32: processes, rights and the session.
+#include "platform/win32_common.h"
+
+#include <tlhelp32.h>
+
+#include <vector>
+
+namespace pelmora {
+
+TProcessId TWin32WindowSystem::GetWindowThreadProcessId(TWindow window) {
+  DWORD process = 0;
+  ::GetWindowThreadProcessId(Hwnd(window), &process);
+  return process;
+}
+
+void TWin32WindowSystem::WaitForProcessIdle(TProcessId process, std::uint32_t timeoutMs) {
+  if (process == 0) return;
+  HANDLE handle = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, process);
+  if (handle == nullptr) return;
+  ::WaitForInputIdle(handle, timeoutMs);
+  ::CloseHandle(handle);
+}
+
+void TWin32WindowSystem::ShellExecuteA(const std::string& path) {
+  // Loaded only to start the target: shell32 and the DLLs it brings would cost every start
+  // of the program its first paint's time. Kept loaded, as the shell may still be at work.
+  using TShellExecute = HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
+  HMODULE shell = LoadSystemLibrary("shell32.dll");
+  const auto execute = shell != nullptr ? Proc<TShellExecute>(shell, "ShellExecuteA") : nullptr;
+  if (execute == nullptr) return;
+  // In its own folder, as its shortcut starts it, not in the host's.
+  char folder[MAX_PATH];
+  char* name = nullptr;
+  const DWORD n = GetFullPathNameA(path.c_str(), MAX_PATH, folder, &name);
+  // cppcheck-suppress knownConditionTrueFalse ; the call sets `name`, which cppcheck's library misses
+  if (n == 0 || n >= MAX_PATH || name == nullptr) name = folder;  // none: the shell's default
+  *name = '\0';
+  execute(nullptr, nullptr, path.c_str(), nullptr, folder, SW_SHOWNORMAL);
+}
+
+TProcessId TWin32WindowSystem::FindProcessStartedFrom(const std::string& path) {
+  // The path as the host gives it, the one the target would be started from; written
+  // otherwise, nothing is found and the target is started as before.
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return 0;
+  PROCESSENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  TProcessId found = 0;
+  for (BOOL more = Process32First(snapshot, &entry); more && found == 0;
+       more = Process32Next(snapshot, &entry)) {
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID);
+    if (process == nullptr) continue;
+    char image[MAX_PATH];
+    DWORD size = MAX_PATH;
+    if (QueryFullProcessImageNameA(process, 0, image, &size) && lstrcmpiA(image, path.c_str()) == 0) {
+      found = entry.th32ProcessID;
+    }
+    ::CloseHandle(process);
+  }
+  ::CloseHandle(snapshot);
+  return found;
+}
+
+std::int32_t TWin32WindowSystem::GetTokenIntegrityLevel(TProcessId process) {
+  // Limited query rights: enough for a process of higher integrity, which is the one asked about.
+  HANDLE handle = process == 0 ? GetCurrentProcess()
+                               : OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process);
+  if (handle == nullptr) return -1;
+  std::int32_t level = -1;
+  HANDLE token = nullptr;
+  if (OpenProcessToken(handle, TOKEN_QUERY, &token)) {
+    DWORD size = 0;
+    ::GetTokenInformation(token, TokenIntegrityLevel, nullptr, 0, &size);
+    std::vector<unsigned char> buffer(size);
+    if (size >= sizeof(TOKEN_MANDATORY_LABEL) &&
+        ::GetTokenInformation(token, TokenIntegrityLevel, buffer.data(), size, &size)) {
+      const PSID sid = reinterpret_cast<TOKEN_MANDATORY_LABEL*>(buffer.data())->Label.Sid;
+      if (IsValidSid(sid) && *GetSidSubAuthorityCount(sid) > 0) {
+        level = static_cast<std::int32_t>(*GetSidSubAuthority(sid, *GetSidSubAuthorityCount(sid) - 1));
+      }
+    }
+    ::CloseHandle(token);
+  }
+  if (process != 0) ::CloseHandle(handle);
+  return level;
+}
+
+std::string TWin32WindowSystem::GetInputDesktopName() {
+  HDESK desktop = ::OpenInputDesktop(0, FALSE, DESKTOP_READOBJECTS);
+  if (desktop == nullptr) return {};
+  char name[64] = "";
+  DWORD needed = 0;
+  const BOOL read = ::GetUserObjectInformationA(desktop, UOI_NAME, name, sizeof name - 1, &needed);
+  ::CloseDesktop(desktop);
+  return read ? name : "";
+}
+
+bool TWin32WindowSystem::WTSQuerySessionInformationW(TSessionInfo& info) {
+  // Loaded when asked: the program imports only the DLLs every Windows loads, and runs
+  // where the call or its information class is missing.
+  HMODULE dll = LoadSystemLibrary("wtsapi32.dll");
+  if (dll == nullptr) return false;
+  const auto query =
+      Proc<BOOL(WINAPI*)(HANDLE, DWORD, int, LPWSTR*, DWORD*)>(dll, "WTSQuerySessionInformationW");
+  const auto release = Proc<void(WINAPI*)(PVOID)>(dll, "WTSFreeMemory");
+  // WTSINFOEXW's leading fields; the level-1 data is aligned for the logon times that follow.
+  struct TInfoEx {
+    DWORD Level;
+    struct alignas(8) {
+      ULONG SessionId;
+      LONG SessionState;
+      LONG SessionFlags;
+    } Level1;
+  };
+  constexpr int WtsSessionInfoEx = 25;
+  constexpr HANDLE CurrentServer = nullptr;
+  constexpr auto CurrentSession = static_cast<DWORD>(-1);
+  LPWSTR buffer = nullptr;
+  DWORD bytes = 0;
+  bool read = false;
+  if (query != nullptr && release != nullptr &&
+      query(CurrentServer, CurrentSession, WtsSessionInfoEx, &buffer, &bytes) && buffer != nullptr) {
+    const auto* ex = reinterpret_cast<const TInfoEx*>(buffer);
+    read = bytes >= sizeof(TInfoEx) && ex->Level == 1;
+    if (read) info = {ex->Level1.SessionState, ex->Level1.SessionFlags};
+    release(buffer);
+  }
+  FreeLibrary(dll);
+  return read;
+}
+
+TOsVersion TWin32WindowSystem::RtlGetVersion() {
+  // The kernel's own answer: GetVersionEx may be told an older version for compatibility.
+  const auto get =
+      Proc<LONG(WINAPI*)(RTL_OSVERSIONINFOW*)>(GetModuleHandleA("ntdll.dll"), "RtlGetVersion");
+  RTL_OSVERSIONINFOW version{};
+  version.dwOSVersionInfoSize = sizeof version;
+  if (get == nullptr || get(&version) != 0) return {};
+  return {version.dwMajorVersion, version.dwMinorVersion};
+}
+
+std::string TWin32WindowSystem::GetCommandLineA() { return ::GetCommandLineA(); }
+
+std::string TWin32WindowSystem::GetModuleFileNameA() {
+  std::vector<char> path(MAX_PATH);
+  for (;;) {
+    const DWORD n = ::GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (n == 0) return {};
+    if (n < path.size()) return {path.data(), n};
+    path.resize(path.size() * 2);  // truncated
+  }
+}
+
+TProcessId TWin32WindowSystem::GetCurrentProcessId() { return ::GetCurrentProcessId(); }
+
+}  // namespace pelmora

@@ -1,0 +1,141 @@
+// The port realised on Win32: time, pauses, the job's lock and the value jobs share.
+#include "platform/win32_common.h"
+
+#include <algorithm>
+
+namespace pelmora {
+namespace {
+
+using TTimePeriod = UINT(WINAPI*)(UINT);
+// The finer timer's resolution, in ms.
+constexpr UINT TimerPeriodMs = 1;
+
+}  // namespace
+
+void TWin32WindowSystem::Pause(std::uint32_t ms) {
+  LARGE_INTEGER frequency{};
+  LARGE_INTEGER now{};
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&now);
+  const LONGLONG pause = frequency.QuadPart * ms / 1000;
+  // The time since the last pause's deadline, its own overrun and the steps since, comes off
+  // this one, a tenth of it at most: the job's pauses keep to their sum, and never end
+  // before the last deadline plus this pause.
+  const LONGLONG late = deadline_ != 0 ? now.QuadPart - deadline_ : 0;
+  const LONGLONG cut = std::clamp<LONGLONG>(late, 0, pause / 10);
+  const LONGLONG deadline = now.QuadPart + pause - cut;
+  for (LONGLONG left = 0; QueryPerformanceCounter(&now), (left = deadline - now.QuadPart) > 0;) {
+    LARGE_INTEGER due{};
+    due.QuadPart = -(left * 10000000 / frequency.QuadPart);  // relative, in 100 ns
+    const DWORD count =
+        timer_ != nullptr && SetWaitableTimer(timer_, &due, 0, nullptr, nullptr, FALSE) ? 1 : 0;
+    const auto leftMs = static_cast<DWORD>((left * 1000 + frequency.QuadPart - 1) / frequency.QuadPart);
+    // Messages other programs send are answered meanwhile: none of them waits for the job.
+    if (::MsgWaitForMultipleObjectsEx(count, &timer_, count != 0 ? INFINITE : leftMs, QS_SENDMESSAGE,
+                                      MWMO_INPUTAVAILABLE) == WAIT_OBJECT_0 + count) {
+      MSG message;
+      PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+  }
+  deadline_ = deadline;
+}
+
+void TWin32WindowSystem::BeginFinerTimer() {
+  // Windows 10 1803 and later: a high-resolution timer of this program's own, the system's
+  // timer left as it is. Elsewhere the system's period, from winmm, loaded only here.
+  using TCreateTimer = HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, LPCWSTR, DWORD, DWORD);
+  constexpr DWORD HighResolution = 0x2;  // CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
+  const auto create = Proc<TCreateTimer>(GetModuleHandleA("kernel32.dll"), "CreateWaitableTimerExW");
+  timer_ = create != nullptr ? create(nullptr, nullptr, HighResolution, TIMER_ALL_ACCESS) : nullptr;
+  winmm_ = timer_ == nullptr ? LoadSystemLibrary("winmm.dll") : nullptr;
+  const auto begin = winmm_ != nullptr ? Proc<TTimePeriod>(winmm_, "timeBeginPeriod") : nullptr;
+  period_ = begin != nullptr && begin(TimerPeriodMs) == 0 ? TimerPeriodMs : 0;  // 0: TIMERR_NOERROR
+}
+
+void TWin32WindowSystem::EndFinerTimer() {
+  if (timer_ != nullptr) ::CloseHandle(timer_);
+  timer_ = nullptr;
+  const auto end = period_ != 0 ? Proc<TTimePeriod>(winmm_, "timeEndPeriod") : nullptr;
+  if (end != nullptr) end(period_);
+  period_ = 0;
+  if (winmm_ != nullptr) FreeLibrary(winmm_);
+  winmm_ = nullptr;
+}
+
+std::uint32_t TWin32WindowSystem::GetTickCount() { return ::GetTickCount(); }
+
+TSystemTime TWin32WindowSystem::GetLocalTime() {
+  SYSTEMTIME t{};
+  ::GetLocalTime(&t);
+  return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
+}
+
+THandle TWin32WindowSystem::CreateMutexA(const char* name) {
+  return reinterpret_cast<THandle>(::CreateMutexA(nullptr, FALSE, name));
+}
+
+TWaitResult TWin32WindowSystem::WaitForLockOrQuit(THandle mutex, std::uint32_t timeoutMs) {
+  auto* object = Kernel(mutex);
+  const DWORD count = object != nullptr ? 1 : 0;
+  const DWORD start = GetTickCount();
+  for (;;) {
+    const DWORD elapsed = GetTickCount() - start;
+    const DWORD left = elapsed >= timeoutMs ? 0 : timeoutMs - elapsed;
+    // Messages already queued when the wait begins wake it as well.
+    const DWORD result =
+        ::MsgWaitForMultipleObjectsEx(count, &object, left, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    if (count == 1 && (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED_0)) {
+      return TWaitResult::Acquired;
+    }
+    if (result != WAIT_OBJECT_0 + count) return TWaitResult::TimedOut;
+    // Keeps the window painting and answering while it waits.
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.message == WM_QUIT) {
+        // The window was closed: the message loop must still see the quit to end the program.
+        PostQuitMessage(static_cast<int>(message.wParam));
+        return TWaitResult::Quit;
+      }
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+  }
+}
+
+void TWin32WindowSystem::ReleaseMutex(THandle handle) {
+  ::ReleaseMutex(reinterpret_cast<HANDLE>(handle));
+}
+
+bool TWin32WindowSystem::WaitForSingleObject(THandle object, std::uint32_t timeoutMs) {
+  const DWORD result = ::WaitForSingleObject(Kernel(object), timeoutMs);
+  return result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
+}
+
+THandle TWin32WindowSystem::OpenSharedValue(const char* name) {
+  HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                      sizeof(LONG), name);
+  if (mapping == nullptr) return 0;
+  // The view keeps the shared memory alive until the program ends.
+  void* view = ::MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, sizeof(LONG));
+  ::CloseHandle(mapping);
+  return Object(view);
+}
+
+std::uint32_t TWin32WindowSystem::LoadSharedValue(THandle value) {
+  // A compare-exchange that changes nothing: one read no other program's write can tear.
+  return static_cast<std::uint32_t>(
+      ::InterlockedCompareExchange(static_cast<volatile LONG*>(Kernel(value)), 0, 0));
+}
+
+std::uint32_t TWin32WindowSystem::InterlockedCompareExchange(THandle value, std::uint32_t exchange,
+                                                             std::uint32_t comparand) {
+  return static_cast<std::uint32_t>(
+      ::InterlockedCompareExchange(static_cast<volatile LONG*>(Kernel(value)),
+                                   static_cast<LONG>(exchange), static_cast<LONG>(comparand)));
+}
+
+void TWin32WindowSystem::CloseHandle(THandle handle) {
+  ::CloseHandle(reinterpret_cast<HANDLE>(handle));
+}
+
+}  // namespace pelmora
