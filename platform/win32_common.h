@@ -12,11 +12,12 @@ inline HANDLE Kernel(THandle object) { return reinterpret_cast<HANDLE>(object); 
 inline THandle Object(HANDLE handle) { return reinterpret_cast<THandle>(handle); }
 
 // A function of a DLL that not every Windows has, as the pointer type it is called through;
-// null when it is missing. Cast through the generic function type, which GCC lets any
+// null when it or its DLL (a null module) is missing. Cast through the generic function type, which GCC lets any
 // function pointer become.
 template <class TFunction>
 TFunction Proc(HMODULE module, const char* name) {
   using TAny = void (*)();
+  if (module == nullptr) return nullptr;
   return reinterpret_cast<TFunction>(reinterpret_cast<TAny>(GetProcAddress(module, name)));
 }
 
