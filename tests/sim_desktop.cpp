@@ -533,6 +533,7 @@ std::uint32_t TSimDesktop::LoadSharedValue(THandle) { return SharedValue; }
 
 std::uint32_t TSimDesktop::InterlockedCompareExchange(THandle, std::uint32_t exchange,
                                                       std::uint32_t comparand) {
+  if (SharedValue == comparand && exchange != comparand) SharedValues.emplace_back(now_, exchange);
   return std::exchange(SharedValue, SharedValue == comparand ? exchange : SharedValue);
 }
 

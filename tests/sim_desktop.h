@@ -106,6 +106,8 @@ class TSimDesktop : public TWindowSystem {
   std::uint64_t OtherJobUntil = 0;  // another program holds the job mutex until then
   std::uint32_t SharedValue = 0;    // the shared memory's value, whatever its name
   std::map<std::string, TProcessId> Processes;  // running, by their executable's path
+  // Each change this program made to the shared value: when, and to what.
+  std::vector<std::pair<std::uint64_t, std::uint32_t>> SharedValues;
   bool QuitWhileWaiting = false;    // the window is closed during the wait for another job
   bool MutexHeld = false;           // by this program
   // Settings and files: the program's path, .ini values by file and "section/key", the
