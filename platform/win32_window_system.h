@@ -46,7 +46,7 @@ class TWin32WindowSystem final : public TWindowSystem {
   TProcessId GetWindowThreadProcessId(TWindow window) override;
   void WaitForProcessIdle(TProcessId process, std::uint32_t timeoutMs) override;
   void ShellExecuteA(const std::string& path) override;
-  TProcessId FindProcessStartedFrom(const std::string& path) override;
+  TProcessId FindSessionProcessStartedFrom(const std::string& path) override;
   std::int32_t GetTokenIntegrityLevel(TProcessId process) override;
   std::string GetInputDesktopName() override;
   bool WTSQuerySessionInformationW(TSessionInfo& info) override;

@@ -462,9 +462,16 @@ void TSimDesktop::ShellExecuteA(const std::string& path) {
   if (OnShellExecute) OnShellExecute(path);
 }
 
-TProcessId TSimDesktop::FindProcessStartedFrom(const std::string& path) {
-  Log("FindProcessStartedFrom", 0, 0, 0, path);
-  return Processes.count(path) ? Processes[path] : 0;
+TProcessId TSimDesktop::FindSessionProcessStartedFrom(const std::string& path) {
+  Log("FindSessionProcessStartedFrom", 0, 0, 0, path);
+  const auto file = FileIds.find(path);
+  for (const auto& [image, process] : Processes) {
+    const auto imageFile = FileIds.find(image);
+    const bool same = file != FileIds.end() && imageFile != FileIds.end() ? file->second == imageFile->second
+                                                                            : SameText(image, path);
+    if (same && OtherSessions.count(process) == 0) return process;
+  }
+  return 0;
 }
 
 bool TSimDesktop::FileExists(const std::string& path) {

@@ -106,6 +106,9 @@ class TSimDesktop : public TWindowSystem {
   std::uint64_t OtherJobUntil = 0;  // another program holds the job mutex until then
   std::uint32_t SharedValue = 0;    // the shared memory's value, whatever its name
   std::map<std::string, TProcessId> Processes;  // running, by their executable's path
+  std::set<TProcessId> OtherSessions;           // processes of another user's session
+  // The file each path opens, as its volume's serial number and index; absent: it cannot be opened.
+  std::map<std::string, std::uint64_t> FileIds;
   // Each change this program made to the shared value: when, and to what.
   std::vector<std::pair<std::uint64_t, std::uint32_t>> SharedValues;
   bool QuitWhileWaiting = false;    // the window is closed during the wait for another job
@@ -162,7 +165,7 @@ class TSimDesktop : public TWindowSystem {
   TMonitor MonitorFromWindow(TWindow window) override;
   bool GetMonitorInfoA(TMonitor monitor, TRect& rect, std::string& device) override;
   void ShellExecuteA(const std::string& path) override;
-  TProcessId FindProcessStartedFrom(const std::string& path) override;
+  TProcessId FindSessionProcessStartedFrom(const std::string& path) override;
   bool FileExists(const std::string& path) override;
   void Pause(std::uint32_t ms) override;
   void BeginFinerTimer() override;

@@ -40,6 +40,7 @@ TSimTarget::TSimTarget(TSimDesktop& desktop, TTargetScript script)
     CreateMain();
   } else {
     desktop_.Files.insert(TargetPath);
+    desktop_.FileIds[TargetPath] = TargetFile;
     const auto appear = [this](TDelay after) {
       if (!after) return;
       desktop_.At(desktop_.Now() + *after, [this] {

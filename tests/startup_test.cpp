@@ -44,7 +44,7 @@ TEST_F(StartUpTest, StartedTargetGoesThroughTheChecksInTheirFixedOrder) {
   const std::vector<std::string> expected = {
       "CreateMutexA", "OpenSharedValue", "GetTickCount", "WaitForLockOrQuit", "GetTickCount",
       "GetInputDesktopName", "WTSQuerySessionInformationW", "RtlGetVersion", "FindWindowExA", "FileExists",
-      "FindProcessStartedFrom", "ShellExecuteA", "FindWindowExA", "Pause",
+      "FindSessionProcessStartedFrom", "ShellExecuteA", "FindWindowExA", "Pause",
       "FindWindowExA", "Pause", "FindWindowExA", "Pause", "FindWindowExA", "Pause",
       "FindWindowExA", "Pause", "FindWindowExA", "Pause",  // appears at 1000 ms
       "IsWindowVisible", "GetWindowThreadProcessId", "GetTokenIntegrityLevel",
