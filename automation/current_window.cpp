@@ -14,6 +14,7 @@ const char* const JobMutexName = "Local\\PelmoraJob";
 // the ones waiting: a job naming more screens, or the same ones again, takes longer.
 const char* const JobEndName = "Local\\PelmoraJobEnd";
 constexpr std::size_t KnownScreens = 3;
+constexpr std::uint32_t JapaneseCodePage = 932;
 
 // `count` pauses of `pauseMs`, each counted a timer tick longer, as a PC without the finer
 // timer takes them.
@@ -182,8 +183,17 @@ void GetCurrentWindow(TWindowSystem& ws, TJob& job, const TJobOptions& options) 
   const TRun run{ws, options.Trace != nullptr ? *options.Trace : off,
                  options.Patience < 1 ? 1 : options.Patience,
                  options.Table != nullptr ? *options.Table : builtIn};
+  // Titles, keys and the number are all code page 932: on a PC whose programs that are not
+  // Unicode use another, every search would miss and the job would end as if the target
+  // were not there.
+  const std::uint32_t codePage = ws.GetACP();
+  run.Say([&] {
+    return "code page " + Decimal(codePage) + (codePage == JapaneseCodePage ? "" : ": not Japanese, nothing done");
+  });
   TFailure failure;
-  {
+  if (codePage != JapaneseCodePage) {
+    failure = msg::NotJapanese;
+  } else {
     TJobLock lock(run, job.ScreenCodes.size());
     if (lock.Quit()) return;
     failure = RunJob(run, job, lock);

@@ -166,6 +166,8 @@ TOsVersion TWin32WindowSystem::RtlGetVersion() {
   return {version.dwMajorVersion, version.dwMinorVersion};
 }
 
+std::uint32_t TWin32WindowSystem::GetACP() { return ::GetACP(); }
+
 std::string TWin32WindowSystem::GetCommandLineA() { return ::GetCommandLineA(); }
 
 std::string TWin32WindowSystem::GetModuleFileNameA() {

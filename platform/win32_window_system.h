@@ -1,4 +1,5 @@
-// The port realised on the Win32 window system, ANSI functions throughout.
+// The port realised on the Win32 window system, ANSI functions throughout but for the
+// error box, which shows its text wide.
 #pragma once
 
 #include <windows.h>
@@ -51,6 +52,7 @@ class TWin32WindowSystem final : public TWindowSystem {
   std::string GetInputDesktopName() override;
   bool WTSQuerySessionInformationW(TSessionInfo& info) override;
   TOsVersion RtlGetVersion() override;
+  std::uint32_t GetACP() override;
   std::string GetCommandLineA() override;
   std::string GetModuleFileNameA() override;
   TProcessId GetCurrentProcessId() override;

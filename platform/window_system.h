@@ -192,6 +192,9 @@ class TWindowSystem {
   virtual bool WTSQuerySessionInformationW(TSessionInfo& info) = 0;
   // The running Windows' own version number.
   virtual TOsVersion RtlGetVersion() = 0;
+  // The code page of programs that are not Unicode, every A function's text in it: 932
+  // where Windows is set to Japanese for them.
+  virtual std::uint32_t GetACP() = 0;
   virtual std::string GetCommandLineA() = 0;
   // The full path of the running program.
   virtual std::string GetModuleFileNameA() = 0;

@@ -268,6 +268,11 @@ TOsVersion TSimDesktop::RtlGetVersion() {
   return Version;
 }
 
+std::uint32_t TSimDesktop::GetACP() {
+  Log("GetACP");
+  return CodePage;
+}
+
 std::uint64_t TSimDesktop::BusyFor(TWindow window) {
   const TSimWindow* w = Find(window);
   const auto busy = w ? BusyUntil.find(w->Process) : BusyUntil.end();

@@ -109,6 +109,7 @@ class TSimDesktop : public TWindowSystem {
   std::set<TProcessId> OtherSessions;           // processes of another user's session
   // The file each path opens, as its volume's serial number and index; absent: it cannot be opened.
   std::map<std::string, std::uint64_t> FileIds;
+  std::uint32_t CodePage = 932;  // of programs that are not Unicode
   // Each change this program made to the shared value: when, and to what.
   std::vector<std::pair<std::uint64_t, std::uint32_t>> SharedValues;
   bool QuitWhileWaiting = false;    // the window is closed during the wait for another job
@@ -150,6 +151,7 @@ class TSimDesktop : public TWindowSystem {
   std::string GetInputDesktopName() override;
   bool WTSQuerySessionInformationW(TSessionInfo& info) override;
   TOsVersion RtlGetVersion() override;
+  std::uint32_t GetACP() override;
   bool SendMessageTimeoutA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
                            std::intptr_t lParam, std::uint32_t timeoutMs) override;
   bool PostMessageA(TWindow window, std::uint32_t message, std::uintptr_t wParam,

@@ -266,7 +266,7 @@ auto StartingFrom(std::string path, bool opened) {
 const TTraceCase TraceCases[] = {
     TTraceCase{"Success", " td,ud 0312345678", nullptr,
                {{"patience=1"}, {"arguments", "\"C:\\Yayoi\\Hanbai.exe\"", "\"td,ud\"", "\"******5678\"", "10 characters"},
-                {"another job", "acquired"}, {"main window", "found 0x00001000", "\"Hanbai15Main\"", "pid=4242"},
+                {"code page 932"}, {"another job", "acquired"}, {"main window", "found 0x00001000", "\"Hanbai15Main\"", "pid=4242"},
                 {"input idle", "pid=4242"}, {"foreground", "the target's"}, {"monitor", "1920x1080", "wide"}, {"MDIClient", "found 0x", "menu bar present"},
                 {"screen td", "\"得意先台帳 (新規)\"", "not found", "menu"}, {"\"得意先台帳 (新規)\"", "found 0x", "2 searches", "limit 30"},
                 {"click screen td", "(198,196)", "\"TScreen\""}, {"screen td", "lookup", "\"得意先参照\"", "found 0x"},
