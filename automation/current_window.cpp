@@ -14,6 +14,7 @@ const char* const JobMutexName = "Local\\PelmoraJob";
 // the ones waiting: a job naming more screens, or the same ones again, takes longer.
 const char* const JobEndName = "Local\\PelmoraJobEnd";
 constexpr std::size_t KnownScreens = 3;
+constexpr std::uint32_t JapaneseCodePage = 932;
 
 // `count` pauses of `pauseMs`, each counted a timer tick longer, as a PC without the finer
 // timer takes them.
@@ -43,22 +44,24 @@ std::uint32_t JobMaxMs(std::uint32_t patience, std::size_t screens) {
 }
 
 // Holds the session's job mutex for its lifetime, an error raised by the job included, and
-// publishes when this job will be done at the latest. Another program's job goes first,
-// until the end it published; past that it is taken to hang, as a job left hanging must
-// not block every later call for ever, and this one goes on regardless.
+// publishes when this job will be done at the latest, again after each screen and cleared
+// as it ends. Another program's job goes first, until the end it published (none yet: as
+// long as a job naming every screen once); past that it is taken to hang, as a job left
+// hanging must not block every later call for ever, and this one goes on regardless.
 class TJobLock {
  public:
   TJobLock(const TRun& run, std::size_t screens)
-      : ws_(run.Ws), mutex_(ws_.CreateMutexA(JobMutexName)), end_(ws_.OpenSharedValue(JobEndName)) {
+      : ws_(run.Ws), mutex_(ws_.CreateMutexA(JobMutexName)), end_(ws_.OpenSharedValue(JobEndName)),
+        patience_(static_cast<std::uint32_t>(run.Patience)) {
     if (mutex_ == 0) {
       run.Say([] { return std::string("wait for another job: no lock to be had, going on"); });
       return;
     }
-    const auto patience = static_cast<std::uint32_t>(run.Patience);
-    const std::uint32_t ownMs = JobMaxMs(patience, screens);
+    const std::uint32_t ownMs = JobMaxMs(patience_, screens);
+    const std::uint32_t fullMs = JobMaxMs(patience_, KnownScreens);
     const std::uint32_t start = ws_.GetTickCount();
-    std::uint32_t seen = Published();
-    std::uint32_t until = seen != 0 ? seen : start + JobMaxMs(patience, KnownScreens);
+    std::uint32_t seen = ReadPublished();
+    std::uint32_t until = seen != 0 ? seen : start + fullMs;
     for (;;) {
       if (wait_ != TWaitResult::Acquired) {
         const auto left = static_cast<std::int32_t>(until - ws_.GetTickCount());
@@ -68,9 +71,16 @@ class TJobLock {
       // With the lock, this job's end replaces whatever is published. Past the end seen,
       // only if that still stands: of several jobs waiting past it only one goes on, and
       // the others wait for the end it published, as for one that took the lock meanwhile.
-      const std::uint32_t held = Replace(ws_.GetTickCount() + ownMs, seen);
-      if (held == seen) break;
-      seen = until = held;
+      const std::uint32_t end = Ahead(ownMs);
+      const std::uint32_t held = Replace(end, seen);
+      if (held == seen) {
+        own_ = end;
+        break;
+      }
+      seen = held;
+      // None: the job waited for has ended, and one that took the lock since may not have
+      // published yet.
+      if (wait_ != TWaitResult::Acquired) until = held != 0 ? held : ws_.GetTickCount() + fullMs;
     }
     run.Say([&] {
       static const char* const Outcomes[] = {"acquired", "timed out, going on regardless",
@@ -82,6 +92,9 @@ class TJobLock {
   }
   ~TJobLock() {
     if (mutex_ == 0) return;
+    // A job taking the lock next must not meet this end: one started meanwhile would take
+    // it, passed, for a hung job's and go on while that one runs.
+    if (own_ != 0) Replace(0, own_);
     if (wait_ == TWaitResult::Acquired) ws_.ReleaseMutex(mutex_);
     ws_.CloseHandle(mutex_);
   }
@@ -91,23 +104,36 @@ class TJobLock {
   TJobLock& operator=(TJobLock&&) = delete;
   // The program was closed while it waited: the job is not wanted any more.
   bool Quit() const { return wait_ == TWaitResult::Quit; }
+  // Publishes the end again from the limits of the screens still ahead, while this job's
+  // end still stands: a start the shell held, a trace rolled over or a foreground call
+  // made with a busy thread's input take what they take, and a live job is never
+  // overtaken for it.
+  void PublishAgain(std::size_t screensLeft) {
+    if (own_ == 0) return;
+    const std::uint32_t end = Ahead(JobMaxMs(patience_, screensLeft) - JobMaxMs(patience_, 0));
+    if (Replace(end, own_) == own_) own_ = end;
+  }
 
  private:
   // The end another job published; 0: none.
-  std::uint32_t Published() { return end_ != 0 ? ws_.LoadSharedValue(end_) : 0; }
+  std::uint32_t ReadPublished() { return end_ != 0 ? ws_.LoadSharedValue(end_) : 0; }
   // Publishes `end` if the end published is still `seen` (0: none); the end published then.
   std::uint32_t Replace(std::uint32_t end, std::uint32_t seen) {
     return end_ != 0 ? ws_.InterlockedCompareExchange(end_, end, seen) : seen;
   }
+  // The tick `ms` from now, never 0, which stands for none.
+  std::uint32_t Ahead(std::uint32_t ms) { return std::max<std::uint32_t>(ws_.GetTickCount() + ms, 1); }
 
   TWindowSystem& ws_;
   THandle mutex_;
   THandle end_;
+  std::uint32_t patience_;
+  std::uint32_t own_ = 0;  // the end this job published last; 0: none
   TWaitResult wait_ = TWaitResult::TimedOut;
 };
 
 // The job proper; its failure, if one is to be shown.
-TFailure RunJob(const TRun& run, TJob& job) {
+TFailure RunJob(const TRun& run, TJob& job, TJobLock& lock) {
   // Before the start-up touches the target.
   TSession session = WaitForSession(run);
   if (session == TSession::Closed) return std::nullopt;
@@ -120,7 +146,10 @@ TFailure RunJob(const TRun& run, TJob& job) {
   const bool singleScreen = job.ScreenCodes.size() == 1;
   std::size_t typed = 0;
   std::string passedOver;
+  std::size_t left = job.ScreenCodes.size();
   for (const std::string& code : job.ScreenCodes) {
+    // After the start-up, and after each screen.
+    lock.PublishAgain(left--);
     // Locked since (the person stepped away), each click would be refused and every screen
     // passed over: waited for as at the start, and past the bound no screen is tried.
     session = WaitForSession(run);
@@ -154,11 +183,20 @@ void GetCurrentWindow(TWindowSystem& ws, TJob& job, const TJobOptions& options) 
   const TRun run{ws, options.Trace != nullptr ? *options.Trace : off,
                  options.Patience < 1 ? 1 : options.Patience,
                  options.Table != nullptr ? *options.Table : builtIn};
+  // Titles, keys and the number are all code page 932: on a PC whose programs that are not
+  // Unicode use another, every search would miss and the job would end as if the target
+  // were not there.
+  const std::uint32_t codePage = ws.GetACP();
+  run.Say([&] {
+    return "code page " + Decimal(codePage) + (codePage == JapaneseCodePage ? "" : ": not Japanese, nothing done");
+  });
   TFailure failure;
-  {
+  if (codePage != JapaneseCodePage) {
+    failure = msg::NotJapanese;
+  } else {
     TJobLock lock(run, job.ScreenCodes.size());
     if (lock.Quit()) return;
-    failure = RunJob(run, job);
+    failure = RunJob(run, job, lock);
   }
   // Released first: the next job need not wait for the user to answer this one's message.
   if (failure) {

@@ -15,6 +15,11 @@ inline const char* const NameScreenCode = "弥生販売の対象画面CD";
 inline const char* const NamePhoneNumber = "電話番号";
 
 // Start-up.
+// Windows runs programs that are not Unicode in another code page than 932: every title
+// would be misread. Checked before anything else; nothing is done.
+inline const char* const NotJapanese =
+    "Windowsの「Unicode対応ではないプログラムの言語」が日本語ではないため、弥生販売を操作できません。"
+    "この設定を日本語(日本)にしてください。電話番号は入力していません。";
 // The session stayed locked or disconnected past the wait: the number was not typed.
 inline const char* const ScreenLocked =
     "画面がロックされていたため、弥生販売を操作できませんでした。電話番号は入力していません。";

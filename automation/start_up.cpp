@@ -30,8 +30,9 @@ TFailure FindOrStartMain(const TRun& run, const TJob& job, TTarget& target) {
     return std::string(msg::PathInvalid);
   }
   // A target still at its login or splash window has no main window yet: another copy
-  // would be started at every call.
-  const bool starting = ws.FindProcessStartedFrom(job.InstallPath) != 0;
+  // would be started at every call. Another user's copy, in another session, never shows
+  // its window here.
+  const bool starting = ws.FindSessionProcessStartedFrom(job.InstallPath) != 0;
   run.Say([&] {
     return (starting ? "start target: already starting " : "start target ") + Quoted(job.InstallPath);
   });

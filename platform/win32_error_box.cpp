@@ -2,6 +2,7 @@
 #include "platform/win32_common.h"
 
 #include <algorithm>
+#include <string>
 
 namespace pelmora {
 namespace {
@@ -12,15 +13,26 @@ constexpr int ErrorTextId = 0xFFFF;  // the id MessageBox gives its text
 constexpr int Margin = 12;
 constexpr int ButtonWidth = 88;
 constexpr int ButtonHeight = 26;
+constexpr UINT JapaneseCodePage = 932;
 
 struct TErrorBox {
-  const std::string* Text;
+  std::wstring Text;
   HFONT Font;
 };
 
-HWND AddControl(HWND dialog, const char* className, const char* text, DWORD style, int id,
+// The texts are code page 932 whatever the PC's own: converted here and shown through the
+// wide functions, they read right on a PC set to another language or to UTF-8.
+std::wstring Wide(const std::string& text) {
+  const int size = static_cast<int>(text.size());
+  const int n = MultiByteToWideChar(JapaneseCodePage, 0, text.data(), size, nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(std::max(n, 0)), L'\0');
+  if (n > 0) MultiByteToWideChar(JapaneseCodePage, 0, text.data(), size, wide.data(), n);
+  return wide;
+}
+
+HWND AddControl(HWND dialog, const wchar_t* className, const wchar_t* text, DWORD style, int id,
                 const RECT& r, HFONT font) {
-  HWND control = CreateWindowExA(0, className, text, WS_CHILD | WS_VISIBLE | style, r.left,
+  HWND control = CreateWindowExW(0, className, text, WS_CHILD | WS_VISIBLE | style, r.left,
                                  r.top, r.right - r.left, r.bottom - r.top, dialog,
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                  GetModuleHandleA(nullptr), nullptr);
@@ -31,7 +43,7 @@ HWND AddControl(HWND dialog, const char* className, const char* text, DWORD styl
 // Lays out icon, text and OK button for the text's size, centred on the monitor of
 // the active window.
 void LayOutErrorBox(HWND dialog, const TErrorBox& box) {
-  SetWindowTextA(dialog, "エラー");
+  SetWindowTextW(dialog, Wide("エラー").c_str());
   const HICON icon = LoadIconA(nullptr, MAKEINTRESOURCEA(32513));  // IDI_HAND
   const int iconSize = GetSystemMetrics(SM_CXICON);
 
@@ -45,7 +57,7 @@ void LayOutErrorBox(HWND dialog, const TErrorBox& box) {
   RECT text{0, 0, std::max<LONG>(200, (work.right - work.left) * 3 / 5), 0};
   HDC dc = GetDC(dialog);
   HGDIOBJ old = SelectObject(dc, box.Font);
-  DrawTextA(dc, box.Text->c_str(), static_cast<int>(box.Text->size()), &text,
+  DrawTextW(dc, box.Text.c_str(), static_cast<int>(box.Text.size()), &text,
             DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
   SelectObject(dc, old);
   ReleaseDC(dialog, dc);
@@ -59,16 +71,16 @@ void LayOutErrorBox(HWND dialog, const TErrorBox& box) {
   RECT iconRect{Margin * 2 - Margin / 2, Margin, 0, 0};
   iconRect.right = iconRect.left + iconSize;
   iconRect.bottom = iconRect.top + iconSize;
-  HWND iconControl = AddControl(dialog, "STATIC", nullptr, SS_ICON, -1, iconRect, box.Font);
+  HWND iconControl = AddControl(dialog, L"STATIC", nullptr, SS_ICON, -1, iconRect, box.Font);
   SendMessageA(iconControl, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
 
   const int textTop = Margin + (textHeight - text.bottom) / 2;
   RECT textRect{textLeft, textTop, textLeft + text.right, textTop + text.bottom};
-  AddControl(dialog, "STATIC", box.Text->c_str(), SS_LEFT | SS_NOPREFIX, ErrorTextId, textRect,
+  AddControl(dialog, L"STATIC", box.Text.c_str(), SS_LEFT | SS_NOPREFIX, ErrorTextId, textRect,
              box.Font);
   const int buttonLeft = (clientWidth - ButtonWidth) / 2;
   RECT buttonRect{buttonLeft, buttonTop, buttonLeft + ButtonWidth, buttonTop + ButtonHeight};
-  HWND ok = AddControl(dialog, "BUTTON", "OK", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, IDOK,
+  HWND ok = AddControl(dialog, L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, IDOK,
                        buttonRect, box.Font);
 
   RECT frame{0, 0, clientWidth, clientHeight};
@@ -111,13 +123,14 @@ void TWin32WindowSystem::ShowErrorBox(const std::string& text) {
   // and this process may no longer be allowed to take the foreground back.
   dialogTemplate.Header.dwExtendedStyle = WS_EX_DLGMODALFRAME | WS_EX_TOPMOST;
 
-  NONCLIENTMETRICSA metrics{};
+  // The font's face name read wide as well: a Japanese one would not survive another code page.
+  NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof metrics;
-  HFONT font = SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)
-                   ? CreateFontIndirectA(&metrics.lfMessageFont)
+  HFONT font = SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)
+                   ? CreateFontIndirectW(&metrics.lfMessageFont)
                    : nullptr;
-  TErrorBox box{&text, font ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT))};
-  DialogBoxIndirectParamA(GetModuleHandleA(nullptr), &dialogTemplate.Header, owner_,
+  TErrorBox box{Wide(text), font ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT))};
+  DialogBoxIndirectParamW(GetModuleHandleA(nullptr), &dialogTemplate.Header, owner_,
                           ErrorBoxProc, reinterpret_cast<LPARAM>(&box));
   if (font) DeleteObject(font);
 }

@@ -6,6 +6,24 @@
 #include <vector>
 
 namespace pelmora {
+namespace {
+
+// The file's volume serial number and index; false when it cannot be opened.
+bool ReadFileId(const char* path, BY_HANDLE_FILE_INFORMATION& file) {
+  HANDLE handle = CreateFileA(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  const bool read = GetFileInformationByHandle(handle, &file) != FALSE;
+  ::CloseHandle(handle);
+  return read;
+}
+
+bool SameFile(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
+  return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+         a.nFileIndexLow == b.nFileIndexLow;
+}
+
+}  // namespace
 
 TProcessId TWin32WindowSystem::GetWindowThreadProcessId(TWindow window) {
   DWORD process = 0;
@@ -38,21 +56,30 @@ void TWin32WindowSystem::ShellExecuteA(const std::string& path) {
   execute(nullptr, nullptr, path.c_str(), nullptr, folder, SW_SHOWNORMAL);
 }
 
-TProcessId TWin32WindowSystem::FindProcessStartedFrom(const std::string& path) {
-  // The path as the host gives it, the one the target would be started from; written
-  // otherwise, nothing is found and the target is started as before.
+TProcessId TWin32WindowSystem::FindSessionProcessStartedFrom(const std::string& path) {
+  // The file itself: the host may write its path with '/', a short name or a mapped drive.
+  // Only this session's: another user's copy never shows its main window here.
+  DWORD session = 0;
+  if (!ProcessIdToSessionId(::GetCurrentProcessId(), &session)) return 0;
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
   if (snapshot == INVALID_HANDLE_VALUE) return 0;
+  BY_HANDLE_FILE_INFORMATION file{};
+  const bool identified = ReadFileId(path.c_str(), file);
   PROCESSENTRY32 entry{};
   entry.dwSize = sizeof entry;
   TProcessId found = 0;
   for (BOOL more = Process32First(snapshot, &entry); more && found == 0;
        more = Process32Next(snapshot, &entry)) {
+    DWORD owner = 0;
+    if (!ProcessIdToSessionId(entry.th32ProcessID, &owner) || owner != session) continue;
     HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID);
     if (process == nullptr) continue;
     char image[MAX_PATH];
     DWORD size = MAX_PATH;
-    if (QueryFullProcessImageNameA(process, 0, image, &size) && lstrcmpiA(image, path.c_str()) == 0) {
+    BY_HANDLE_FILE_INFORMATION imageFile{};
+    if (QueryFullProcessImageNameA(process, 0, image, &size) &&
+        (identified && ReadFileId(image, imageFile) ? SameFile(file, imageFile)
+                                                    : lstrcmpiA(image, path.c_str()) == 0)) {
       found = entry.th32ProcessID;
     }
     ::CloseHandle(process);
@@ -138,6 +165,8 @@ TOsVersion TWin32WindowSystem::RtlGetVersion() {
   if (get == nullptr || get(&version) != 0) return {};
   return {version.dwMajorVersion, version.dwMinorVersion};
 }
+
+std::uint32_t TWin32WindowSystem::GetACP() { return ::GetACP(); }
 
 std::string TWin32WindowSystem::GetCommandLineA() { return ::GetCommandLineA(); }
 

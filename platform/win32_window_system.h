@@ -1,4 +1,5 @@
-// The port realised on the Win32 window system, ANSI functions throughout.
+// The port realised on the Win32 window system, ANSI functions throughout but for the
+// error box, which shows its text wide.
 #pragma once
 
 #include <windows.h>
@@ -46,11 +47,12 @@ class TWin32WindowSystem final : public TWindowSystem {
   TProcessId GetWindowThreadProcessId(TWindow window) override;
   void WaitForProcessIdle(TProcessId process, std::uint32_t timeoutMs) override;
   void ShellExecuteA(const std::string& path) override;
-  TProcessId FindProcessStartedFrom(const std::string& path) override;
+  TProcessId FindSessionProcessStartedFrom(const std::string& path) override;
   std::int32_t GetTokenIntegrityLevel(TProcessId process) override;
   std::string GetInputDesktopName() override;
   bool WTSQuerySessionInformationW(TSessionInfo& info) override;
   TOsVersion RtlGetVersion() override;
+  std::uint32_t GetACP() override;
   std::string GetCommandLineA() override;
   std::string GetModuleFileNameA() override;
   TProcessId GetCurrentProcessId() override;

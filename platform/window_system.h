@@ -178,9 +178,10 @@ class TWindowSystem {
   virtual void WaitForProcessIdle(TProcessId process, std::uint32_t timeoutMs) = 0;
   // Opens the file as the shell does, in the file's own folder as the working folder.
   virtual void ShellExecuteA(const std::string& path) = 0;
-  // A running process started from the executable at `path` (the full paths compared
-  // letter case aside); 0 when none runs or none can be asked.
-  virtual TProcessId FindProcessStartedFrom(const std::string& path) = 0;
+  // A running process of this program's session started from the file at `path`, however
+  // either path is written (the file's volume and index compared; the full paths, letter
+  // case aside, where either cannot be opened); 0 when none runs or none can be asked.
+  virtual TProcessId FindSessionProcessStartedFrom(const std::string& path) = 0;
   // The integrity level (mandatory-label RID) of a process's token, or -1 when it cannot
   // be read; process 0 is this program.
   virtual std::int32_t GetTokenIntegrityLevel(TProcessId process) = 0;
@@ -191,6 +192,9 @@ class TWindowSystem {
   virtual bool WTSQuerySessionInformationW(TSessionInfo& info) = 0;
   // The running Windows' own version number.
   virtual TOsVersion RtlGetVersion() = 0;
+  // The code page of programs that are not Unicode, every A function's text in it: 932
+  // where Windows is set to Japanese for them.
+  virtual std::uint32_t GetACP() = 0;
   virtual std::string GetCommandLineA() = 0;
   // The full path of the running program.
   virtual std::string GetModuleFileNameA() = 0;

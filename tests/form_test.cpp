@@ -15,6 +15,9 @@ const std::string PathInvalid = "外部接続画面で設定されている弥�
 const std::string MissingPath = "実行時引数(弥生販売のインストール・フルパス)が不足のため実行できません。";
 const std::string MissingCodes = "実行時引数(弥生販売の対象画面CD)が不足のため実行できません。";
 const std::string MissingPhone = "実行時引数(電話番号)が不足のため実行できません。";
+const std::string NotJapanese =
+    "Windowsの「Unicode対応ではないプログラムの言語」が日本語ではないため、弥生販売を操作できません。"
+    "この設定を日本語(日本)にしてください。電話番号は入力していません。";
 
 struct TRun {
   std::vector<std::string> Memo;
@@ -43,6 +46,7 @@ struct TIntakeCase {
   std::string Line;
   std::vector<std::string> Memo;
   std::string Box;  // the one message shown; a valid job meets no target here
+  std::uint32_t CodePage = 932;
 };
 // Names the case in test listings instead of dumping its bytes.
 void PrintTo(const TIntakeCase& c, std::ostream* os) { *os << c.Name; }
@@ -51,6 +55,7 @@ class IntakeTest : public ::testing::TestWithParam<TIntakeCase> {};
 
 TEST_P(IntakeTest, ListsArgumentsShowsOneMessageAndCloses) {
   TSimDesktop desktop;
+  desktop.CodePage = GetParam().CodePage;
   const TRun run = RunForm(desktop, GetParam().Line);
   EXPECT_EQ(run.Memo, GetParam().Memo);
   EXPECT_EQ(run.Boxes, std::vector<std::string>{GetParam().Box});
@@ -80,6 +85,8 @@ INSTANTIATE_TEST_SUITE_P(
         TIntakeCase{"UnquotedPathWithBlanksShiftsEverything",
                     "pelmora.exe C:\\Program Files\\h.exe td 1",
                     {"C:\\Program", "Files\\h.exe", "td", "1"}, PathInvalid},
+        // Every title would be misread there: the job would end as if the target were gone.
+        TIntakeCase{"Utf8CodePage", "pelmora.exe C:\\h.exe td 1", {"C:\\h.exe", "td", "1"}, NotJapanese, 65001},
         TIntakeCase{"DoubleByteArguments", "pelmora.exe \"C:\\弥生 表\\h.exe\" td ０３",
                     {"C:\\弥生 表\\h.exe", "td", "０３"}, PathInvalid}),
     [](const auto& info) { return std::string(info.param.Name); });

@@ -162,6 +162,9 @@ struct TOtherJobCase {
   bool Quit;
   std::uint64_t StartsAt;  // virtual time of the first search for the target
   std::size_t Searches;
+  // An earlier job ended an hour ago; the other takes the lock now, publishing its end 10 ms later.
+  bool AfterAnEarlierJob = false;
+  void (*Change)(sim::TTargetScript&, sim::TSimDesktop&) = nullptr;
 };
 void PrintTo(const TOtherJobCase& c, std::ostream* os) { *os << c.Name; }
 
@@ -169,16 +172,33 @@ class OtherJobTest : public JobFixture, public ::testing::WithParamInterface<TOt
 
 TEST_P(OtherJobTest, WaitsForAnotherJobWithinTheBound) {
   const TOtherJobCase& c = GetParam();
-  Desktop.OtherJobUntil = c.OtherJobUntil;
+  TTargetScript s;
+  if (c.Change) c.Change(s, Desktop);
+  Start(s);
+  if (c.AfterAnEarlierJob) {
+    RunJob({"td"});
+    Desktop.Pause(3600000);
+    Desktop.Calls.clear(), Desktop.SharedValues.clear(), Target->Searches.clear();
+    Desktop.At(Desktop.Now() + 10, [this] { Desktop.SharedValue = Desktop.GetTickCount() + 60000; });
+    Desktop.At(Desktop.Now() + c.OtherJobUntil, [this] { Desktop.SharedValue = 0; });
+  }
+  const std::uint64_t base = Desktop.Now();
+  Desktop.OtherJobUntil = base + std::min(c.OtherJobUntil, UINT64_MAX - base);
   Desktop.MutexAvailable = c.MutexAvailable;
   Desktop.QuitWhileWaiting = c.Quit;
   RunJob({"td"});
   EXPECT_TRUE(Boxes().empty());
   EXPECT_EQ(Target->Searches.size(), c.Searches);
   if (c.Searches > 0) {
-    EXPECT_EQ(TimeOf("FindWindowExA"), c.StartsAt);
+    EXPECT_EQ(TimeOf("FindWindowExA") - base, c.StartsAt);
   }
   EXPECT_FALSE(Desktop.MutexHeld);
+  // Each end this job published stood till it published the next, and it cleared the last.
+  const auto& ends = Desktop.SharedValues;
+  for (std::size_t i = 1; i < ends.size(); ++i) EXPECT_LE(Desktop.TickBase + ends[i].first, ends[i - 1].second);
+  if (!ends.empty()) {
+    EXPECT_EQ(ends.back().second, 0u);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -186,7 +206,21 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(TOtherJobCase{"None", 0, true, false, 0, 1},
                       TOtherJobCase{"EndsAfter5s", 5000, true, false, 5000, 1},
                       TOtherJobCase{"NoMutex", UINT64_MAX, false, false, 0, 1},
-                      TOtherJobCase{"ClosedWhileWaiting", UINT64_MAX, true, true, 0, 0}),
+                      TOtherJobCase{"ClosedWhileWaiting", UINT64_MAX, true, true, 0, 0},
+                      // Took the earlier job's end, passed, for the other's: both ran at once.
+                      TOtherJobCase{"OtherTookTheLockNotYetPublished", 5000, true, false, 5000, 1, true},
+                      // Published once only: the job outlasted that end and could be overtaken.
+                      TOtherJobCase{"ShellHoldsTheStartTillShortlyBeforeTheEnd", 0, true, false, 0, 1, false,
+                                    [](TTargetScript& s, sim::TSimDesktop& d) {
+                                      s.Running = false;
+                                      d.OnShellExecute = [&d](const std::string&) { d.Pause(d.SharedValue - d.GetTickCount() - 2000); };
+                                    }},
+                      // Waited for its first end only, or for ever.
+                      TOtherJobCase{"OtherHangsAfterPublishingAgain", UINT64_MAX, true, false, 6000, 1, false,
+                                    [](TTargetScript&, sim::TSimDesktop& d) {
+                                      d.SharedValue = d.TickBase + 3000;
+                                      d.At(2000, [&d] { d.SharedValue = d.TickBase + 6000; });
+                                    }}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 TEST_F(OtherJobTest, LockIsReleasedBeforeTheMessageIsShown) {
@@ -218,7 +252,7 @@ TEST_F(OtherJobTest, SecondJobTypesNothingBeforeTheFirstsLastEnter) {
   RunJob({"td", "tm", "ud", "td", "tm", "ud"});
   ASSERT_EQ(Target->Searches.size(), 6u);
   const std::uint64_t lastEnter = Desktop.Posts().back().At, firstEnds = Desktop.Now();
-  const std::uint32_t published = Desktop.SharedValue;
+  const std::uint32_t published = Desktop.SharedValues.front().second;  // as a job started with it saw
   Desktop = sim::TSimDesktop();
   Desktop.SharedValue = published;
   Desktop.OtherJobUntil = firstEnds;

@@ -268,6 +268,11 @@ TOsVersion TSimDesktop::RtlGetVersion() {
   return Version;
 }
 
+std::uint32_t TSimDesktop::GetACP() {
+  Log("GetACP");
+  return CodePage;
+}
+
 std::uint64_t TSimDesktop::BusyFor(TWindow window) {
   const TSimWindow* w = Find(window);
   const auto busy = w ? BusyUntil.find(w->Process) : BusyUntil.end();
@@ -462,9 +467,16 @@ void TSimDesktop::ShellExecuteA(const std::string& path) {
   if (OnShellExecute) OnShellExecute(path);
 }
 
-TProcessId TSimDesktop::FindProcessStartedFrom(const std::string& path) {
-  Log("FindProcessStartedFrom", 0, 0, 0, path);
-  return Processes.count(path) ? Processes[path] : 0;
+TProcessId TSimDesktop::FindSessionProcessStartedFrom(const std::string& path) {
+  Log("FindSessionProcessStartedFrom", 0, 0, 0, path);
+  const auto file = FileIds.find(path);
+  for (const auto& [image, process] : Processes) {
+    const auto imageFile = FileIds.find(image);
+    const bool same = file != FileIds.end() && imageFile != FileIds.end() ? file->second == imageFile->second
+                                                                            : SameText(image, path);
+    if (same && OtherSessions.count(process) == 0) return process;
+  }
+  return 0;
 }
 
 bool TSimDesktop::FileExists(const std::string& path) {
@@ -533,6 +545,7 @@ std::uint32_t TSimDesktop::LoadSharedValue(THandle) { return SharedValue; }
 
 std::uint32_t TSimDesktop::InterlockedCompareExchange(THandle, std::uint32_t exchange,
                                                       std::uint32_t comparand) {
+  if (SharedValue == comparand && exchange != comparand) SharedValues.emplace_back(now_, exchange);
   return std::exchange(SharedValue, SharedValue == comparand ? exchange : SharedValue);
 }
 

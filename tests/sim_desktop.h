@@ -106,6 +106,12 @@ class TSimDesktop : public TWindowSystem {
   std::uint64_t OtherJobUntil = 0;  // another program holds the job mutex until then
   std::uint32_t SharedValue = 0;    // the shared memory's value, whatever its name
   std::map<std::string, TProcessId> Processes;  // running, by their executable's path
+  std::set<TProcessId> OtherSessions;           // processes of another user's session
+  // The file each path opens, as its volume's serial number and index; absent: it cannot be opened.
+  std::map<std::string, std::uint64_t> FileIds;
+  std::uint32_t CodePage = 932;  // of programs that are not Unicode
+  // Each change this program made to the shared value: when, and to what.
+  std::vector<std::pair<std::uint64_t, std::uint32_t>> SharedValues;
   bool QuitWhileWaiting = false;    // the window is closed during the wait for another job
   bool MutexHeld = false;           // by this program
   // Settings and files: the program's path, .ini values by file and "section/key", the
@@ -145,6 +151,7 @@ class TSimDesktop : public TWindowSystem {
   std::string GetInputDesktopName() override;
   bool WTSQuerySessionInformationW(TSessionInfo& info) override;
   TOsVersion RtlGetVersion() override;
+  std::uint32_t GetACP() override;
   bool SendMessageTimeoutA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
                            std::intptr_t lParam, std::uint32_t timeoutMs) override;
   bool PostMessageA(TWindow window, std::uint32_t message, std::uintptr_t wParam,
@@ -160,7 +167,7 @@ class TSimDesktop : public TWindowSystem {
   TMonitor MonitorFromWindow(TWindow window) override;
   bool GetMonitorInfoA(TMonitor monitor, TRect& rect, std::string& device) override;
   void ShellExecuteA(const std::string& path) override;
-  TProcessId FindProcessStartedFrom(const std::string& path) override;
+  TProcessId FindSessionProcessStartedFrom(const std::string& path) override;
   bool FileExists(const std::string& path) override;
   void Pause(std::uint32_t ms) override;
   void BeginFinerTimer() override;

@@ -40,6 +40,7 @@ TSimTarget::TSimTarget(TSimDesktop& desktop, TTargetScript script)
     CreateMain();
   } else {
     desktop_.Files.insert(TargetPath);
+    desktop_.FileIds[TargetPath] = TargetFile;
     const auto appear = [this](TDelay after) {
       if (!after) return;
       desktop_.At(desktop_.Now() + *after, [this] {
@@ -52,7 +53,8 @@ TSimTarget::TSimTarget(TSimDesktop& desktop, TTargetScript script)
     };
     if (script_.Starting) desktop_.Processes[TargetPath] = TargetProcess;
     appear(script_.Starting);
-    desktop_.OnShellExecute = [this, appear](const std::string& path) {
+    desktop_.OnShellExecute = [this, appear, before = desktop_.OnShellExecute](const std::string& path) {
+      if (before) before(path);  // as the shell holds the start
       if (path == TargetPath) appear(script_.AppearAfter);
     };
   }

@@ -16,6 +16,7 @@ namespace pelmora::sim {
 constexpr TProcessId TargetProcess = 4242;
 constexpr TProcessId ForeignProcess = 777;
 inline const std::string TargetPath = "C:\\Yayoi\\Hanbai.exe";
+constexpr std::uint64_t TargetFile = 0x1234ABCD00000042;  // its volume and index
 
 // Delays in virtual ms; nullopt: never.
 using TDelay = std::optional<std::uint64_t>;

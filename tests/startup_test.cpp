@@ -42,9 +42,9 @@ TEST_F(StartUpTest, StartedTargetGoesThroughTheChecksInTheirFixedOrder) {
   ops.erase(std::find(ops.begin(), ops.end(), "GetMenu") + 1, ops.end());
   ops.erase(std::unique(ops.begin(), ops.end()), ops.end());
   const std::vector<std::string> expected = {
-      "CreateMutexA", "OpenSharedValue", "GetTickCount", "WaitForLockOrQuit", "GetTickCount",
+      "GetACP", "CreateMutexA", "OpenSharedValue", "GetTickCount", "WaitForLockOrQuit", "GetTickCount",
       "GetInputDesktopName", "WTSQuerySessionInformationW", "RtlGetVersion", "FindWindowExA", "FileExists",
-      "FindProcessStartedFrom", "ShellExecuteA", "FindWindowExA", "Pause",
+      "FindSessionProcessStartedFrom", "ShellExecuteA", "FindWindowExA", "Pause",
       "FindWindowExA", "Pause", "FindWindowExA", "Pause", "FindWindowExA", "Pause",
       "FindWindowExA", "Pause", "FindWindowExA", "Pause",  // appears at 1000 ms
       "IsWindowVisible", "GetWindowThreadProcessId", "GetTokenIntegrityLevel",
@@ -52,7 +52,7 @@ TEST_F(StartUpTest, StartedTargetGoesThroughTheChecksInTheirFixedOrder) {
       "SendMessageTimeoutA", "Pause", "GetForegroundWindow", "GetWindowThreadProcessId",
       "MonitorFromWindow", "GetMonitorInfoA", "FindWindowExA", "GetMenu"};
   EXPECT_EQ(ops, expected);
-  EXPECT_EQ(Desktop.Calls[9].Text, "Hanbai15Main");
+  EXPECT_EQ(Desktop.Calls[10].Text, "Hanbai15Main");
   EXPECT_EQ(TimeOf("GetMenu"), 1200u + 100u);
   EXPECT_TRUE(Boxes().empty());
 }

@@ -255,10 +255,18 @@ auto Settings(std::map<std::string, std::string> values, bool newVersion = false
   };
 }
 
+// Still starting from the file at `path` (`opened`: it can be opened, and is the target's).
+auto StartingFrom(std::string path, bool opened) {
+  return [path, opened](TTargetScript& s, sim::TSimDesktop& d) {
+    s.Running = false, s.Starting = 3000, d.Files.insert(path);
+    if (opened) d.FileIds[path] = sim::TargetFile;
+  };
+}
+
 const TTraceCase TraceCases[] = {
     TTraceCase{"Success", " td,ud 0312345678", nullptr,
                {{"patience=1"}, {"arguments", "\"C:\\Yayoi\\Hanbai.exe\"", "\"td,ud\"", "\"******5678\"", "10 characters"},
-                {"another job", "acquired"}, {"main window", "found 0x00001000", "\"Hanbai15Main\"", "pid=4242"},
+                {"code page 932"}, {"another job", "acquired"}, {"main window", "found 0x00001000", "\"Hanbai15Main\"", "pid=4242"},
                 {"input idle", "pid=4242"}, {"foreground", "the target's"}, {"monitor", "1920x1080", "wide"}, {"MDIClient", "found 0x", "menu bar present"},
                 {"screen td", "\"得意先台帳 (新規)\"", "not found", "menu"}, {"\"得意先台帳 (新規)\"", "found 0x", "2 searches", "limit 30"},
                 {"click screen td", "(198,196)", "\"TScreen\""}, {"screen td", "lookup", "\"得意先参照\"", "found 0x"},
@@ -284,6 +292,15 @@ const TTraceCase TraceCases[] = {
                 {"main window visible", "11 tests", "limit 1000"}, {"outcome", "1 of 1"}}},
     TTraceCase{"StillStarting", " td 0312345678", [](TTargetScript& s, auto&) { s.Running = false; s.Starting = 3000; },
                {{"start target", "already starting"}, {"main window", "found 0x"}, {"outcome", "1 of 1"}}},
+    // The same file written otherwise: not started a second time.
+    TTraceCase{"StillStartingPathWithSlashes", "C:/Yayoi/Hanbai.exe td 0312345678", StartingFrom("C:/Yayoi/Hanbai.exe", true),
+               {{"start target", "already starting"}, {"outcome", "1 of 1"}}},
+    TTraceCase{"StillStartingOtherCaseNotOpened", "c:\\yayoi\\HANBAI.EXE td 0312345678", StartingFrom("c:\\yayoi\\HANBAI.EXE", false),
+               {{"start target", "already starting"}, {"outcome", "1 of 1"}}},
+    // Another user's copy never shows its window here: waited for, it would fail the job.
+    TTraceCase{"StartingInAnotherSession", " td 0312345678",
+               [](TTargetScript& s, auto& d) { s.Running = false, d.Processes[sim::TargetPath] = 999, d.OtherSessions.insert(999); },
+               {{"start target \"C:\\Yayoi\\Hanbai.exe\""}, {"outcome", "1 of 1"}}},
     TTraceCase{"NeverStarts", " td 0312345678", [](TTargetScript& s, auto&) { s.Running = false; s.AppearAfter.reset(); },
                {{"main window", "not found", "75 searches", "limit 75"}, {"shown", "弥生販売を起動できませんでした"}}},
     TTraceCase{"MainHidden", " td 0312345678", [](TTargetScript& s, auto&) { s.Running = false; s.ShowAfter.reset(); },
