@@ -204,7 +204,7 @@ const char* EncodingName(TSettingsEncoding encoding) {
   return names[static_cast<int>(encoding)];
 }
 
-TSettingsFile::TSettingsFile(const std::string& bytes) : encoding_(DetectSettingsEncoding(bytes)) {
+TSettingsFile::TSettingsFile(const std::string& bytes, TSettingsEncoding encoding) : encoding_(encoding) {
   const TText text = Decode(bytes, encoding_);
   for (const TLine& line : Lines(text.Units)) {
     if (line.Kind == '[') {

@@ -26,7 +26,9 @@ bool SetSettingValue(std::string& bytes, const std::string& section, const std::
 // the first key of a name, a value's blanks and surrounding quotes taken off.
 class TSettingsFile {
  public:
-  explicit TSettingsFile(const std::string& bytes);
+  explicit TSettingsFile(const std::string& bytes) : TSettingsFile(bytes, DetectSettingsEncoding(bytes)) {}
+  // The bytes taken as the encoding, whatever they hold.
+  TSettingsFile(const std::string& bytes, TSettingsEncoding encoding);
 
   TSettingsEncoding Encoding() const { return encoding_; }
   // The key's value; empty when the section or the key is missing, and when the value holds

@@ -2,7 +2,12 @@
 // and changed key by key in its own encoding.
 #include <gtest/gtest.h>
 
+#include <regex>
+#include <sstream>
+
+#include "app/form.h"
 #include "automation/settings_file.h"
+#include "tests/sim_desktop.h"
 
 namespace pelmora {
 namespace {
@@ -25,6 +30,39 @@ std::string Saved(TEncoding encoding, const std::string& ansi, const std::string
   return bytes;
 }
 #define SAVED(encoding, text) Saved(encoding, text, u8"" text, u"" text)
+
+// The settings lines of the trace of a run with a settings file of these bytes, the
+// encoding's name as "*".
+std::string SettingsTrace(TEncoding encoding, const std::string& bytes) {
+  sim::TSimDesktop desktop;
+  desktop.FileBytes["C:\\Pelmora\\pelmora.ini"] = bytes;
+  TfrmPelmora form(desktop);
+  form.FormActivate();  // no arguments: the job does not run, the trace does
+  std::string lines;
+  std::istringstream in(desktop.WrittenFiles["C:\\Pelmora\\t.log"]);
+  for (std::string line; std::getline(in, line, '\r');) {
+    if (line.find("] settings") != std::string::npos) lines += line.substr(line.find("] settings") + 2) + "\n";
+  }
+  return std::regex_replace(lines, std::regex(EncodingName(encoding)), "*");
+}
+
+// The trace on and a Japanese title, with a header or a comment on the first line (a
+// byte-order mark before it must not hide it); a character code page 932 lacks.
+TEST(SettingsFileTest, EachEncodingNotepadSavesGivesTheSameSettings) {
+  const std::string lacking = "settings: pelmora.ini, *\nsettings patience=1\nsettings [screen td] title1 ignored: a "
+                              "character code page 932 lacks\nsettings [screen td] title2=\"得意先台帳 (新規入力)\"\n";
+  for (const TEncoding encoding : Encodings) {
+    for (const std::string& bytes : {SAVED(encoding, "[trace]\r\nfile=t.log\r\n[screen td]\r\ntitle1=得意先台帳 (新規入力)\r\n"),
+                                     SAVED(encoding, "; 設定\r\n[screen td]\r\ntitle1=得意先台帳 (新規入力)\r\n[trace]\r\nfile=t.log\r\n")}) {
+      EXPECT_EQ(SettingsTrace(encoding, bytes), "settings: pelmora.ini, *\nsettings patience=1\n"
+                                               "settings [screen td] title1=\"得意先台帳 (新規入力)\"\n") << EncodingName(encoding);
+    }
+    if (encoding == TEncoding::Ansi) continue;  // it cannot hold such a character
+    const std::string bytes = Saved(encoding, "", u8"[trace]\nfile=t.log\n[screen td]\ntitle1=é\ntitle2=得意先台帳 (新規入力)\n",
+                                    u"[trace]\nfile=t.log\n[screen td]\ntitle1=é\ntitle2=得意先台帳 (新規入力)\n");
+    EXPECT_EQ(SettingsTrace(encoding, bytes), lacking) << EncodingName(encoding);
+  }
+}
 
 // A key changed (spelled as it was), one added to its section, a section added; the
 // comments, the other keys and the line ends as they were.
