@@ -132,8 +132,9 @@ void Trim(const std::u32string& u, std::size_t& begin, std::size_t& end) {
 }
 
 // One line of the file, as character indexes: Kind '[' a section header (its name in
-// [Name, NameEnd)), '=' a key with a value from Value to End, 'k' a key without '=',
-// ' ' nothing to read (a blank line or a comment). Next: the next line's start.
+// [Name, NameEnd)), '=' a key with a value from Value to End, ' ' nothing to read (a
+// blank line, a comment, a line without '=', read by Windows as no key). Next: the next
+// line's start.
 struct TLine {
   char Kind = ' ';
   std::size_t Name = 0, NameEnd = 0, Value = 0, End = 0, LineEnd = 0, Next = 0;
@@ -157,12 +158,11 @@ TLine ParseLine(const std::u32string& u, std::size_t at) {
   while (equals < e && u[equals] != '=') ++equals;
   if (u[b] == '[' && close > b + 1) {
     line.Kind = '[', line.Name = b + 1, line.NameEnd = close - 1;
+    Trim(u, line.Name, line.NameEnd);
   } else if (equals < e) {
     line.Kind = '=', line.NameEnd = equals, line.Value = equals + 1;
     Trim(u, line.Name, line.NameEnd);
     Trim(u, line.Value, line.End);
-  } else {
-    line.Kind = 'k';
   }
   return line;
 }
@@ -204,14 +204,15 @@ const char* EncodingName(TSettingsEncoding encoding) {
   return names[static_cast<int>(encoding)];
 }
 
-TSettingsFile::TSettingsFile(const std::string& bytes, TSettingsEncoding encoding) : encoding_(encoding) {
+TSettingsFile::TSettingsFile(const std::string& bytes, TSettingsEncoding encoding)
+    : encoding_(encoding), sections_(1) {  // the keys before any header: a section without a name
   const TText text = Decode(bytes, encoding_);
   for (const TLine& line : Lines(text.Units)) {
     if (line.Kind == '[') {
       TSection section;
       section.Named = ToCp932(text.Units, line.Name, line.NameEnd, encoding_, section.Name);
       sections_.push_back(std::move(section));
-    } else if (line.Kind != ' ' && !sections_.empty()) {
+    } else if (line.Kind == '=') {
       TEntry entry;
       if (!ToCp932(text.Units, line.Name, line.NameEnd, encoding_, entry.Key)) continue;
       entry.Lacking = !ToCp932(text.Units, line.Value, line.End, encoding_, entry.Value);
@@ -246,7 +247,7 @@ std::vector<std::string> TSettingsFile::Names(const char* section) const {
   std::vector<std::string> names;
   if (section == nullptr) {
     for (const TSection& s : sections_) {
-      if (s.Named) names.push_back(s.Name);
+      if (s.Named && !s.Name.empty()) names.push_back(s.Name);
     }
   } else if (const TSection* const s = Find(section)) {
     for (const TEntry& entry : s->Entries) names.push_back(entry.Key);

@@ -34,7 +34,8 @@ class TSettingsFile {
   // The key's value; empty when the section or the key is missing, and when the value holds
   // a character code page 932 lacks, which sets `lacking`.
   std::string Value(const std::string& section, const std::string& key, bool& lacking) const;
-  // The section names (null section), or one section's key names, in the file's order.
+  // The section names (null section), or one section's key names, in the file's order; a
+  // section without a name, and a line without '=', is not listed.
   std::vector<std::string> Names(const char* section) const;
 
  private:
