@@ -1,6 +1,6 @@
 #include "automation/settings_file.h"
 
-#include <algorithm>
+#include <iterator>
 #include <utility>
 
 #include "automation/sjis.h"
@@ -33,8 +33,8 @@ std::size_t Utf8Sequence(const std::string& s, std::size_t i, char32_t& c) {
   return c < least[n] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF) ? 0 : n;
 }
 
-// The file as characters (code page 932 codes for ANSI, else Unicode), each with the
-// offset of its first byte; the end's offset last.
+// The file as characters, each with the offset of its first byte, the end's offset last:
+// code page 932 codes for ANSI, else UTF-16 units (a character beyond them as two).
 struct TText {
   std::u32string Units;
   std::vector<std::size_t> At;
@@ -42,35 +42,27 @@ struct TText {
 
 TText Decode(const std::string& bytes, TEncoding encoding) {
   TText text;
-  const bool be = encoding == TEncoding::Utf16Be;
-  const auto unit16 = [&](std::size_t i) -> char32_t {
-    const auto first = static_cast<unsigned char>(bytes[i]);
-    const auto second = static_cast<unsigned char>(bytes[i + 1]);
-    return be ? first << 8 | second : second << 8 | first;
-  };
+  const auto byte = [&](std::size_t i) -> char32_t { return static_cast<unsigned char>(bytes[i]); };
   std::size_t i = BomLength(encoding);
   while (i < bytes.size()) {
-    text.At.push_back(i);
-    char32_t c = static_cast<unsigned char>(bytes[i]);
+    char32_t c = byte(i);
     std::size_t n = 1;
     if (encoding == TEncoding::Ansi) {
       n = CharLength(bytes, i);
-      if (n == 2) c = c << 8 | static_cast<unsigned char>(bytes[i + 1]);
+      if (n == 2) c = c << 8 | byte(i + 1);
     } else if (encoding == TEncoding::Utf8 || encoding == TEncoding::Utf8Bom) {
-      n = Utf8Sequence(bytes, i, c);
-      if (n == 0) n = 1, c = Invalid;
-    } else if (i + 1 >= bytes.size()) {
-      c = Invalid;  // an odd byte at the end
+      if ((n = Utf8Sequence(bytes, i, c)) == 0) n = 1, c = Invalid;
+    } else if (i + 1 < bytes.size()) {
+      n = 2, c = encoding == TEncoding::Utf16Be ? byte(i) << 8 | byte(i + 1) : byte(i + 1) << 8 | byte(i);
     } else {
-      n = 2, c = unit16(i);
-      const bool pair = c >= 0xD800 && c < 0xDC00 && i + 3 < bytes.size() && unit16(i + 2) >= 0xDC00 &&
-                        unit16(i + 2) < 0xE000;
-      if (pair) {
-        c = 0x10000 + ((c - 0xD800) << 10) + (unit16(i + 2) - 0xDC00), n = 4;
-      } else if (c >= 0xD800 && c < 0xE000) {
-        c = Invalid;
-      }
+      c = Invalid;  // an odd byte at the end
     }
+    if (c >= 0x10000) {
+      text.At.push_back(i);
+      text.Units.push_back(0xD800 + ((c - 0x10000) >> 10));
+      c = 0xDC00 + (c & 0x3FF);
+    }
+    text.At.push_back(i);
     text.Units.push_back(c);
     i += n;
   }
@@ -84,28 +76,27 @@ bool ToCp932(const std::u32string& units, std::size_t begin, std::size_t end, TE
   out.clear();
   std::u16string wide;
   for (std::size_t i = begin; i < end; ++i) {
-    const char32_t c = units[i];
-    if (encoding == TEncoding::Ansi) {
-      if (c > 0xFF) out += static_cast<char>(c >> 8);
-      out += static_cast<char>(c & 0xFF);
-    } else if (c >= 0x10000) {
-      wide += {static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)), static_cast<char16_t>(0xDC00 + (c & 0x3FF))};
+    if (encoding != TEncoding::Ansi) {
+      wide += static_cast<char16_t>(units[i]);
     } else {
-      wide += static_cast<char16_t>(c);
+      if (units[i] > 0xFF) out += static_cast<char>(units[i] >> 8);
+      out += static_cast<char>(units[i] & 0xFF);
     }
   }
   return encoding == TEncoding::Ansi || Utf16ToCp932(wide, out);
 }
 
+void AppendUtf8(std::string& out, char32_t c) {
+  const int n = c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+  out += static_cast<char>(n == 1 ? c : (0xF00 >> n & 0xFF) | c >> (6 * (n - 1)));
+  for (int k = n - 2; k >= 0; --k) out += static_cast<char>(0x80 | (c >> (6 * k) & 0x3F));
+}
+
 // Code page 932 text as the encoding's bytes; false when a character has no form there.
 bool Encode(const std::string& text, TEncoding encoding, std::string& out) {
-  out.clear();
-  std::u16string wide;
-  if (encoding == TEncoding::Ansi) {
-    out = text;
-    return true;
-  }
-  if (!Cp932ToUtf16(text, wide)) return false;
+  out = encoding == TEncoding::Ansi ? text : std::string();
+  std::u16string wide;  // none for ANSI
+  if (encoding != TEncoding::Ansi && !Cp932ToUtf16(text, wide)) return false;
   for (std::size_t i = 0; i < wide.size(); ++i) {
     char32_t c = wide[i];
     if (encoding == TEncoding::Utf16Le || encoding == TEncoding::Utf16Be) {
@@ -115,9 +106,7 @@ bool Encode(const std::string& text, TEncoding encoding, std::string& out) {
       continue;
     }
     if (c >= 0xD800 && c < 0xDC00 && i + 1 < wide.size()) c = 0x10000 + ((c - 0xD800) << 10) + (wide[++i] - 0xDC00);
-    const int n = c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
-    out += static_cast<char>(n == 1 ? c : (0xF00 >> n & 0xFF) | c >> (6 * (n - 1)));
-    for (int k = n - 2; k >= 0; --k) out += static_cast<char>(0x80 | (c >> (6 * k) & 0x3F));
+    AppendUtf8(out, c);
   }
   return true;
 }
@@ -145,8 +134,7 @@ TLine ParseLine(const std::u32string& u, std::size_t at) {
   std::size_t end = at;
   while (end < u.size() && u[end] != '\r' && u[end] != '\n') ++end;
   line.LineEnd = end;
-  const bool crlf = end + 1 < u.size() && u[end] == '\r' && u[end + 1] == '\n';
-  line.Next = end == u.size() ? end : end + (crlf ? 2 : 1);
+  line.Next = end == u.size() ? end : end + (end + 1 < u.size() && u[end] == '\r' && u[end + 1] == '\n' ? 2 : 1);
   std::size_t b = at;
   std::size_t e = end;
   Trim(u, b, e);
@@ -299,15 +287,14 @@ bool SetSettingValue(std::string& bytes, const std::string& section, const std::
   // New lines end as the file's first line does.
   const std::size_t first = text.Units.find('\n');
   const bool lf = first != std::u32string::npos && (first == 0 || text.Units[first - 1] != '\r');
-  std::string assigned;
-  std::string header;
-  std::string newline;
-  std::string entry;
-  if (!Encode("=" + (quote ? '"' + value + '"' : value), encoding, assigned) || !Encode(key, encoding, entry) ||
-      !Encode("[" + section + "]", encoding, header) || !Encode(lf ? "\n" : "\r\n", encoding, newline)) {
-    return false;
+  // As the encoding's bytes: "=value", "key=value", the header, a line's end.
+  const std::string wanted = "=" + (quote ? '"' + value + '"' : value);
+  const std::string texts[] = {wanted, key + wanted, "[" + section + "]", lf ? "\n" : "\r\n"};
+  std::string encoded[std::size(texts)];
+  for (std::size_t i = 0; i < std::size(texts); ++i) {
+    if (!Encode(texts[i], encoding, encoded[i])) return false;
   }
-  entry += assigned;
+  const auto& [assigned, entry, header, newline] = encoded;
   const std::vector<TLine> lines = Lines(text.Units);
   const TPlace place = Place(text, lines, encoding, section, key);
   std::string out = bytes;
