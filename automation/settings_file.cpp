@@ -172,6 +172,35 @@ bool SameName(const std::string& a, const std::string& b) {
   return true;
 }
 
+// Where a key goes: its line when the section has it, else after the section's last key
+// (or its header); both null when the file lacks the section.
+struct TPlace {
+  const TLine* Key = nullptr;
+  const TLine* After = nullptr;
+};
+
+TPlace Place(const TText& text, const std::vector<TLine>& lines, TEncoding encoding, const std::string& section,
+             const std::string& key) {
+  TPlace place;
+  std::string name;
+  const auto named = [&](const TLine& line, const std::string& wanted) {
+    return ToCp932(text.Units, line.Name, line.NameEnd, encoding, name) && SameName(name, wanted);
+  };
+  for (const TLine& line : lines) {
+    if (line.Kind == '[') {
+      if (place.After != nullptr) break;  // the section's end
+      if (named(line, section)) place.After = &line;
+    } else if (place.After != nullptr && line.Kind != ' ') {
+      place.After = &line;
+      if (named(line, key)) {
+        place.Key = &line;
+        break;
+      }
+    }
+  }
+  return place;
+}
+
 }  // namespace
 
 TSettingsEncoding DetectSettingsEncoding(const std::string& bytes) {
@@ -242,39 +271,6 @@ std::vector<std::string> TSettingsFile::Names(const char* section) const {
   }
   return names;
 }
-
-namespace {
-
-// Where a key goes: its line when the section has it, else after the section's last key
-// (or its header); both null when the file lacks the section.
-struct TPlace {
-  const TLine* Key = nullptr;
-  const TLine* After = nullptr;
-};
-
-TPlace Place(const TText& text, const std::vector<TLine>& lines, TEncoding encoding, const std::string& section,
-             const std::string& key) {
-  TPlace place;
-  std::string name;
-  const auto named = [&](const TLine& line, const std::string& wanted) {
-    return ToCp932(text.Units, line.Name, line.NameEnd, encoding, name) && SameName(name, wanted);
-  };
-  for (const TLine& line : lines) {
-    if (line.Kind == '[') {
-      if (place.After != nullptr) break;  // the section's end
-      if (named(line, section)) place.After = &line;
-    } else if (place.After != nullptr && line.Kind != ' ') {
-      place.After = &line;
-      if (named(line, key)) {
-        place.Key = &line;
-        break;
-      }
-    }
-  }
-  return place;
-}
-
-}  // namespace
 
 bool SetSettingValue(std::string& bytes, const std::string& section, const std::string& key,
                      const std::string& value) {
