@@ -17,6 +17,7 @@ void TfrmPelmora::StartTrace() {
   Trace.Open(ws_, Settings.TracePath, ws_.GetTickCount());
   Trace.Line("start Pelmora " PELMORA_VERSION_TEXT " program=" + Quoted(ws_.GetModuleFileNameA()) +
              " settings=" + Quoted(Settings.File));
+  Trace.Line(std::string("settings: ") + SettingsFileName + ", " + EncodingName(Settings.Encoding));
   if (!Settings.PatienceIgnored.empty()) {
     Trace.Line("settings patience=" + Quoted(Settings.PatienceIgnored) +
                " ignored: not a whole number from 1 to " + Decimal(MaxPatience));

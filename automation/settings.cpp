@@ -51,6 +51,8 @@ int ParsePatience(const std::string& text) { return std::max(ParseWhole(text, Ma
 
 namespace {
 
+// The largest settings file read whole; a larger one is left to the profile functions.
+constexpr std::uint32_t MaxFileBytes = 1024 * 1024;
 // The largest x or y of an offset or click point.
 constexpr int MaxOffset = 9999;
 // Each screen's section is named by this and its code.
@@ -63,17 +65,54 @@ bool Listed(const std::vector<std::string>& names, const char* name) {
   return std::find(names.begin(), names.end(), name) != names.end();
 }
 
+// "settings [<section>] <key>=<value>", with why it was ignored when it was.
+std::string NoteLine(const std::string& section, const char* key, const std::string& value, const char* ignored) {
+  std::string line = "settings [" + section + "] " + key;
+  if (!value.empty()) line += "=" + value;
+  if (ignored != nullptr) line += std::string(" ignored: ") + ignored;
+  return line;
+}
+
+// Why a value that cannot be read is ignored.
+const char* const Lacking = "a character code page 932 lacks";
+
+// The file's values: through Windows' profile functions from an ANSI file, which they read
+// right; from the program's own reader in the encodings they do not (a UTF-8 byte-order
+// mark kept on the first line, UTF-8 bytes taken as code page 932).
+class TProfile {
+ public:
+  TProfile(TWindowSystem& ws, const std::string& file, const std::string& bytes)
+      : ws_(ws), file_(file), read_(bytes) {}
+
+  TSettingsEncoding Encoding() const { return read_.Encoding(); }
+
+  // Empty, and `lacking` set, when the value has a character code page 932 lacks.
+  std::string Value(const std::string& section, const char* key, bool& lacking) {
+    lacking = false;
+    if (Encoding() == TSettingsEncoding::Ansi) return ws_.GetPrivateProfileStringA(section.c_str(), key, file_);
+    return read_.Value(section, key, lacking);
+  }
+
+  std::vector<std::string> Names(const char* section) {
+    return Encoding() == TSettingsEncoding::Ansi ? ws_.ReadSettingNames(section, file_) : read_.Names(section);
+  }
+
+ private:
+  TWindowSystem& ws_;
+  const std::string& file_;
+  const TSettingsFile read_;
+};
+
 // Reads one section's overrides fact by fact: a value that is missing keeps the fact, one
 // that is unusable keeps it too and is noted with its reason, and one that changes the
 // fact is noted as in force.
 class TFactReader {
  public:
-  TFactReader(TWindowSystem& ws, const std::string& file, std::vector<std::string>& notes)
-      : ws_(ws), file_(file), notes_(notes) {}
+  TFactReader(TProfile& profile, std::vector<std::string>& notes) : profile_(profile), notes_(notes) {}
 
   void Section(const std::string& name) {
     section_ = name;
-    keys_ = ws_.ReadSettingNames(name.c_str(), file_);
+    keys_ = profile_.Names(name.c_str());
   }
 
   void Text(const char* key, std::string& fact) {
@@ -111,24 +150,20 @@ class TFactReader {
     }
   }
 
-  // "settings [<section>] <key>=<value>", with why it was ignored when it was.
   void Note(const char* key, const std::string& value, const char* ignored = nullptr) {
-    std::string line = "settings [" + section_ + "] " + key;
-    if (!value.empty()) line += "=" + value;
-    if (ignored != nullptr) line += std::string(" ignored: ") + ignored;
-    notes_.push_back(line);
+    notes_.push_back(NoteLine(section_, key, value, ignored));
   }
 
  private:
-  // The key's value; empty when the key is missing or empty, the latter noted.
+  // The key's value; empty when the key is missing, empty or unreadable, the latter two noted.
   std::string Value(const char* key) {
-    std::string text = ws_.GetPrivateProfileStringA(section_.c_str(), key, file_);
-    if (text.empty() && Listed(keys_, key)) Note(key, "", "empty");
+    bool lacking = false;
+    std::string text = profile_.Value(section_, key, lacking);
+    if (lacking || (text.empty() && Listed(keys_, key))) Note(key, "", lacking ? Lacking : "empty");
     return text;
   }
 
-  TWindowSystem& ws_;
-  const std::string& file_;
+  TProfile& profile_;
   std::vector<std::string>& notes_;
   std::string section_;
   std::vector<std::string> keys_;  // the section's key names
@@ -151,9 +186,9 @@ void ReadScreen(TFactReader& facts, TScreenEntry& row) {
 
 // The built-in facts with the file's overrides, and screens the file defines in sections
 // named "screen <code>" for codes the table lacks.
-void ReadTable(TWindowSystem& ws, const std::string& file, TSettings& settings) {
+void ReadTable(TProfile& profile, TSettings& settings) {
   TScreenTable& table = settings.Table;
-  TFactReader facts(ws, file, settings.TableNotes);
+  TFactReader facts(profile, settings.TableNotes);
   facts.Section("target");
   facts.Text("class", table.MainWindowClass);
   facts.Section("lookup");
@@ -161,7 +196,7 @@ void ReadTable(TWindowSystem& ws, const std::string& file, TSettings& settings) 
   for (TScreenEntry& row : table.Screens) ReadScreen(facts, row);
   // Section names as Windows lists them.
   const std::size_t prefix = std::strlen(ScreenSection);
-  for (const std::string& section : ws.ReadSettingNames(nullptr, file)) {
+  for (const std::string& section : profile.Names(nullptr)) {
     const char* const name = section.c_str();
     if (std::strncmp(name, ScreenSection, prefix) != 0) continue;
     const char* const code = name + prefix;
@@ -185,9 +220,16 @@ TSettings ReadSettings(TWindowSystem& ws) {
   TSettings settings;
   const std::string folder = FolderOf(ws.GetModuleFileNameA());
   settings.File = folder + SettingsFileName;
-  const std::string trace = Trim(ws.GetPrivateProfileStringA("trace", "file", settings.File));
+  // A file that is missing or cannot be read whole is the profile functions' to read.
+  std::string bytes;
+  if (!ws.ReadFileBytes(settings.File, MaxFileBytes, bytes)) bytes.clear();
+  TProfile profile(ws, settings.File, bytes);
+  settings.Encoding = profile.Encoding();
+  bool lacking = false;
+  const std::string trace = Trim(profile.Value("trace", "file", lacking));
   if (!trace.empty()) settings.TracePath = ResolvePath(folder, trace);
-  const std::string patience = ws.GetPrivateProfileStringA("timing", "patience", settings.File);
+  const std::string patience = profile.Value("timing", "patience", lacking);
+  if (lacking) settings.TableNotes.push_back(NoteLine("timing", "patience", "", Lacking));
   if (!Trim(patience).empty()) {
     if (const int value = ParsePatience(patience)) {
       settings.Patience = value;
@@ -195,7 +237,7 @@ TSettings ReadSettings(TWindowSystem& ws) {
       settings.PatienceIgnored = patience;
     }
   }
-  ReadTable(ws, settings.File, settings);
+  ReadTable(profile, settings);
   return settings;
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "automation/screen_table.h"
+#include "automation/settings_file.h"
 #include "platform/window_system.h"
 
 namespace pelmora {
@@ -16,6 +17,7 @@ constexpr int MaxPatience = 10;
 
 struct TSettings {
   std::string File;       // the settings file that was read
+  TSettingsEncoding Encoding = TSettingsEncoding::Ansi;  // told from its bytes
   std::string TracePath;  // [trace] file=, made absolute; empty: no trace
   // [timing] patience=: multiplies the count of every bounded wait.
   int Patience = DefaultPatience;

@@ -11,6 +11,22 @@ bool TWin32WindowSystem::FileExists(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+bool TWin32WindowSystem::ReadFileBytes(const std::string& path, std::uint32_t limit, std::string& bytes) {
+  // Shared as Notepad and the profile functions share it: another program may have it open.
+  HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER size{};
+  DWORD read = 0;
+  const bool fits = ::GetFileSizeEx(file, &size) && size.QuadPart <= limit;
+  bytes.assign(fits ? static_cast<std::size_t>(size.QuadPart) : 0, '\0');
+  const bool whole = fits && (bytes.empty() || (::ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()),
+                                                           &read, nullptr) &&
+                                                read == bytes.size()));
+  ::CloseHandle(file);
+  return whole;
+}
+
 std::string TWin32WindowSystem::GetPrivateProfileStringA(const char* section, const char* key,
                                                          const std::string& fileName) {
   char value[1024];

@@ -75,6 +75,7 @@ class TWin32WindowSystem final : public TWindowSystem {
 
   // win32_files.cpp: files and settings.
   bool FileExists(const std::string& path) override;
+  bool ReadFileBytes(const std::string& path, std::uint32_t limit, std::string& bytes) override;
   std::string GetPrivateProfileStringA(const char* section, const char* key,
                                        const std::string& fileName) override;
   std::vector<std::string> ReadSettingNames(const char* section,

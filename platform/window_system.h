@@ -239,6 +239,9 @@ class TWindowSystem {
   // --- Files and settings: the target's file, the settings file and the trace.
   // True when the path names an existing file that is not a directory.
   virtual bool FileExists(const std::string& path) = 0;
+  // The whole file's bytes, at most `limit` of them; false when it is missing, cannot be
+  // read or is larger.
+  virtual bool ReadFileBytes(const std::string& path, std::uint32_t limit, std::string& bytes) = 0;
   // The value of `key` in `section` of an .ini file; empty when the file, the section or
   // the key is missing.
   virtual std::string GetPrivateProfileStringA(const char* section, const char* key,

@@ -54,6 +54,8 @@
 //     left=X, top=Y     the main window's corner on the virtual desktop (default
 //                       0, 0), as on a second monitor; lookups keep their place
 //                       beside it
+//     renamed           td's new-entry screen is titled "得意先台帳 (新規入力)", as a
+//                       later version names it
 //     new_version       as a new version of the application might be: the main
 //                       window's class is "Hanbai16Main" and td's input field lies
 //                       60 px lower; F8 opens td's lookup only for that field,
@@ -486,7 +488,7 @@ OpenScreen* OpenScreenWindow(const ScreenKind& kind) {
   int i = (int)(&kind - kScreens);
   MDICREATESTRUCTW mc = {};
   mc.szClass = L"StandinScreen";
-  mc.szTitle = kind.title;
+  mc.szTitle = Fault("renamed") && strcmp(kind.tag, "td") == 0 ? L"得意先台帳 (新規入力)" : kind.title;
   mc.hOwner = g_inst;
   mc.x = mc.y = 10 + 30 * i;
   mc.cx = 440;

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "automation/settings_file.h"
 #include "automation/sjis.h"
 
 namespace pelmora::sim {
@@ -571,9 +572,44 @@ std::string TSimDesktop::GetModuleFileNameA() {
   return ModuleFileName;
 }
 
+bool TSimDesktop::ReadFileBytes(const std::string& path, std::uint32_t limit, std::string& bytes) {
+  Log("ReadFileBytes", 0, 0, 0, path);
+  const auto saved = FileBytes.find(path);
+  const auto profile = Profiles.find(path);
+  if (saved != FileBytes.end()) {
+    bytes = saved->second;
+  } else if (profile != Profiles.end()) {
+    bytes.clear();
+    std::string section;
+    for (const auto& [name, value] : profile->second) {
+      const std::size_t slash = std::min(name.find('/'), name.size());
+      if (bytes.empty() || name.compare(0, slash, section) != 0) bytes += "[" + (section = name.substr(0, slash)) + "]\r\n";
+      bytes += name.substr(std::min(slash + 1, name.size())) + "=" + value + "\r\n";
+    }
+  } else {
+    return false;
+  }
+  return bytes.size() <= limit;
+}
+
+namespace {
+
+// Windows' profile reader on a file's bytes: the program's own, whose sameness with it the
+// end-to-end run checks, taking all but UTF-16 LE as code page 932, a byte-order mark
+// kept on the first line.
+TSettingsFile AsWindowsReads(const std::string& bytes) {
+  const bool wide = DetectSettingsEncoding(bytes) == TSettingsEncoding::Utf16Le;
+  return TSettingsFile(bytes, wide ? TSettingsEncoding::Utf16Le : TSettingsEncoding::Ansi);
+}
+
+}  // namespace
+
+// From a file's bytes when it has them, else from the values of Profiles.
 std::string TSimDesktop::GetPrivateProfileStringA(const char* section, const char* key,
                                                   const std::string& fileName) {
   Log("GetPrivateProfileStringA", 0, 0, 0, fileName);
+  bool lacking = false;
+  if (FileBytes.count(fileName) != 0) return AsWindowsReads(FileBytes[fileName]).Value(section, key, lacking);
   auto file = Profiles.find(fileName);
   if (file == Profiles.end()) return {};
   auto value = file->second.find(std::string(section) + "/" + key);
@@ -583,6 +619,7 @@ std::string TSimDesktop::GetPrivateProfileStringA(const char* section, const cha
 std::vector<std::string> TSimDesktop::ReadSettingNames(const char* section,
                                                        const std::string& fileName) {
   Log("ReadSettingNames", 0, 0, 0, fileName);
+  if (FileBytes.count(fileName) != 0) return AsWindowsReads(FileBytes[fileName]).Names(section);
   auto file = Profiles.find(fileName);
   if (file == Profiles.end()) return {};
   std::vector<std::string> names;  // of all sections, or of a section's keys

@@ -118,6 +118,8 @@ class TSimDesktop : public TWindowSystem {
   // files written (path -> bytes) and paths that cannot be opened for writing.
   std::string ModuleFileName = "C:\\Pelmora\\pelmora.exe";
   std::map<std::string, std::map<std::string, std::string>> Profiles;
+  // Files' bytes as saved; a file of Profiles without them is the ANSI text of its values.
+  std::map<std::string, std::string> FileBytes;
   std::map<std::string, std::string> WrittenFiles;
   std::set<std::string> Unwritable;
   TProcessId ProcessId = 5150;
@@ -185,6 +187,7 @@ class TSimDesktop : public TWindowSystem {
   void ShowErrorBox(const std::string& text) override;
   std::string GetClassNameA(TWindow window) override;
   std::string GetModuleFileNameA() override;
+  bool ReadFileBytes(const std::string& path, std::uint32_t limit, std::string& bytes) override;
   std::string GetPrivateProfileStringA(const char* section, const char* key,
                                        const std::string& fileName) override;
   std::vector<std::string> ReadSettingNames(const char* section,

@@ -22,6 +22,8 @@
 #include <string>
 #include <vector>
 
+#include "automation/settings_file.h"
+
 namespace {
 
 const UINT kSyncMessage = WM_APP + 1;  // the stand-in records it when it leaves its queue
@@ -126,6 +128,8 @@ enum : unsigned {
   kTraced = 64,        // a copy of pelmora with a settings file beside it that turns the trace on
   kStillWaits = 128,   // pelmora must still be waiting at the limit; then it is ended
   kNewVersion = 256,   // the traced copy's settings also match the stand-in's new_version
+  kUtf8 = 512,         // the traced copy's settings saved as Notepad saves by default, in UTF-8
+                       // without a byte-order mark, naming the stand-in's renamed screen
 };
 
 struct Paths {
@@ -459,12 +463,20 @@ void RestoreMinimized(DWORD pid, const std::string& record, Result& r) {
 // A copy of pelmora.exe in its own folder with pelmora.ini beside it: the trace goes to a
 // file named relative to that folder, and patience 2 doubles the bounded waits.
 std::string TracedDir() { return g.work + "\\traced"; }
-std::string TracedCopy(bool newVersion) {
+std::string TracedCopy(bool newVersion, bool utf8) {
   const std::string dir = TracedDir(), exe = dir + "\\pelmora.exe";
   CreateDirectoryA(dir.c_str(), nullptr);
   DeleteFileA((dir + "\\pelmora-trace.log").c_str());
   const std::string ini = dir + "\\pelmora.ini";
   DeleteFileA(ini.c_str());
+  if (utf8) {
+    const char text[] = u8"; 設定\r\n[trace]\r\nfile=pelmora-trace.log\r\n[timing]\r\npatience=2\r\n"
+                        u8"[screen td]\r\ntitle1=得意先台帳 (新規入力)\r\n";
+    FILE* f = fopen(ini.c_str(), "wb");
+    const bool written = f && fwrite(text, 1, sizeof text - 1, f) == sizeof text - 1;
+    if (f) fclose(f);
+    return written && CopyFileA(g.pelmora.c_str(), exe.c_str(), FALSE) ? exe : "";
+  }
   if (newVersion && (!WritePrivateProfileStringA("target", "class", "Hanbai16Main", ini.c_str()) ||
                      !WritePrivateProfileStringA("screen td", "wide", "188,186", ini.c_str())))
     return "";
@@ -482,7 +494,7 @@ void RunPelmora(const Scenario& s, const std::string& record, Result& r, bool an
   std::vector<Pelmora> procs(1);
   DWORD start = GetTickCount();
   procs[0].start = start;
-  const std::string exe = (s.flags & kTraced) ? TracedCopy(s.flags & kNewVersion) : g.pelmora;
+  const std::string exe = (s.flags & kTraced) ? TracedCopy(s.flags & kNewVersion, s.flags & kUtf8) : g.pelmora;
   if (exe.empty()) return r.Fail("cannot lay out the traced copy of pelmora.exe");
   if (!Launch(exe, Expand(s.args), procs[0].pi, s.show, s.desktop)) return r.Fail("cannot start pelmora.exe");
   if (s.show == SW_SHOWMINNOACTIVE) RestoreMinimized(procs[0].pi.dwProcessId, record, r);
@@ -1147,6 +1159,14 @@ std::vector<Scenario> Scenarios() {
       // A new version of the target, and the settings that match it: the number still arrives.
       {"new version: another class, td's field moved, matching settings", "wide", Target::Running, "new_version", none,
        "{S} td 0312345678", nullptr, "", "td", kPhone, kQuick, kTraced | kNewVersion, nullptr},
+      // Settings in UTF-8 (Notepad's default): the renamed screen found by the title given there.
+      {"settings in UTF-8: a renamed screen found by its title there", "wide", Target::Running, "renamed", none,
+       "{S} td 0312345678", nullptr, "", "td", kPhone, kQuick, kTraced | kUtf8, [](Result& r) {
+         const std::string trace = Slurp(TracedDir() + "\\pelmora-trace.log");
+         r.Expect(trace.find("] settings: pelmora.ini, UTF-8\r\n") != std::string::npos, "trace names no UTF-8");
+         r.Expect(trace.find("] settings [screen td] title1=\"得意先台帳 (新規入力)\"\r\n") != std::string::npos,
+                  "trace names no new title");
+       }},
       // Wine's input desktop is the caller's own: on one named Winlogon, as a locked
       // workstation's, pelmora waits and touches nothing, and its trace says why.
       {"started on the Winlogon desktop: waits, touching nothing", "middle", Target::Running, none, none,
@@ -1174,6 +1194,52 @@ std::vector<Scenario> Scenarios() {
 }
 
 const char* const kVersionCheck = "version resource matches the build";
+const char* const kReaderCheck = "settings reader reads an ANSI file as Windows does";
+
+// A name list as GetPrivateProfileStringA gives it (sections, or a section's keys), "|"-joined.
+std::string Joined(const std::vector<std::string>& names) {
+  std::string all;
+  for (const std::string& name : names) all += name + "|";
+  return all;
+}
+
+// The program's own settings reader against Windows' profile functions on an ANSI file of
+// every case the two must read alike: comments, blanks, repeated keys and sections,
+// quotes, letter case, double-byte names with a 0x5C trail byte.
+std::string CheckReader() {
+  const std::string text =
+      "; comment\r\n[Trace]\r\n file = a.log \r\nFILE=b.log\r\n;file=c.log\r\n\r\n\t\r\n[screen td]\r\n"
+      "title1=\"得意先台帳 (新規)\"\r\ntitle2='表'\r\ntitle3=\"a\r\nmenu1\r\n =v\r\nlookup =  x y  \r\nwide==1\r\n"
+      "[ spaced ]\r\nk=1\r\n[SCREEN TD]\r\nnarrow=1,2\r\n[broken\r\nmiddle=3\r\n[a]b] c\r\nk=\"\"\r\n"
+      "[表]\r\nソ=表\n\nx=\"'\r\r\ny=\"\"\"\r\n[trace]\r\nlast=1\r\n[]\r\nz=0";
+  const std::string ini = g.work + "\\reader.ini";
+  FILE* f = fopen(ini.c_str(), "wb");
+  if (!f || fwrite(text.data(), 1, text.size(), f) != text.size()) return "cannot write " + ini;
+  fclose(f);
+  const pelmora::TSettingsFile own(text);
+  const auto windows = [&](const char* section, const char* key) {
+    char value[4096];
+    const DWORD n = GetPrivateProfileStringA(section, key, "", value, sizeof value, ini.c_str());
+    std::string got(value, n);
+    if (key == nullptr) std::replace(got.begin(), got.end(), '\0', '|');
+    return got;
+  };
+  std::string why;
+  const auto same = [&](const std::string& what, const std::string& mine, const std::string& theirs) {
+    if (mine != theirs) why += what + ": \"" + mine + "\" where Windows gives \"" + theirs + "\"; ";
+  };
+  same("sections", Joined(own.Names(nullptr)), windows(nullptr, nullptr));
+  // Names as the program asks for them: never with blanks around.
+  for (const char* section : {"Trace", "trace", "screen td", "SCREEN TD", "spaced", "broken", "a]b", "表", "", "none"}) {
+    same(std::string("keys of ") + section, Joined(own.Names(section)), windows(section, nullptr));
+    for (const char* key : {"file", "FILE", "title1", "title2", "title3", "menu1", "", "lookup", "wide", "k", "narrow",
+                            "middle", "ソ", "x", "y", "last", "z"}) {
+      bool lacking = false;
+      same(std::string(section) + "/" + key, own.Value(section, key, lacking), windows(section, key));
+    }
+  }
+  return why;
+}
 
 // The version resource must carry the build's project version, as numbers and as text.
 std::string CheckVersion(const std::string& exe) {
@@ -1264,6 +1330,12 @@ int main(int argc, char** argv) {
     const std::string why = CheckVersion(g.pelmora);
     (why.empty() ? passed : failed)++;
     Print(Format("%s %-60s\n", why.empty() ? "PASS" : "FAIL", kVersionCheck));
+    if (!why.empty()) Print("       " + why + "\n");
+  }
+  if (group == "wide" && (only.empty() || only == kReaderCheck)) {
+    const std::string why = CheckReader();
+    (why.empty() ? passed : failed)++;
+    Print(Format("%s %-60s\n", why.empty() ? "PASS" : "FAIL", kReaderCheck));
     if (!why.empty()) Print("       " + why + "\n");
   }
   for (const Scenario& s : Scenarios()) {

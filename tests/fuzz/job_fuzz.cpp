@@ -5,7 +5,9 @@
 // covered mid-job, and the target turning busy. Missing bytes read as 0, which means the
 // default behaviour, so "<command line>\n" alone is a run against a healthy target.
 // A settings file of "section/key=value" lines may come first, ended by a form feed: the reader
-// alone takes it, and must end, keep the built-in screens and put no unusable fact in force.
+// alone takes it, and must end, keep the built-in screens and put no unusable fact in force;
+// so must it from the same text as a file's bytes, after each byte-order mark, where a key
+// set must read back or leave the bytes as they were.
 //
 // Checked on every run: no crash; virtual time within what the fixed limits allow for
 // the job; every WM_CHAR and Enter goes to a live window of the target's process inside
@@ -29,6 +31,7 @@
 
 #include "app/form.h"
 #include "automation/messages.h"
+#include "automation/settings_file.h"
 #include "tests/sim_desktop.h"
 #include "tests/sim_target.h"
 
@@ -446,13 +449,8 @@ void CheckRun(const TSimDesktop& desktop, const TJob& job, int closed,
   }
 }
 
-void CheckSettings(const std::string& text) {
-  TSimDesktop desktop;
-  std::istringstream lines(text);
-  for (std::string line; std::getline(lines, line);) {
-    const std::size_t eq = std::min(line.find('='), line.size());
-    desktop.Profiles[FolderOf(desktop.ModuleFileName) + SettingsFileName][line.substr(0, eq)] = line.substr(std::min(eq + 1, line.size()));
-  }
+// The settings the desktop's file gives keep the built-in screens and put no unusable fact in force.
+void CheckTable(TSimDesktop& desktop) {
   const TScreenTable table = ReadSettings(desktop).Table;
   for (const TScreenEntry& r : table.Screens) {
     bool usable = !r.WindowTitles.empty() && !Contains(r.WindowTitles, "") && !r.LookupTitle.empty();
@@ -461,6 +459,32 @@ void CheckSettings(const std::string& text) {
     if (!usable) Fail("screen '" + r.Code + "' in force with an unusable fact");
   }
   if (table.MainWindowClass.empty() || !table.Find("td") || !table.Find("tm") || !table.Find("ud")) Fail("a built-in fact lost");
+}
+
+void CheckSettings(const std::string& text) {
+  TSimDesktop desktop;
+  const std::string file = FolderOf(desktop.ModuleFileName) + SettingsFileName;
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    const std::size_t eq = std::min(line.find('='), line.size());
+    desktop.Profiles[file][line.substr(0, eq)] = line.substr(std::min(eq + 1, line.size()));
+  }
+  CheckTable(desktop);
+  // The text as a file's bytes, as they are and after each byte-order mark; a key set in
+  // them reads back, in the same encoding, or leaves them as they were.
+  for (const char* const mark : {"", "\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"}) {
+    TSimDesktop saved;
+    std::string bytes = saved.FileBytes[file] = mark + text;
+    CheckTable(saved);
+    const TSettingsEncoding encoding = DetectSettingsEncoding(bytes);
+    bool lacking = false;
+    if (!SetSettingValue(bytes, "screen td", "title1", "得意先台帳 (新規入力)")) {
+      if (bytes != saved.FileBytes[file]) Fail("a refused change changed the file");
+    } else if (DetectSettingsEncoding(bytes) != encoding ||
+               TSettingsFile(bytes).Value("screen td", "title1", lacking) != "得意先台帳 (新規入力)") {
+      Fail("a change reads back otherwise");
+    }
+  }
 }
 
 // With JOB_FUZZ_TRACE set, every port call of the run, for reading a finding.
