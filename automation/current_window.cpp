@@ -48,14 +48,14 @@ std::uint32_t JobMaxMs(std::uint32_t patience, std::size_t screens) {
 // not block every later call for ever, and this one goes on regardless.
 class TJobLock {
  public:
-  TJobLock(const TRun& run, std::size_t screens)
+  TJobLock(const TRun& run, std::size_t screens, std::uint32_t extraMs = 0)
       : ws_(run.Ws), mutex_(ws_.CreateMutexA(JobMutexName)), end_(ws_.OpenSharedValue(JobEndName)) {
     if (mutex_ == 0) {
       run.Say([] { return std::string("wait for another job: no lock to be had, going on"); });
       return;
     }
     const auto patience = static_cast<std::uint32_t>(run.Patience);
-    const std::uint32_t ownMs = JobMaxMs(patience, screens);
+    const std::uint32_t ownMs = JobMaxMs(patience, screens) + extraMs;
     const std::uint32_t start = ws_.GetTickCount();
     std::uint32_t seen = Published();
     std::uint32_t until = seen != 0 ? seen : start + JobMaxMs(patience, KnownScreens);
@@ -91,6 +91,8 @@ class TJobLock {
   TJobLock& operator=(TJobLock&&) = delete;
   // The program was closed while it waited: the job is not wanted any more.
   bool Quit() const { return wait_ == TWaitResult::Quit; }
+  // How the wait ended; with no lock to be had, as if acquired.
+  TWaitResult Outcome() const { return mutex_ == 0 ? TWaitResult::Acquired : wait_; }
 
  private:
   // The end another job published; 0: none.
@@ -147,6 +149,12 @@ TFailure RunJob(const TRun& run, TJob& job) {
 }
 
 }  // namespace
+
+void RunUnderJobLock(const TRun& run, std::size_t screens, std::uint32_t extraMs,
+                     const std::function<void(TWaitResult)>& work) {
+  const TJobLock lock(run, screens, extraMs);
+  if (!lock.Quit()) work(lock.Outcome());
+}
 
 void GetCurrentWindow(TWindowSystem& ws, TJob& job, const TJobOptions& options) {
   TTrace off;
