@@ -56,4 +56,9 @@ std::vector<TSettingLine> TaughtSettings(const TTaught& taught);
 // The lines an administrator would add by hand, section headers included.
 std::string TaughtLinesText(const TTaught& taught);
 
+// Writes the taught settings into the settings file `file` in its own encoding, every other
+// line kept byte for byte, after copying it to "<file>.bak"; a file that does not exist yet
+// is made. Empty when written, else why not, for the window.
+std::string WriteTaught(TCheckSystem& cs, const std::string& file, const TTaught& taught);
+
 }  // namespace pelmora

@@ -50,6 +50,8 @@ class TCheckSystem {
   virtual bool CreateDirectoryA(const std::string& path) = 0;
   // Copies the file, replacing `to` if it exists.
   virtual bool CopyFileA(const std::string& from, const std::string& to) = 0;
+  // The file's content whole; false when it does not exist or cannot be read.
+  virtual bool ReadWholeFile(const std::string& path, std::string& bytes) = 0;
   // Replaces the file's content whole; false when it cannot be written.
   virtual bool WriteWholeFile(const std::string& path, const std::string& bytes) = 0;
   // Opens the folder in Explorer.

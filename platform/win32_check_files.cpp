@@ -48,6 +48,24 @@ bool TWin32CheckSystem::CopyFileA(const std::string& from, const std::string& to
   return ::CopyFileA(from.c_str(), to.c_str(), FALSE) != FALSE;
 }
 
+bool TWin32CheckSystem::ReadWholeFile(const std::string& path, std::string& bytes) {
+  HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER size{};
+  // A settings file is small: one larger than this is not one to rewrite.
+  constexpr LONGLONG MaxBytes = 16 * 1024 * 1024;
+  bool read = ::GetFileSizeEx(file, &size) != FALSE && size.QuadPart <= MaxBytes;
+  if (read) {
+    bytes.assign(static_cast<std::size_t>(size.QuadPart), '\0');
+    DWORD got = 0;
+    read = bytes.empty() || (::ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &got, nullptr) != FALSE &&
+                             got == bytes.size());
+  }
+  ::CloseHandle(file);
+  return read;
+}
+
 bool TWin32CheckSystem::WriteWholeFile(const std::string& path, const std::string& bytes) {
   // Written beside the file under another name, then put in its place in one step: a full
   // disk or a crash leaves the old file as it was, never half of the new one. In the same

@@ -23,6 +23,7 @@ class TWin32CheckSystem final : public TCheckSystem {
   std::string GetTempPathA() override;
   bool CreateDirectoryA(const std::string& path) override;
   bool CopyFileA(const std::string& from, const std::string& to) override;
+  bool ReadWholeFile(const std::string& path, std::string& bytes) override;
   bool WriteWholeFile(const std::string& path, const std::string& bytes) override;
   void OpenFolder(const std::string& path) override;
 };

@@ -45,6 +45,11 @@ class TSimCheckSystem : public TCheckSystem {
   std::string GetTempPathA() override { return TempPath; }
   bool CreateDirectoryA(const std::string& path) override;
   bool CopyFileA(const std::string& from, const std::string& to) override;
+  bool ReadWholeFile(const std::string& path, std::string& bytes) override {
+    const auto it = Files.find(path);
+    if (it != Files.end()) bytes = it->second;
+    return it != Files.end();
+  }
   bool WriteWholeFile(const std::string& path, const std::string& bytes) override;
   void OpenFolder(const std::string&) override {}
 
