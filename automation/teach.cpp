@@ -26,6 +26,14 @@ TTeachResult Failed(int exitCode, const std::string& why) {
   return result;
 }
 
+// Waits for the target to take the administrator's click: the press is seen before the
+// target gets it, and the release follows it.
+void TakenByTarget(const TRun& run, TWindow window) {
+  run.Ws.Pause(ScreenClickPauseMs);
+  run.Ws.SendMessageTimeoutA(window, wm::Null, 0, 0, ClickTakenMs * run.Patience);
+  run.Ws.Pause(ScreenClickPauseMs);
+}
+
 // The four clicks, once the target is up; the lookup F8 opened is closed again.
 TTeachResult TakeClicks(const TRun& run, TCheckSystem& cs, TJob& job, const TTarget& target,
                         const TTeachSay& say) {
@@ -52,7 +60,9 @@ TTeachResult TakeClicks(const TRun& run, TCheckSystem& cs, TJob& job, const TTar
     result.End = Ended(first);
     return result;
   }
-  // The click went on to the target as the job's own would.
+  // The press went on to the target, which must take it before F8 as it takes the job's own
+  // click: it is handed posted keys before input, and the field must have the focus first.
+  TakenByTarget(run, screen);
   const TWindow lookup = OpenOwnLookup(run, target, screen, *row, code);
   if (lookup == 0 || !WaitVisible(run, lookup, "screen " + code + " lookup")) {
     return Failed(CheckFaults, std::string(msg::NotStarted) + row->LookupTitle +
@@ -63,6 +73,7 @@ TTeachResult TakeClicks(const TRun& run, TCheckSystem& cs, TJob& job, const TTar
   for (std::size_t i = 0; i < result.Taught.Lookup.size(); ++i) {
     say("「" + row->LookupTitle + "」の" + What[i] + "をクリックしてください。");
     const TClickWait wait = TakeClickInside(ws, cs, target, lookup, waitMs, say, result.Taught.Lookup[i]);
+    if (wait == TClickWait::Clicked) TakenByTarget(run, lookup);
     if (wait != TClickWait::Clicked) {
       ws.PostMessageA(lookup, WmClose, 0, 0);
       result.End = Ended(wait);
