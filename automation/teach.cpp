@@ -35,7 +35,7 @@ void TakenByTarget(const TRun& run, TWindow window) {
 }
 
 // The four clicks, once the target is up; the lookup F8 opened is closed again.
-TTeachResult TakeClicks(const TRun& run, TCheckSystem& cs, TJob& job, const TTarget& target,
+TTeachResult TakeClicks(const TRun& run, TCheckSystem& cs, const TJob& job, const TTarget& target,
                         const TTeachSay& say) {
   TWindowSystem& ws = run.Ws;
   const std::string& code = job.ScreenCode;

@@ -36,7 +36,7 @@ HWND Item(const TShell& shell, TId id) { return GetDlgItem(shell.Main, id); }
 
 std::string TextOf(HWND hwnd) {
   std::string text(static_cast<std::size_t>(GetWindowTextLengthA(hwnd)) + 1, '\0');
-  text.resize(static_cast<std::size_t>(GetWindowTextA(hwnd, &text[0], static_cast<int>(text.size()))));
+  text.resize(static_cast<std::size_t>(GetWindowTextA(hwnd, text.data(), static_cast<int>(text.size()))));
   return text;
 }
 
@@ -158,7 +158,8 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE /*hPrevInstance*/, LPSTR /*lpCmdLine*/, int nShowCmd) {
+  HINSTANCE instance = hInstance;
   TShell shell;
   shell.Commands.Start();
   WNDCLASSEXA cls{};
@@ -180,7 +181,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
   HWND main = CreateWindowExA(0, WindowClass, Caption, Style, work.right - width, work.bottom - height,
                               width, height, nullptr, nullptr, instance, &shell);
   if (main == nullptr) return pelmora::CheckNothingDone;
-  ShowWindow(main, show);
+  ShowWindow(main, nShowCmd);
   UpdateWindow(main);
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {

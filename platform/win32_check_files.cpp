@@ -54,12 +54,12 @@ bool TWin32CheckSystem::ReadWholeFile(const std::string& path, std::string& byte
   if (file == INVALID_HANDLE_VALUE) return false;
   LARGE_INTEGER size{};
   // A settings file is small: one larger than this is not one to rewrite.
-  constexpr LONGLONG MaxBytes = 16 * 1024 * 1024;
+  constexpr LONGLONG MaxBytes = LONGLONG{16} * 1024 * 1024;
   bool read = ::GetFileSizeEx(file, &size) != FALSE && size.QuadPart <= MaxBytes;
   if (read) {
     bytes.assign(static_cast<std::size_t>(size.QuadPart), '\0');
     DWORD got = 0;
-    read = bytes.empty() || (::ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &got, nullptr) != FALSE &&
+    read = bytes.empty() || (::ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) != FALSE &&
                              got == bytes.size());
   }
   ::CloseHandle(file);
