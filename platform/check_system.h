@@ -29,14 +29,18 @@ class TCheckSystem {
  public:
   virtual ~TCheckSystem() = default;
 
-  // Saves what the window shows on screen, its outer rectangle as the user sees it, with
-  // the marks drawn over it, as a PNG file. Where PNG cannot be written, a BMP with the
+  // Saves what the window shows on screen, its outer rectangle as the user sees it (where
+  // something covers it, the window's own drawing as far as it answers for it), with the
+  // marks drawn over it, as a PNG file of the window's size. Where PNG cannot be written, a BMP with the
   // path's extension changed to .bmp. The path written; empty when nothing could be.
   virtual std::string SaveWindowPicture(TWindow window, const std::vector<TPictureMark>& marks,
                                         const std::string& path) = 0;
   // Waits at most `timeoutMs` for the next left-button press anywhere on the desktop, input
-  // that other programs inject included; the press goes on to the window under it as usual.
-  // This program's windows keep answering meanwhile.
+  // that other programs inject included, and gives its point in this program's screen
+  // coordinates; the click goes on to the window under it as usual, and the wait ends at
+  // its release. A press on this program's own windows is theirs and not waited for. Esc
+  // ends the wait as Cancelled and goes to no window. This program's windows keep
+  // answering meanwhile.
   virtual TClickWait WaitForLeftClick(std::uint32_t timeoutMs, TPoint& at) = 0;
   // Ends a WaitForLeftClick in progress as Cancelled (the window's cancel button).
   virtual void CancelClickWait() = 0;

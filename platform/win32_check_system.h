@@ -34,7 +34,7 @@ struct TPixels {
   int Width = 0;
   int Height = 0;
   int Stride = 0;
-  const BYTE* Bits = nullptr;
+  BYTE* Bits = nullptr;
 };
 
 // win32_picture_file.cpp: the picture as a PNG through WIC, else as a BMP with the path's

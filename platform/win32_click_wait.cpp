@@ -7,11 +7,15 @@
 namespace pelmora {
 namespace {
 
+constexpr DWORD kReleaseBoundMs = 2000;
+
 // The wait in progress: low-level hooks carry no data of their own, and a thread runs one
 // wait at a time.
 struct TWaitState {
   bool Ended = false;
   TClickWait Result = TClickWait::TimedOut;
+  bool Pressed = false;  // the press is taken; the wait lasts until its release
+  DWORD PressedAt = 0;
   POINT At{};
   HANDLE Cancel = nullptr;  // set by CancelClickWait
 };
@@ -54,16 +58,23 @@ bool IsThisProgramAt(POINT at) {
          process == GetCurrentProcessId();
 }
 
+// The press's point is the click's; the wait ends at its release, so that the window
+// clicked has the whole click in its input before the program goes on.
 LRESULT CALLBACK OnMouse(int code, WPARAM message, LPARAM data) {
-  if (code == HC_ACTION && message == WM_LBUTTONDOWN && g_wait != nullptr && !g_wait->Ended) {
-    const POINT at = ToProgramCoordinates(reinterpret_cast<const MSLLHOOKSTRUCT*>(data)->pt);
-    if (!IsThisProgramAt(at)) {
+  if (code == HC_ACTION && g_wait != nullptr && !g_wait->Ended) {
+    if (message == WM_LBUTTONDOWN && !g_wait->Pressed) {
+      const POINT at = ToProgramCoordinates(reinterpret_cast<const MSLLHOOKSTRUCT*>(data)->pt);
+      if (!IsThisProgramAt(at)) {
+        g_wait->Pressed = true;
+        g_wait->PressedAt = ::GetTickCount();
+        g_wait->At = at;
+      }
+    } else if (message == WM_LBUTTONUP && g_wait->Pressed) {
       g_wait->Ended = true;
       g_wait->Result = TClickWait::Clicked;
-      g_wait->At = at;
     }
   }
-  // The press goes on to the window under it, as the administrator meant it to.
+  // The click goes on to the window under it, as the administrator meant it to.
   return CallNextHookEx(nullptr, code, message, data);
 }
 
@@ -111,10 +122,16 @@ TClickWait TWin32CheckSystem::WaitForLeftClick(std::uint32_t timeoutMs, TPoint& 
   // Without the mouse hook no click can come: the wait ends as its bound would.
   const DWORD start = ::GetTickCount();
   while (mouse != nullptr && !wait.Ended) {
-    const DWORD spent = ::GetTickCount() - start;
-    if (spent >= timeoutMs) break;
-    const DWORD woken = MsgWaitForMultipleObjectsEx(1, &wait.Cancel, timeoutMs - spent,
-                                                    QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    // Once pressed, the click is taken; a release that never comes (the hook can miss it
+    // when a program of higher integrity takes the mouse) ends the wait after a while.
+    const DWORD bound = wait.Pressed ? kReleaseBoundMs : timeoutMs;
+    const DWORD spent = ::GetTickCount() - (wait.Pressed ? wait.PressedAt : start);
+    if (spent >= bound) {
+      if (wait.Pressed) wait.Result = TClickWait::Clicked;
+      break;
+    }
+    const DWORD woken = MsgWaitForMultipleObjectsEx(1, &wait.Cancel, bound - spent, QS_ALLINPUT,
+                                                    MWMO_INPUTAVAILABLE);
     if (woken == WAIT_OBJECT_0 || !PumpMessages(wait) ||
         ::WaitForSingleObject(wait.Cancel, 0) == WAIT_OBJECT_0) {
       if (!wait.Ended) wait.Result = TClickWait::Cancelled;

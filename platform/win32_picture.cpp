@@ -62,21 +62,18 @@ bool IsShownWhole(HWND hwnd, const RECT& rect) {
 }
 
 // The window's picture into `dc`, which holds a bitmap of the window's size. The screen's
-// pixels are what the user sees; a covered window is asked to draw itself instead.
+// pixels are what the user sees; a covered window is asked to draw itself over them, and
+// where it draws nothing (some programs answer no WM_PRINT) the screen's view stays.
 bool Capture(HWND hwnd, const RECT& rect, HDC dc) {
-  const int width = rect.right - rect.left;
-  const int height = rect.bottom - rect.top;
-  if (IsShownWhole(hwnd, rect)) {
-    HDC screen = GetDC(nullptr);
-    const BOOL copied =
-        BitBlt(dc, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY | CAPTUREBLT);
-    ReleaseDC(nullptr, screen);
-    if (copied) return true;
-  }
+  HDC screen = GetDC(nullptr);
+  const BOOL copied = BitBlt(dc, 0, 0, rect.right - rect.left, rect.bottom - rect.top, screen,
+                             rect.left, rect.top, SRCCOPY | CAPTUREBLT);
+  ReleaseDC(nullptr, screen);
+  if (copied && IsShownWhole(hwnd, rect)) return true;
   // The full content, as composed by the desktop window manager, on Windows 8.1 and later;
   // earlier systems refuse the flag and take the window's own drawing.
   constexpr UINT RenderFullContent = 2;
-  return PrintWindow(hwnd, dc, RenderFullContent) || PrintWindow(hwnd, dc, 0);
+  return PrintWindow(hwnd, dc, RenderFullContent) || PrintWindow(hwnd, dc, 0) || copied;
 }
 
 // The name in code page 932, drawn with the wide functions so that it reads right under
@@ -177,7 +174,7 @@ std::string TWin32CheckSystem::SaveWindowPicture(TWindow window,
     pixels.Width = rect.right - rect.left;
     pixels.Height = rect.bottom - rect.top;
     pixels.Stride = (pixels.Width * 3 + 3) & ~3;  // rows of a DIB end on a 4-byte boundary
-    pixels.Bits = static_cast<const BYTE*>(bits);
+    pixels.Bits = static_cast<BYTE*>(bits);
     written = WritePicture(pixels, path);
   }
   SelectObject(dc, old);

@@ -15,6 +15,7 @@ namespace {
 // beyond the system's core ones. The imaging factory of Windows 7 and XP's update, which
 // later Windows keep.
 constexpr GUID kWicFactory = {0xcacaf262, 0x9370, 0x4615, {0xa1, 0x3b, 0x9f, 0x55, 0x39, 0xda, 0x4c, 0x0a}};
+constexpr GUID kWicFactoryInterface = {0xec5ec8a9, 0xc395, 0x4314, {0x9c, 0x77, 0x54, 0xd7, 0xa9, 0x35, 0xff, 0x70}};
 constexpr GUID kPngFormat = {0x1b7cfaf4, 0x713f, 0x473c, {0xbb, 0xcd, 0x61, 0x37, 0x42, 0x5f, 0xae, 0xaf}};
 constexpr GUID kBgr24 = {0x6fddc324, 0x4e03, 0x4bfe, {0xb1, 0x85, 0x3d, 0x77, 0x76, 0x8d, 0xc9, 0x0c}};
 
@@ -53,22 +54,24 @@ bool EncodePng(IWICImagingFactory* factory, const TPixels& pixels, const std::ws
   TComPtr<IWICBitmapEncoder> encoder;
   TComPtr<IWICBitmapFrameEncode> frame;
   TComPtr<IPropertyBag2> options;
-  if (FAILED(factory->CreateStream(stream.Out())) ||
-      FAILED(stream->InitializeFromFilename(path.c_str(), GENERIC_WRITE)) ||
-      FAILED(factory->CreateEncoder(kPngFormat, nullptr, encoder.Out())) ||
-      FAILED(encoder->Initialize(stream.Get(), WICBitmapEncoderNoCache)) ||
-      FAILED(encoder->CreateNewFrame(frame.Out(), options.Out())) || FAILED(frame->Initialize(options.Get())) ||
-      FAILED(frame->SetSize(static_cast<UINT>(pixels.Width), static_cast<UINT>(pixels.Height)))) {
-    return false;
-  }
+  const auto width = static_cast<UINT>(pixels.Width);
+  const auto height = static_cast<UINT>(pixels.Height);
+  const auto stride = static_cast<UINT>(pixels.Stride);
   // The encoder answers with the format it will take instead when it cannot take this one.
   GUID format = kBgr24;
-  if (FAILED(frame->SetPixelFormat(&format)) || !IsEqualGUID(format, kBgr24)) return false;
-  const auto size = static_cast<UINT>(pixels.Stride) * static_cast<UINT>(pixels.Height);
-  return SUCCEEDED(frame->WritePixels(static_cast<UINT>(pixels.Height),
-                                      static_cast<UINT>(pixels.Stride), size,
-                                      const_cast<BYTE*>(pixels.Bits))) &&  // only read
-         SUCCEEDED(frame->Commit()) && SUCCEEDED(encoder->Commit());
+  HRESULT done = factory->CreateStream(stream.Out());
+  if (SUCCEEDED(done)) done = stream->InitializeFromFilename(path.c_str(), GENERIC_WRITE);
+  if (SUCCEEDED(done)) done = factory->CreateEncoder(kPngFormat, nullptr, encoder.Out());
+  if (SUCCEEDED(done)) done = encoder->Initialize(stream.Get(), WICBitmapEncoderNoCache);
+  if (SUCCEEDED(done)) done = encoder->CreateNewFrame(frame.Out(), options.Out());
+  if (SUCCEEDED(done)) done = frame->Initialize(options.Get());
+  if (SUCCEEDED(done)) done = frame->SetSize(width, height);
+  if (SUCCEEDED(done)) done = frame->SetPixelFormat(&format);
+  if (SUCCEEDED(done) && !IsEqualGUID(format, kBgr24)) return false;
+  if (SUCCEEDED(done)) done = frame->WritePixels(height, stride, stride * height, pixels.Bits);
+  if (SUCCEEDED(done)) done = frame->Commit();
+  if (SUCCEEDED(done)) done = encoder->Commit();
+  return SUCCEEDED(done);
 }
 
 // ole32 is loaded for the picture alone: pelmora's programs import only the DLLs every
@@ -87,7 +90,7 @@ bool SavePng(const TPixels& pixels, const std::string& path) {
   bool saved = false;
   {
     TComPtr<IWICImagingFactory> factory;
-    if (SUCCEEDED(create(kWicFactory, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IWICImagingFactory),
+    if (SUCCEEDED(create(kWicFactory, nullptr, CLSCTX_INPROC_SERVER, kWicFactoryInterface,
                          reinterpret_cast<LPVOID*>(factory.Out())))) {
       saved = EncodePng(factory.Get(), pixels, wide);
     }
