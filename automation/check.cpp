@@ -169,7 +169,10 @@ std::string ChooseOutFolder(TWindowSystem& ws, TCheckSystem& cs, const std::stri
   }
   const std::string beside = FolderOf(ws.GetModuleFileNameA()) + FolderName;
   if (usable(beside)) return beside + "\\";
-  return cs.GetTempPathA() + FolderName + "\\";
+  // The last resort: where it cannot be written either, the report says so in the window.
+  const std::string temporary = cs.GetTempPathA() + FolderName;
+  cs.CreateDirectoryA(temporary);
+  return temporary + "\\";
 }
 
 void CheckScreen(const TRun& run, TCheckSystem& cs, const TJob& job, const TTarget& target,
@@ -245,7 +248,8 @@ TCheckResult RunCheck(const TRun& run, TCheckSystem& cs, const TSettings& settin
       job.ScreenCode = code;
       CheckScreen(run, cs, job, target, folder, result);
     }
-    result.ExitCode = CheckAllOk;
+    // No code given checks nothing: not a layout found good.
+    result.ExitCode = result.Points.empty() ? CheckFaults : CheckAllOk;
     for (const TPointLine& line : result.Points) {
       if (line.State != TPointState::Ok) result.ExitCode = CheckFaults;
     }
