@@ -31,6 +31,8 @@ class TCheckCommands {
   void Start();
   // The codes in force, as comma text: the built-in screens and those the settings add.
   std::string CodesInForce() const;
+  // The target's main window class in force.
+  const std::string& TargetClass() const { return settings_.Table.MainWindowClass; }
   void Check(const std::string& path, const std::string& codes);
   void Teach(const std::string& path, const std::string& codes);
 
