@@ -25,6 +25,10 @@ std::string NotMeant(TWindowSystem& ws, const TTarget& target, TWindow meant, TW
 
 }  // namespace
 
+bool IsOnMeantWindow(TWindowSystem& ws, const TTarget& target, TWindow meant, TWindow under) {
+  return IsMeant(ws, target, meant, under);
+}
+
 // A click is real input and reaches whatever lies at the point: only the window it is meant
 // for may get it, never a question of the target's (a click would answer it), another
 // screen, a notification or another program in front.

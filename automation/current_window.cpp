@@ -50,14 +50,14 @@ std::uint32_t JobMaxMs(std::uint32_t patience, std::size_t screens) {
 // hanging must not block every later call for ever, and this one goes on regardless.
 class TJobLock {
  public:
-  TJobLock(const TRun& run, std::size_t screens)
+  TJobLock(const TRun& run, std::size_t screens, std::uint32_t extraMs = 0)
       : ws_(run.Ws), mutex_(ws_.CreateMutexA(JobMutexName)), end_(ws_.OpenSharedValue(JobEndName)),
         patience_(static_cast<std::uint32_t>(run.Patience)) {
     if (mutex_ == 0) {
       run.Say([] { return std::string("wait for another job: no lock to be had, going on"); });
       return;
     }
-    const std::uint32_t ownMs = JobMaxMs(patience_, screens);
+    const std::uint32_t ownMs = JobMaxMs(patience_, screens) + extraMs;
     const std::uint32_t fullMs = JobMaxMs(patience_, KnownScreens);
     const std::uint32_t start = ws_.GetTickCount();
     std::uint32_t seen = ReadPublished();
@@ -113,6 +113,8 @@ class TJobLock {
     const std::uint32_t end = Ahead(JobMaxMs(patience_, screensLeft) - JobMaxMs(patience_, 0));
     if (Replace(end, own_) == own_) own_ = end;
   }
+  // How the wait ended; with no lock to be had, as if acquired.
+  TWaitResult Outcome() const { return mutex_ == 0 ? TWaitResult::Acquired : wait_; }
 
  private:
   // The end another job published; 0: none.
@@ -176,6 +178,12 @@ TFailure RunJob(const TRun& run, TJob& job, TJobLock& lock) {
 }
 
 }  // namespace
+
+void RunUnderJobLock(const TRun& run, std::size_t screens, std::uint32_t extraMs,
+                     const std::function<void(TWaitResult)>& work) {
+  const TJobLock lock(run, screens, extraMs);
+  if (!lock.Quit()) work(lock.Outcome());
+}
 
 void GetCurrentWindow(TWindowSystem& ws, TJob& job, const TJobOptions& options) {
   TTrace off;

@@ -29,6 +29,8 @@ std::string ScreenLine(TWindowSystem& ws, const std::string& code, const TScreen
   return "screen " + code + ": search " + titles + ": " + FoundOr(ws, screen, "not found") + how;
 }
 
+}  // namespace
+
 // Finds the screen, opening it by the menu when it is not open yet.
 TFailure FindOrOpenScreen(const TRun& run, const TJob& job, const TTarget& target,
                           const TScreenEntry& row, bool singleScreen, TWindow& screen) {
@@ -55,6 +57,8 @@ TFailure FindOrOpenScreen(const TRun& run, const TJob& job, const TTarget& targe
   }
   return std::nullopt;
 }
+
+namespace {
 
 // A post that fails (the window gone, its queue full) fails the screen.
 void SayNotPosted(const TRun& run, const std::string& code, const char* what) {
@@ -147,6 +151,8 @@ class TOwnLookup {
   THow how_ = None;
 };
 
+}  // namespace
+
 // Opens the screen's lookup with F8 and finds the one that F8 opened or brought forward,
 // searching as long and as often as for any lookup.
 TWindow OpenOwnLookup(const TRun& run, const TTarget& target, TWindow screen,
@@ -182,8 +188,6 @@ TWindow OpenOwnLookup(const TRun& run, const TTarget& target, TWindow screen,
   });
   return dialog;
 }
-
-}  // namespace
 
 // Opens one screen's lookup dialog and types the phone number into its search field.
 TFailure LookUpScreen(const TRun& run, const TJob& job, const TTarget& target,

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -144,6 +145,9 @@ TSession WaitForSession(const TRun& run);
 TFailure StartTarget(const TRun& run, TJob& job, TTarget& target);
 
 // The click guard and the field rule (click_guard.cpp).
+// The window at a point, `under`, is the one meant or a control inside it, of the target's
+// process: what a click there would be allowed to reach.
+bool IsOnMeantWindow(TWindowSystem& ws, const TTarget& target, TWindow meant, TWindow under);
 // Clicks `window` at `offset` from its corner, taken from its rectangle at the time, once
 // the target has taken the click; then pauses. False, traced, when it was not clicked.
 bool ClickTarget(const TRun& run, const TTarget& target, TWindow window, TPoint offset,
@@ -161,5 +165,19 @@ std::string FieldRefusal(TWindowSystem& ws, const TTarget& target, TWindow field
 // The screens (lookup.cpp).
 TFailure LookUpScreen(const TRun& run, const TJob& job, const TTarget& target,
                       bool singleScreen);
+// Its steps, for pelmora-check, which does what the job does up to the typing.
+// Finds the screen of job.ScreenCode, opening it by the menu when it is not open yet.
+TFailure FindOrOpenScreen(const TRun& run, const TJob& job, const TTarget& target,
+                          const TScreenEntry& row, bool singleScreen, TWindow& screen);
+// Posts F8 to the screen and finds the lookup that F8 opened or brought forward; 0: none.
+TWindow OpenOwnLookup(const TRun& run, const TTarget& target, TWindow screen,
+                      const TScreenEntry& row, const std::string& code);
+
+// One job at a time (current_window.cpp): runs `work` under the session's job lock, its
+// end published `extraMs` later than a job's naming `screens` screens would be; `work` is
+// told whether the lock was acquired or another job held it past its published end. Not
+// run when the program was closed while it waited.
+void RunUnderJobLock(const TRun& run, std::size_t screens, std::uint32_t extraMs,
+                     const std::function<void(TWaitResult)>& work);
 
 }  // namespace pelmora

@@ -1,5 +1,6 @@
 #include "tests/sim_target.h"
 
+#include <iterator>
 #include <utility>
 
 namespace pelmora::sim {
@@ -168,6 +169,14 @@ void TSimTarget::OnPost(TWindow window, std::uint32_t message, std::uintptr_t wP
     const TScreenScript& s = ScriptOf(screens_[window]);
     taken_[screens_[window]] += '8';
     if (s.DialogAfter) desktop_.At(desktop_.Now() + *s.DialogAfter, [this, window] { OpenDialog(window); });
+    return;
+  }
+  // WM_CLOSE, as from a lookup's close box: it is destroyed, and the next F8 opens another.
+  if (message == 0x0010 && dialogScreen_.count(window) != 0) {
+    for (auto it = dialogs_.begin(); it != dialogs_.end();) {
+      it = it->second == window ? dialogs_.erase(it) : std::next(it);
+    }
+    desktop_.Destroy(window);
     return;
   }
   // An edit control: the next character replaces a whole selection.

@@ -1273,9 +1273,11 @@ std::string CheckVersion(const std::string& exe) {
   return "";
 }
 
+#include "check_scenarios.inc"
+
 int Usage() {
   fprintf(stderr, "usage: e2e --pelmora EXE --standin EXE --work DIR --group wide|middle|narrow|dual [--expect N] "
-                  "[--only NAME]\n");
+                  "[--only NAME] [--check EXE]\n");
   return 2;
 }
 
@@ -1292,6 +1294,7 @@ int main(int argc, char** argv) {
     else if (k == "--group") group = v;
     else if (k == "--expect") expect = atoi(v.c_str());
     else if (k == "--only") only = v;
+    else if (k == "--check") g_check = v;
     else return Usage();
   }
   if (g.pelmora.empty() || g.standin.empty() || g.work.empty() || group.empty()) return Usage();
@@ -1351,6 +1354,16 @@ int main(int argc, char** argv) {
       Print(Format("FAIL %-60s %6.1f s\n", s.name, r.elapsedMs / 1000.0));
       for (const std::string& f : r.failures) Print("       " + f + "\n");
     }
+  }
+  for (const CheckScenario& c : kCheckScenarios) {
+    ++index;
+    if (group != "wide" || g_check.empty() || (!only.empty() && only != c.name)) continue;
+    Result r;
+    const DWORD start = GetTickCount();
+    RunCheckScenario(c, index, r);
+    (r.failures.empty() ? passed : failed)++;
+    Print(Format("%s %-60s %6.1f s\n", r.failures.empty() ? "PASS" : "FAIL", c.name, (GetTickCount() - start) / 1000.0));
+    for (const std::string& f : r.failures) Print("       " + f + "\n");
   }
   int run = passed + failed;
   if (expect >= 0 && run != expect) Print(Format("ran %d scenarios, expected %d\n", run, expect));

@@ -1,0 +1,64 @@
+// The teach: the administrator clicks the spot a screen needs before F8 and the three
+// points of the lookup F8 opens; the offsets become the settings for the display's class.
+#pragma once
+
+#include <array>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "automation/check.h"
+
+namespace pelmora {
+
+// Each click is waited for this long, times patience.
+constexpr std::uint32_t TeachClickWaitMs = 60000;
+
+struct TTaught {
+  std::string Code;
+  TAspectClass Aspect = acWide;
+  TOffset Screen{0, 0};                // from the screen's outer corner
+  std::array<TOffset, 3> Lookup{};     // from the lookup's outer corner
+};
+
+enum class TTeachEnd { Taught, Cancelled, TimedOut, Failed };
+
+struct TTeachResult {
+  TTeachEnd End = TTeachEnd::Failed;
+  int ExitCode = CheckNothingDone;  // when it failed: as the check's
+  std::string Failure;              // why it failed, for the window
+  TTaught Taught;
+};
+
+// What the window shows the administrator: what to click next, or why a click was not taken.
+using TTeachSay = std::function<void(const std::string&)>;
+
+// Waits for the next left click inside `window` (on it or a control of it, of the target's),
+// at most `timeoutMs` in all; a click elsewhere is said and waited past. The offset from
+// the window's outer corner.
+TClickWait TakeClickInside(TWindowSystem& ws, TCheckSystem& cs, const TTarget& target,
+                           TWindow window, std::uint32_t timeoutMs, const TTeachSay& say,
+                           TOffset& offset);
+
+// Opens the screen of job.ScreenCodes' first code as the job does and takes the four clicks,
+// holding the job lock with an end that covers the waits. Writes nothing.
+TTeachResult TeachScreen(const TRun& run, TCheckSystem& cs, TJob& job, const TTeachSay& say);
+
+struct TSettingLine {
+  std::string Section;
+  std::string Key;
+  std::string Value;
+};
+
+// The four settings a teach gives, in the order they are written.
+std::vector<TSettingLine> TaughtSettings(const TTaught& taught);
+
+// The lines an administrator would add by hand, section headers included.
+std::string TaughtLinesText(const TTaught& taught);
+
+// Writes the taught settings into the settings file `file` in its own encoding, every other
+// line kept byte for byte, after copying it to "<file>.bak"; a file that does not exist yet
+// is made. Empty when written, else why not, for the window.
+std::string WriteTaught(TCheckSystem& cs, const std::string& file, const TTaught& taught);
+
+}  // namespace pelmora

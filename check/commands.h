@@ -1,0 +1,55 @@
+// pelmora-check's commands, apart from its window: the arguments, the check and the teach,
+// and the texts the window shows of them.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "automation/check.h"
+#include "automation/teach.h"
+
+namespace pelmora {
+
+struct TCheckArgs {
+  bool Teach = false;       // /teach
+  bool Unattended = false;  // /out: given: no question, the program ends when done
+  bool Run = false;         // something to do at once: a path, codes or /teach given
+  std::string Out;          // /out:FOLDER
+  std::string Path;         // the target's install path
+  std::string Codes;        // screen codes as comma text
+};
+
+// `/teach`, `/out:FOLDER`, then the install path and the codes as the host passes them; an
+// argument holding a separator, a colon or a dot is the path.
+TCheckArgs ReadCheckArgs(const std::string& commandLine);
+
+class TCheckCommands {
+ public:
+  TCheckCommands(TWindowSystem& ws, TCheckSystem& cs) : ws_(ws), cs_(cs) {}
+
+  // Reads the arguments and the settings, and opens the trace they name.
+  void Start();
+  // The codes in force, as comma text: the built-in screens and those the settings add.
+  std::string CodesInForce() const;
+  // The target's main window class in force.
+  const std::string& TargetClass() const { return settings_.Table.MainWindowClass; }
+  void Check(const std::string& path, const std::string& codes);
+  void Teach(const std::string& path, const std::string& codes);
+
+  TCheckArgs Args;
+  std::string Folder;  // where the last report went
+  int ExitCode = CheckNothingDone;
+  // Shows a text in the window, replacing the one shown.
+  std::function<void(const std::string&)> Show;
+
+ private:
+  TRun Run() { return {ws_, trace_, settings_.Patience, settings_.Table}; }
+  std::string CheckText(const TCheckResult& result) const;
+
+  TWindowSystem& ws_;
+  TCheckSystem& cs_;
+  TSettings settings_;
+  TTrace trace_;
+};
+
+}  // namespace pelmora

@@ -1,0 +1,65 @@
+// What pelmora-check needs of the desktop beyond the job's own operations: pictures of
+// windows, the administrator's click, and the files of its report. A port of its own, used
+// beside the job's TWindowSystem, so that pelmora.exe links none of it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/window_system.h"
+
+namespace pelmora {
+
+// A click point drawn on a picture: a cross at the point, its name beside it, green when
+// the point is OK and red when not.
+struct TPictureMark {
+  TPoint At;         // screen coordinates, as GetWindowRect gives them
+  std::string Name;  // code page 932
+  bool Ok = false;
+};
+
+enum class TClickWait {
+  Clicked,
+  Cancelled,  // Esc, or CancelClickWait from this program's window
+  TimedOut,
+};
+
+class TCheckSystem {
+ public:
+  virtual ~TCheckSystem() = default;
+
+  // Saves what the window shows on screen, its outer rectangle as the user sees it (where
+  // something covers it, the window's own drawing as far as it answers for it), with the
+  // marks drawn over it, as a PNG file of the window's size. Where PNG cannot be written, a BMP with the
+  // path's extension changed to .bmp. The path written; empty when nothing could be.
+  virtual std::string SaveWindowPicture(TWindow window, const std::vector<TPictureMark>& marks,
+                                        const std::string& path) = 0;
+  // Waits at most `timeoutMs` for the next left-button press anywhere on the desktop, input
+  // that other programs inject included, and gives its point in this program's screen
+  // coordinates; the click goes on to the window under it as usual, and the wait ends at
+  // its release. A press on this program's own windows is theirs and not waited for. Esc
+  // ends the wait as Cancelled and goes to no window. This program's windows keep
+  // answering meanwhile.
+  virtual TClickWait WaitForLeftClick(std::uint32_t timeoutMs, TPoint& at) = 0;
+  // Ends a WaitForLeftClick in progress as Cancelled (the window's cancel button).
+  virtual void CancelClickWait() = 0;
+  // The file's version from its version resource, as "1.2.3.4"; empty when it has none.
+  virtual std::string GetFileVersion(const std::string& path) = 0;
+  // The monitor's scaling in percent (100 at 96 dpi); 0 when it cannot be read.
+  virtual int GetMonitorScalePercent(TMonitor monitor) = 0;
+  // The user's temporary folder, ending in a backslash.
+  virtual std::string GetTempPathA() = 0;
+  // True when the folder exists afterwards (its parent must exist).
+  virtual bool CreateDirectoryA(const std::string& path) = 0;
+  // Copies the file, replacing `to` if it exists.
+  virtual bool CopyFileA(const std::string& from, const std::string& to) = 0;
+  // The file's content whole; false when it does not exist or cannot be read.
+  virtual bool ReadWholeFile(const std::string& path, std::string& bytes) = 0;
+  // Replaces the file's content whole; false when it cannot be written.
+  virtual bool WriteWholeFile(const std::string& path, const std::string& bytes) = 0;
+  // Opens the folder in Explorer.
+  virtual void OpenFolder(const std::string& path) = 0;
+};
+
+}  // namespace pelmora

@@ -1,0 +1,145 @@
+// pelmora-check on the simulated desktop: the verdict for each kind of thing at a point, the
+// report's point lines, the offsets a teach takes, and the settings it gives.
+#include <gtest/gtest.h>
+
+#include "automation/settings_file.h"
+#include "automation/teach.h"
+#include "tests/sim_check.h"
+#include "tests/sim_target.h"
+
+namespace pelmora {
+namespace {
+
+using sim::TargetProcess;
+const std::string TdNew = "得意先台帳 (新規)";
+
+std::vector<std::string> Fields(const std::string& line) {
+  std::vector<std::string> fields(1);
+  for (const char c : line) {
+    if (c == '\t') fields.emplace_back(); else fields.back().push_back(c);
+  }
+  return fields;
+}
+
+TEST(CheckTest, EachKindOfThingAtAPointGetsItsVerdict) {
+  sim::TSimDesktop d;  // one 1920x1080 monitor
+  const TWindow main = d.AddWindow(0, "Hanbai15Main", "弥生販売", {0, 0, 1200, 900}, TargetProcess);
+  const TWindow mdi = d.AddWindow(main, "MDIClient", "", {4, 60, 1196, 896}, TargetProcess);
+  const TWindow screen = d.AddWindow(mdi, "TScreen", TdNew, {10, 70, 810, 670}, TargetProcess);
+  d.AddWindow(screen, "Edit", "", {150, 180, 300, 200}, TargetProcess);
+  d.AddWindow(mdi, "TScreen", "得意先元帳", {500, 400, 1100, 800}, TargetProcess);
+  d.AddWindow(0, "#32770", "確認", {900, 100, 1100, 200}, TargetProcess);
+  d.AddWindow(0, "Notepad", "memo", {1300, 100, 1500, 300}, sim::ForeignProcess);
+  const struct {
+    const char* Fault;
+    TPoint At;
+    TSpot Spot;
+  } cases[] = {
+      {"a control of the screen not OK", {160, 190}, TSpot::Control},
+      {"the screen's bare surface taken for a control", {20, 100}, TSpot::Surface},
+      {"another screen over the point taken for this one", {600, 500}, TSpot::OtherScreen},
+      {"a question of the target's taken for the screen", {950, 150}, TSpot::TargetBox},
+      {"the target's toolbar taken for the screen", {50, 30}, TSpot::TargetMain},
+      {"another program's window taken for the target's", {1400, 200}, TSpot::OtherProgram},
+      {"the bare desktop taken for a window", {1600, 1000}, TSpot::Nothing},
+      {"a point right of the monitor looked up", {1920, 500}, TSpot::OffMonitor},
+      {"a point above the monitor looked up", {100, -1}, TSpot::OffMonitor},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(JudgePoint(d, {main, mdi, TargetProcess}, screen, c.At).Spot, c.Spot) << c.Fault;
+  }
+}
+
+TEST(CheckTest, EachPointIsOneLineOfFiveTabSeparatedFields) {
+  const struct {
+    const char* Fault;
+    TPointLine Line;
+    std::vector<std::string> Want;
+  } cases[] = {
+      {"an OK point misreported", {"td", "wide", {198, 196}, TPointState::Ok, "Edit"}, {"td", "wide", "198,196", "OK", "Edit"}},
+      {"a monitor left of the primary gives wrapped numbers", {"ud", "click2", {-1705, -20}, TPointState::Ng, "x"},
+       {"ud", "click2", "-1705,-20", "NG", "x"}},
+      {"a title holding a tab or a line end splits the line", {"tm", "narrow", {5, 6}, TPointState::Ng, "a\tb\r\nc"},
+       {"tm", "narrow", "5,6", "NG", "a b  c"}},
+      {"a point not looked at shown with a point", {"td", "click3", {}, TPointState::Skip, "-"}, {"td", "click3", "-", "SKIP", "-"}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Fields(FormatPointLine(c.Line)), c.Want) << c.Fault;
+}
+
+// The simulated target's td screen lies at (10,70) with a control at (150..300, 180..220);
+// the lookup F8 opens lies at (600,300), 400x260.
+TEST(CheckTest, TheTeachTakesOffsetsFromClicksInsideTheWindowMeantOnly) {
+  const std::vector<sim::TScriptedClick> lookup = {{20000, {720, 335}}, {21000, {700, 475}}, {22000, {660, 418}}};
+  const auto with = [&](std::vector<sim::TScriptedClick> first) {
+    first.insert(first.end(), lookup.begin(), lookup.end());
+    return first;
+  };
+  const struct {
+    const char* Fault;
+    std::vector<sim::TScriptedClick> Clicks;
+    TTeachEnd End;
+    int Refused;  // clicks said not to be taken
+  } cases[] = {
+      {"offsets not taken from the outer corners", with({{9000, {160, 190}}}), TTeachEnd::Taught, 0},
+      {"a click outside the screen or the lookup taken",
+       with({{5000, {1500, 500}}, {9000, {160, 190}}, {15000, {1100, 335}}}), TTeachEnd::Taught, 2},
+      {"Esc not ending the teach", {{9000, {}, true}}, TTeachEnd::Cancelled, 0},
+      {"the wait for a click unbounded", {{9000, {160, 190}}}, TTeachEnd::TimedOut, 0},
+  };
+  for (const auto& c : cases) {
+    sim::TSimDesktop d;
+    sim::TTargetScript script;
+    script.OpenAtStart = {TdNew};
+    sim::TSimTarget target(d, script);
+    d.AddWindow(target.ScreenWindow(TdNew), "Edit", "", {150, 180, 300, 220}, TargetProcess);
+    sim::TSimCheckSystem cs(d);
+    cs.Clicks = c.Clicks;
+    TTrace off;
+    const TScreenTable table = BuiltInTable();
+    TJob job;
+    job.ScreenCodes = {"td"};
+    int refused = 0;
+    const TTeachResult result = TeachScreen({d, off, 1, table}, cs, job, [&](const std::string& text) {
+      refused += text.find("使いませんでした") != std::string::npos ? 1 : 0;
+    });
+    EXPECT_EQ(result.End, c.End) << c.Fault;
+    EXPECT_EQ(refused, c.Refused) << c.Fault;
+    EXPECT_TRUE(target.Dialog == 0 || !d.Window(target.Dialog).Alive) << c.Fault;  // closed again
+    if (c.End == TTeachEnd::TimedOut) {
+      EXPECT_LT(d.Now(), 9000 + 2 * TeachClickWaitMs) << c.Fault;
+    }
+    if (c.End != TTeachEnd::Taught) continue;
+    EXPECT_EQ(TaughtLinesText(result.Taught), "[screen td]\r\nwide=150,120\r\n[lookup]\r\nclick1=120,35\r\n"
+                                              "click2=100,175\r\nclick3=60,118\r\n") << c.Fault;
+  }
+}
+
+// What a teach writes is what the job then reads, for the class it was taught on only.
+TEST(CheckTest, TaughtSettingsAreReadBackByTheJobForTheirAspectClass) {
+  for (const TAspectClass aspect : {acNarrow, acMiddle, acWide}) {
+    sim::TSimDesktop d;
+    sim::TSimCheckSystem cs(d);
+    const std::string ini = "C:\\Pelmora\\pelmora.ini";
+    cs.Files[ini] = "; kept\r\n[trace]\r\nfile=t.log\r\n";
+    ASSERT_EQ(WriteTaught(cs, ini, {"ud", aspect, {301, 202}, {{{11, 12}, {13, 14}, {15, 16}}}}), "");
+    EXPECT_EQ(cs.Files[ini + ".bak"], "; kept\r\n[trace]\r\nfile=t.log\r\n") << aspect;
+    EXPECT_EQ(cs.Files[ini].rfind("; kept\r\n[trace]\r\nfile=t.log\r\n", 0), 0u) << aspect;
+    const TSettingsFile written(cs.Files[ini]);  // the bytes written, as Windows reads them
+    for (const std::string& section : written.Names(nullptr)) {
+      bool lacking = false;
+      for (const std::string& key : written.Names(section.c_str())) {
+        d.Profiles[ini][section + "/" + key] = written.Value(section, key, lacking);
+      }
+    }
+    const TSettings settings = ReadSettings(d);
+    const TScreenEntry* ud = settings.Table.Find("ud");
+    ASSERT_NE(ud, nullptr);
+    for (const TAspectClass other : {acNarrow, acMiddle, acWide}) {  // the others keep their defaults
+      EXPECT_EQ(ud->ClickOffset[other].X == 301 && ud->ClickOffset[other].Y == 202, other == aspect) << aspect;
+    }
+    EXPECT_EQ(settings.Table.LookupClickPoints[2].X, 15) << aspect;
+  }
+}
+
+}  // namespace
+}  // namespace pelmora

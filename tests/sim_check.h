@@ -1,0 +1,64 @@
+// The check program's port on the simulated desktop: pictures recorded with their marks,
+// the administrator's clicks scripted at virtual times, files kept in memory.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/check_system.h"
+#include "tests/sim_desktop.h"
+
+namespace pelmora::sim {
+
+// A click the administrator makes at a virtual time; Cancel: Esc pressed then instead.
+struct TScriptedClick {
+  std::uint64_t AtMs;
+  TPoint At;
+  bool Cancel = false;
+};
+
+class TSimCheckSystem : public TCheckSystem {
+ public:
+  explicit TSimCheckSystem(TSimDesktop& desktop) : desktop_(desktop) {}
+
+  std::vector<TScriptedClick> Clicks;  // in time order
+  std::map<std::string, std::vector<TPictureMark>> Pictures;  // by path
+  std::map<std::string, std::string> Files;                   // path -> bytes
+
+  std::string SaveWindowPicture(TWindow, const std::vector<TPictureMark>& marks, const std::string& path) override {
+    Pictures[path] = marks;
+    return path;
+  }
+  // The clock runs to the next scripted click, or to the time-out when none comes within it.
+  TClickWait WaitForLeftClick(std::uint32_t timeoutMs, TPoint& at) override {
+    while (next_ < Clicks.size() && Clicks[next_].AtMs < desktop_.Now()) ++next_;
+    if (next_ == Clicks.size() || Clicks[next_].AtMs > desktop_.Now() + timeoutMs) {
+      desktop_.Pause(timeoutMs);
+      return TClickWait::TimedOut;
+    }
+    const TScriptedClick& click = Clicks[next_++];
+    desktop_.Pause(static_cast<std::uint32_t>(click.AtMs - desktop_.Now()));
+    at = click.At;
+    return click.Cancel ? TClickWait::Cancelled : TClickWait::Clicked;
+  }
+  void CancelClickWait() override {}
+  std::string GetFileVersion(const std::string&) override { return "15.0.0.1"; }
+  int GetMonitorScalePercent(TMonitor) override { return 100; }
+  std::string GetTempPathA() override { return "C:\\Temp\\"; }
+  bool CreateDirectoryA(const std::string&) override { return true; }
+  bool CopyFileA(const std::string& from, const std::string& to) override {
+    return Files.count(from) != 0 && (Files[to] = Files[from], true);
+  }
+  bool ReadWholeFile(const std::string& path, std::string& bytes) override {
+    return Files.count(path) != 0 && (bytes = Files[path], true);
+  }
+  bool WriteWholeFile(const std::string& path, const std::string& bytes) override { return (Files[path] = bytes, true); }
+  void OpenFolder(const std::string&) override {}
+
+ private:
+  TSimDesktop& desktop_;
+  std::size_t next_ = 0;
+};
+
+}  // namespace pelmora::sim
