@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 namespace pelmora {
 namespace {
@@ -16,16 +17,17 @@ constexpr int ButtonHeight = 26;
 constexpr UINT JapaneseCodePage = 932;
 
 struct TErrorBox {
-  std::wstring Text;
+  std::vector<wchar_t> Text;  // NUL-terminated
   HFONT Font;
 };
 
 // The texts are code page 932 whatever the PC's own: converted here and shown through the
 // wide functions, they read right on a PC set to another language or to UTF-8.
-std::wstring Wide(const std::string& text) {
+// A vector, not std::wstring: the library's wide string would add tens of KB to the program.
+std::vector<wchar_t> Wide(const std::string& text) {
   const int size = static_cast<int>(text.size());
   const int n = MultiByteToWideChar(JapaneseCodePage, 0, text.data(), size, nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(std::max(n, 0)), L'\0');
+  std::vector<wchar_t> wide(static_cast<std::size_t>(std::max(n, 0)) + 1, L'\0');
   if (n > 0) MultiByteToWideChar(JapaneseCodePage, 0, text.data(), size, wide.data(), n);
   return wide;
 }
@@ -43,7 +45,7 @@ HWND AddControl(HWND dialog, const wchar_t* className, const wchar_t* text, DWOR
 // Lays out icon, text and OK button for the text's size, centred on the monitor of
 // the active window.
 void LayOutErrorBox(HWND dialog, const TErrorBox& box) {
-  SetWindowTextW(dialog, Wide("エラー").c_str());
+  SetWindowTextW(dialog, Wide("エラー").data());
   const HICON icon = LoadIconA(nullptr, MAKEINTRESOURCEA(32513));  // IDI_HAND
   const int iconSize = GetSystemMetrics(SM_CXICON);
 
@@ -57,7 +59,7 @@ void LayOutErrorBox(HWND dialog, const TErrorBox& box) {
   RECT text{0, 0, std::max<LONG>(200, (work.right - work.left) * 3 / 5), 0};
   HDC dc = GetDC(dialog);
   HGDIOBJ old = SelectObject(dc, box.Font);
-  DrawTextW(dc, box.Text.c_str(), static_cast<int>(box.Text.size()), &text,
+  DrawTextW(dc, box.Text.data(), static_cast<int>(box.Text.size() - 1), &text,
             DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
   SelectObject(dc, old);
   ReleaseDC(dialog, dc);
@@ -76,7 +78,7 @@ void LayOutErrorBox(HWND dialog, const TErrorBox& box) {
 
   const int textTop = Margin + (textHeight - text.bottom) / 2;
   RECT textRect{textLeft, textTop, textLeft + text.right, textTop + text.bottom};
-  AddControl(dialog, L"STATIC", box.Text.c_str(), SS_LEFT | SS_NOPREFIX, ErrorTextId, textRect,
+  AddControl(dialog, L"STATIC", box.Text.data(), SS_LEFT | SS_NOPREFIX, ErrorTextId, textRect,
              box.Font);
   const int buttonLeft = (clientWidth - ButtonWidth) / 2;
   RECT buttonRect{buttonLeft, buttonTop, buttonLeft + ButtonWidth, buttonTop + ButtonHeight};
