@@ -27,7 +27,7 @@ bool TWin32WindowSystem::ReadPhysicalMonitor(TMonitor monitor, TRect& rect, TRec
   if (setContext == nullptr) return false;
   // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE: nothing scaled for this thread until the
   // context is put back.
-  const TContext aware = reinterpret_cast<TContext>(static_cast<LONG_PTR>(-3));  // NOLINT(performance-no-int-to-ptr)
+  auto* const aware = reinterpret_cast<TContext>(static_cast<LONG_PTR>(-3));  // NOLINT(performance-no-int-to-ptr)
   const TContext old = setContext(aware);
   if (old == nullptr) return false;
   MONITORINFO info{};
