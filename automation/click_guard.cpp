@@ -30,9 +30,11 @@ std::string NotMeant(TWindowSystem& ws, const TTarget& target, TWindow meant, TW
 // for its messages since, and holds neither the mouse (a button's down without its up) nor
 // a menu loop. Tested until `limitMs` have passed since `sentAt`.
 bool TakenWhole(TWindowSystem& ws, TWindow window, std::uint32_t sentAt, std::uint32_t limitMs) {
-  const std::uint32_t thread = ws.GetWindowThreadId(window);
   constexpr std::uint32_t Busy = gui::InMoveSize | gui::InMenuMode | gui::SystemMenuMode | gui::PopupMenuMode;
-  for (std::uint32_t spent = 0; thread != 0 && spent < limitMs; spent = ws.GetTickCount() - sentAt) {
+  for (std::uint32_t spent = 0; spent < limitMs; spent = ws.GetTickCount() - sentAt) {
+    // A window gone (the click closed it) has nothing left to take the click.
+    const std::uint32_t thread = ws.GetWindowThreadId(window);
+    if (thread == 0) return false;
     std::uint32_t input = 0;
     // Where the system cannot tell, the sent message alone.
     const bool routed = !ws.GetLastInputInfo(input) || static_cast<std::int32_t>(input - sentAt) >= 0;
