@@ -60,6 +60,7 @@ bool ClickTarget(const TRun& run, const TTarget& target, TWindow window, TPoint 
   const int limit = run.Times(ClickTests);
   std::string first;  // what lay at the point at the first test, for the trace
   TPoint point;
+  TClick click;
   TWindow under = 0;
   const auto refused = [&](const std::string& why) {
     run.Say([&] { return "refused click " + what + " at " + Point(point) + ": " + why; });
@@ -71,6 +72,7 @@ bool ClickTarget(const TRun& run, const TTarget& target, TWindow window, TPoint 
     // whatever lies near the display's corner.
     if (!ws.GetWindowRect(window, rect)) return refused(Hex(window) + " is gone");
     point = {rect.Left + offset.X, rect.Top + offset.Y};
+    click = PrepareClick(ws, point.X, point.Y);
     under = ws.WindowFromPoint(point);
     if (IsMeant(ws, target, window, under)) break;
     if (tests == 1 && run.Trace.On()) first = NotMeant(ws, target, window, under);
@@ -83,9 +85,9 @@ bool ClickTarget(const TRun& run, const TTarget& target, TWindow window, TPoint 
   }
   // Nothing between the last test and the click: the trace is written after it.
   const std::uint32_t sentAt = ws.GetTickCount();
-  TPoint physical;
-  if (!ClickAt(ws, point.X, point.Y, &physical)) return refused("input blocked");
+  if (!SendClick(ws, click)) return refused("input blocked");
   run.Say([&] {
+    const TPoint physical = click.Physical;
     const bool scaled = physical.X != point.X || physical.Y != point.Y;
     return "click " + what + " at " + Point(point) + (scaled ? ", physical " + Point(physical) : "") +
            " on " + DescribeWindow(ws, under) +

@@ -37,34 +37,37 @@ bool PhysicalPoint(TWindowSystem& ws, TPoint at, TPoint& physical, TRect& deskto
 
 }  // namespace
 
-bool ClickAt(TWindowSystem& ws, int x, int y, TPoint* physical) {
+TClick PrepareClick(TWindowSystem& ws, int x, int y) {
   // SendInput injects physical buttons: with the buttons swapped, the physical right
   // button is the logical left one, and a physical left click would open context menus.
   const bool swapped = ws.GetSystemMetrics(SmSwapButton) != 0;
   // Absolute input is mapped in a straight line onto the physical desktop. With every
   // monitor scaled alike, the scaled point over the scaled desktop is the same fraction;
   // with mixed scaling only the physical point over the physical desktop is.
-  TPoint point{x, y};
+  TClick click;
   TRect desktop;
-  if (!PhysicalPoint(ws, {x, y}, point, desktop)) {
-    point = {x, y};
+  if (!PhysicalPoint(ws, {x, y}, click.Physical, desktop)) {
+    click.Physical = {x, y};
     desktop.Left = ws.GetSystemMetrics(SmXVirtualScreen);
     desktop.Top = ws.GetSystemMetrics(SmYVirtualScreen);
     desktop.Right = desktop.Left + ws.GetSystemMetrics(SmCxVirtualScreen);
     desktop.Bottom = desktop.Top + ws.GetSystemMetrics(SmCyVirtualScreen);
   }
-  if (physical != nullptr) *physical = point;
   // Every event carries the point, so a hand moving the mouse between them cannot move
   // the click.
-  const TMouseInput at{Normalised(point.X, desktop.Left, desktop.Right - desktop.Left),
-                       Normalised(point.Y, desktop.Top, desktop.Bottom - desktop.Top),
+  const TMouseInput at{Normalised(click.Physical.X, desktop.Left, desktop.Right - desktop.Left),
+                       Normalised(click.Physical.Y, desktop.Top, desktop.Bottom - desktop.Top),
                        mouse::Move | mouse::Absolute | mouse::VirtualDesk};
   TMouseInput down = at;
   TMouseInput up = at;
   down.Flags |= swapped ? mouse::RightDown : mouse::LeftDown;
   up.Flags |= swapped ? mouse::RightUp : mouse::LeftUp;
-  const std::vector<TMouseInput> click = {at, down, up};
-  return ws.SendInput(click) == click.size();
+  click.Events = {at, down, up};
+  return click;
+}
+
+bool SendClick(TWindowSystem& ws, const TClick& click) {
+  return ws.SendInput(click.Events) == click.Events.size();
 }
 
 }  // namespace pelmora

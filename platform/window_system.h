@@ -282,9 +282,16 @@ class TWindowSystem {
   virtual void ShowErrorBox(const std::string& text) = 0;
 };
 
-// A logical left click at (x, y) in one SendInput call; the cursor stays at the point.
-// False when input was blocked and not all of it went in. `physical`, if given, receives
-// the point on the physical desktop the click was sent to.
-bool ClickAt(TWindowSystem& ws, int x, int y, TPoint* physical = nullptr);
+// A logical left click at (x, y) as one SendInput batch, made ready before the window at
+// the point is tested so that only the sending follows the test; `Physical`: where on the
+// physical desktop it goes.
+struct TClick {
+  std::vector<TMouseInput> Events;
+  TPoint Physical;
+};
+TClick PrepareClick(TWindowSystem& ws, int x, int y);
+// False when input was blocked and not all of it went in. The cursor stays at the point.
+bool SendClick(TWindowSystem& ws, const TClick& click);
+inline bool ClickAt(TWindowSystem& ws, int x, int y) { return SendClick(ws, PrepareClick(ws, x, y)); }
 
 }  // namespace pelmora
