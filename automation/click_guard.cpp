@@ -60,7 +60,7 @@ bool ClickTarget(const TRun& run, const TTarget& target, TWindow window, TPoint 
   const int limit = run.Times(ClickTests);
   std::string first;  // what lay at the point at the first test, for the trace
   TPoint point;
-  TClick click;
+  TPreparedClick click;
   TWindow under = 0;
   const auto refused = [&](const std::string& why) {
     run.Say([&] { return "refused click " + what + " at " + Point(point) + ": " + why; });

@@ -37,14 +37,14 @@ bool PhysicalPoint(TWindowSystem& ws, TPoint at, TPoint& physical, TRect& deskto
 
 }  // namespace
 
-TClick PrepareClick(TWindowSystem& ws, int x, int y) {
+TPreparedClick PrepareClick(TWindowSystem& ws, int x, int y) {
   // SendInput injects physical buttons: with the buttons swapped, the physical right
   // button is the logical left one, and a physical left click would open context menus.
   const bool swapped = ws.GetSystemMetrics(SmSwapButton) != 0;
   // Absolute input is mapped in a straight line onto the physical desktop. With every
   // monitor scaled alike, the scaled point over the scaled desktop is the same fraction;
   // with mixed scaling only the physical point over the physical desktop is.
-  TClick click;
+  TPreparedClick click;
   TRect desktop;
   if (!PhysicalPoint(ws, {x, y}, click.Physical, desktop)) {
     click.Physical = {x, y};
@@ -66,7 +66,7 @@ TClick PrepareClick(TWindowSystem& ws, int x, int y) {
   return click;
 }
 
-bool SendClick(TWindowSystem& ws, const TClick& click) {
+bool SendClick(TWindowSystem& ws, const TPreparedClick& click) {
   return ws.SendInput(click.Events) == click.Events.size();
 }
 

@@ -285,13 +285,13 @@ class TWindowSystem {
 // A logical left click at (x, y) as one SendInput batch, made ready before the window at
 // the point is tested so that only the sending follows the test; `Physical`: where on the
 // physical desktop it goes.
-struct TClick {
+struct TPreparedClick {
   std::vector<TMouseInput> Events;
   TPoint Physical;
 };
-TClick PrepareClick(TWindowSystem& ws, int x, int y);
+TPreparedClick PrepareClick(TWindowSystem& ws, int x, int y);
 // False when input was blocked and not all of it went in. The cursor stays at the point.
-bool SendClick(TWindowSystem& ws, const TClick& click);
+bool SendClick(TWindowSystem& ws, const TPreparedClick& click);
 inline bool ClickAt(TWindowSystem& ws, int x, int y) { return SendClick(ws, PrepareClick(ws, x, y)); }
 
 }  // namespace pelmora
