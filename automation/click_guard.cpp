@@ -23,6 +23,31 @@ std::string NotMeant(TWindowSystem& ws, const TTarget& target, TWindow meant, TW
   return DescribeWindow(ws, under) + " is not in " + DescribeWindow(ws, meant);
 }
 
+// Windows hands a thread its sent messages, then its posted ones, then its input: on a busy
+// target the keys posted next would overtake the click, and a slow low-level hook may hold
+// the click back before it even reaches the target's queue. Taken whole: the system has
+// routed it (its last input is no older than the click), the target's thread has come back
+// for its messages since, and holds neither the mouse (a button's down without its up) nor
+// a menu loop. Tested until `limitMs` have passed since `sentAt`.
+bool TakenWhole(TWindowSystem& ws, TWindow window, std::uint32_t sentAt, std::uint32_t limitMs) {
+  constexpr std::uint32_t Busy = gui::InMoveSize | gui::InMenuMode | gui::SystemMenuMode | gui::PopupMenuMode;
+  for (std::uint32_t spent = 0; spent < limitMs; spent = ws.GetTickCount() - sentAt) {
+    // A window gone (the click closed it) has nothing left to take the click.
+    const std::uint32_t thread = ws.GetWindowThreadId(window);
+    if (thread == 0) return false;
+    std::uint32_t input = 0;
+    // Where the system cannot tell, the sent message alone.
+    const bool routed = !ws.GetLastInputInfo(input) || static_cast<std::int32_t>(input - sentAt) >= 0;
+    TGuiThreadInfo info;
+    if (routed && ws.SendMessageTimeoutA(window, wm::Null, 0, 0, limitMs - spent) &&
+        ws.GetGUIThreadInfo(thread, info) && info.Capture == 0 && (info.Flags & Busy) == 0) {
+      return true;
+    }
+    ws.Pause(ClickTestPauseMs);
+  }
+  return false;
+}
+
 }  // namespace
 
 bool IsOnMeantWindow(TWindowSystem& ws, const TTarget& target, TWindow meant, TWindow under) {
@@ -39,6 +64,7 @@ bool ClickTarget(const TRun& run, const TTarget& target, TWindow window, TPoint 
   const int limit = run.Times(ClickTests);
   std::string first;  // what lay at the point at the first test, for the trace
   TPoint point;
+  TPreparedClick click;
   TWindow under = 0;
   const auto refused = [&](const std::string& why) {
     run.Say([&] { return "refused click " + what + " at " + Point(point) + ": " + why; });
@@ -50,6 +76,7 @@ bool ClickTarget(const TRun& run, const TTarget& target, TWindow window, TPoint 
     // whatever lies near the display's corner.
     if (!ws.GetWindowRect(window, rect)) return refused(Hex(window) + " is gone");
     point = {rect.Left + offset.X, rect.Top + offset.Y};
+    click = PrepareClick(ws, point.X, point.Y);
     under = ws.WindowFromPoint(point);
     if (IsMeant(ws, target, window, under)) break;
     if (tests == 1 && run.Trace.On()) first = NotMeant(ws, target, window, under);
@@ -60,16 +87,18 @@ bool ClickTarget(const TRun& run, const TTarget& target, TWindow window, TPoint 
     }
     ws.Pause(ClickTestPauseMs);
   }
+  // Nothing between the last test and the click: the trace is written after it.
+  const std::uint32_t sentAt = ws.GetTickCount();
+  if (!SendClick(ws, click)) return refused("input blocked");
   run.Say([&] {
-    return "click " + what + " at " + Point(point) + " on " + DescribeWindow(ws, under) +
-           (first.empty() ? "" : "; waited " + Decimal(ws.GetTickCount() - start) + " ms: " + first);
+    const TPoint physical = click.Physical;
+    const bool scaled = physical.X != point.X || physical.Y != point.Y;
+    return "click " + what + " at " + Point(point) + (scaled ? ", physical " + Point(physical) : "") +
+           " on " + DescribeWindow(ws, under) +
+           (first.empty() ? "" : "; waited " + Decimal(sentAt - start) + " ms: " + first);
   });
-  if (!ClickAt(ws, point.X, point.Y)) return refused("input blocked");
-  // Windows hands a thread its posted messages before its input: on a busy target the keys
-  // posted next would overtake the click. The thread answers a sent message when it comes
-  // back for its messages, and takes the click next, within the pause.
   const std::uint32_t takenMs = ClickTakenMs * run.Patience;
-  if (!ws.SendMessageTimeoutA(window, wm::Null, 0, 0, takenMs)) {
+  if (!TakenWhole(ws, window, sentAt, takenMs)) {
     return refused("not taken by the target within " + Decimal(takenMs) + " ms");
   }
   ws.Pause(pauseMs);

@@ -27,9 +27,10 @@ constexpr std::uint32_t Paused(std::uint32_t count, std::uint32_t pauseMs) {
 std::uint32_t JobMaxMs(std::uint32_t patience, std::size_t screens) {
   const std::uint32_t sessionWaitMs = Paused(SessionTests * patience, SessionPauseMs);
   const std::uint32_t visibleWaitMs = Paused(VisibleTests * patience - 1, VisiblePauseMs);
-  // A click waits for its window to come to the point, then for the target to take it.
-  const std::uint32_t clickMaxMs =
-      Paused(ClickTests * patience - 1, ClickTestPauseMs) + ClickTakenMs * patience;
+  // A click waits for its window to come to the point, then for the target to take it
+  // whole, the last test's pause past that bound.
+  const std::uint32_t clickMaxMs = Paused(ClickTests * patience - 1, ClickTestPauseMs) +
+                                   ClickTakenMs * patience + Paused(1, ClickTestPauseMs);
   const std::uint32_t startUpMaxMs = sessionWaitMs +
                                      Paused(StartSearches * patience, StartSearchPauseMs) +
                                      visibleWaitMs + InputIdleTimeoutMs * patience +
@@ -39,7 +40,8 @@ std::uint32_t JobMaxMs(std::uint32_t patience, std::size_t screens) {
       Paused(ScreenSearches * patience, ScreenSearchPauseMs) + visibleWaitMs +
       Paused(1, ActivatePauseMs) + clickMaxMs + Paused(1, ScreenClickPauseMs) +
       Paused(LookupSearches * patience + 1, LookupSearchPauseMs) + visibleWaitMs +
-      3 * clickMaxMs + Paused(3, LookupClickPauseMs) + Paused(1, TypedPauseMs);
+      3 * clickMaxMs + Paused(3, LookupClickPauseMs) +
+      Paused(FocusTests * patience - 1, ClickTestPauseMs) + Paused(1, TypedPauseMs);
   return startUpMaxMs + static_cast<std::uint32_t>(std::min<std::size_t>(screens, 1000)) * screenMaxMs;
 }
 

@@ -189,6 +189,23 @@ TWindow OpenOwnLookup(const TRun& run, const TTarget& target, TWindow screen,
   return dialog;
 }
 
+namespace {
+
+// The window with the keyboard focus in the field's thread once it is the field, tested
+// briefly: the third click was taken whole, so the focus is set or it never will be.
+TWindow FocusAfterClick(const TRun& run, TWindow field) {
+  const std::uint32_t thread = run.Ws.GetWindowThreadId(field);
+  TGuiThreadInfo info;
+  for (int tests = 1; thread != 0; ++tests) {
+    if (!run.Ws.GetGUIThreadInfo(thread, info)) return 0;
+    if (info.Focus == field || tests == run.Times(FocusTests)) return info.Focus;
+    run.Ws.Pause(ClickTestPauseMs);
+  }
+  return 0;
+}
+
+}  // namespace
+
 // Opens one screen's lookup dialog and types the phone number into its search field.
 TFailure LookUpScreen(const TRun& run, const TJob& job, const TTarget& target,
                       bool singleScreen) {
@@ -244,6 +261,16 @@ TFailure LookUpScreen(const TRun& run, const TJob& job, const TTarget& target,
   if (check != TField::Field) {
     run.Say([&] {
       return "refused field at " + Point(fieldAt) + ": " + FieldRefusal(ws, target, field, check);
+    });
+    return lookupFailure + msg::NoSearchField;
+  }
+  // A control that ignored the third click (a label, a disabled box, a shifted layout) would
+  // get the number while Enter presses the lookup's default button.
+  const TWindow focus = FocusAfterClick(run, field);
+  if (focus != field) {
+    run.Say([&] {
+      return "refused field at " + Point(fieldAt) + ": " + DescribeWindow(ws, field) +
+             " did not take the focus; it is on " + (focus != 0 ? DescribeWindow(ws, focus) : "no window");
     });
     return lookupFailure + msg::NoSearchField;
   }

@@ -45,8 +45,10 @@ constexpr std::uint32_t TypedPauseMs = 200;
 // loaded PC the target may still be activating the screen or placing the lookup.
 constexpr int ClickTests = 100;
 constexpr std::uint32_t ClickTestPauseMs = 10;
-// How long a busy target may take to take a click from its queue.
+// How long a busy target, or a slow hook before it, may take to take a click whole.
 constexpr std::uint32_t ClickTakenMs = 5000;
+// The search field must hold the focus after its click: tested this often, every 10 ms.
+constexpr int FocusTests = 10;
 
 // Windows' default timer ticks every 15.625 ms and a pause ends on a tick: 100 ms take 109.
 // The job asks for a finer timer; where it cannot have that, each pause may end a tick late.

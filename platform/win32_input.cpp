@@ -16,6 +16,40 @@ std::uint32_t TWin32WindowSystem::SendInput(const std::vector<TMouseInput>& even
   return ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
+TMonitor TWin32WindowSystem::MonitorFromPoint(TPoint point) {
+  return reinterpret_cast<TMonitor>(::MonitorFromPoint(POINT{point.X, point.Y}, MONITOR_DEFAULTTONULL));
+}
+
+bool TWin32WindowSystem::ReadPhysicalMonitor(TMonitor monitor, TRect& rect, TRect& desktop) {
+  using TContext = HANDLE;  // DPI_AWARENESS_CONTEXT
+  using TSetContext = TContext(WINAPI*)(TContext);
+  const auto setContext = Proc<TSetContext>(GetModuleHandleA("user32.dll"), "SetThreadDpiAwarenessContext");
+  if (setContext == nullptr) return false;
+  // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE: nothing scaled for this thread until the
+  // context is put back.
+  auto* const aware = reinterpret_cast<TContext>(static_cast<LONG_PTR>(-3));  // NOLINT(performance-no-int-to-ptr)
+  const TContext old = setContext(aware);
+  if (old == nullptr) return false;
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  const bool read = ::GetMonitorInfoA(reinterpret_cast<HMONITOR>(monitor), &info) != FALSE;
+  desktop.Left = ::GetSystemMetrics(SM_XVIRTUALSCREEN);
+  desktop.Top = ::GetSystemMetrics(SM_YVIRTUALSCREEN);
+  desktop.Right = desktop.Left + ::GetSystemMetrics(SM_CXVIRTUALSCREEN);
+  desktop.Bottom = desktop.Top + ::GetSystemMetrics(SM_CYVIRTUALSCREEN);
+  setContext(old);
+  rect = {info.rcMonitor.left, info.rcMonitor.top, info.rcMonitor.right, info.rcMonitor.bottom};
+  return read && desktop.Right > desktop.Left && desktop.Bottom > desktop.Top;
+}
+
+bool TWin32WindowSystem::GetLastInputInfo(std::uint32_t& tick) {
+  LASTINPUTINFO info{};
+  info.cbSize = sizeof info;
+  if (!::GetLastInputInfo(&info)) return false;
+  tick = info.dwTime;
+  return true;
+}
+
 int TWin32WindowSystem::GetSystemMetrics(int index) { return ::GetSystemMetrics(index); }
 
 TMonitor TWin32WindowSystem::MonitorFromWindow(TWindow window) {

@@ -1,8 +1,6 @@
 // The port realised on Win32: time, pauses, the job's lock and the value jobs share.
 #include "platform/win32_common.h"
 
-#include <algorithm>
-
 namespace pelmora {
 namespace {
 
@@ -17,13 +15,8 @@ void TWin32WindowSystem::Pause(std::uint32_t ms) {
   LARGE_INTEGER now{};
   QueryPerformanceFrequency(&frequency);
   QueryPerformanceCounter(&now);
-  const LONGLONG pause = frequency.QuadPart * ms / 1000;
-  // The time since the last pause's deadline, its own overrun and the steps since, comes off
-  // this one, a tenth of it at most: the job's pauses keep to their sum, and never end
-  // before the last deadline plus this pause.
-  const LONGLONG late = deadline_ != 0 ? now.QuadPart - deadline_ : 0;
-  const LONGLONG cut = std::clamp<LONGLONG>(late, 0, pause / 10);
-  const LONGLONG deadline = now.QuadPart + pause - cut;
+  // Never shorter than asked: the counts rounded up, from this call on.
+  const LONGLONG deadline = now.QuadPart + (frequency.QuadPart * ms + 999) / 1000;
   for (LONGLONG left = 0; QueryPerformanceCounter(&now), (left = deadline - now.QuadPart) > 0;) {
     LARGE_INTEGER due{};
     due.QuadPart = -(left * 10000000 / frequency.QuadPart);  // relative, in 100 ns
@@ -37,7 +30,6 @@ void TWin32WindowSystem::Pause(std::uint32_t ms) {
       PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
   }
-  deadline_ = deadline;
 }
 
 void TWin32WindowSystem::BeginFinerTimer() {

@@ -36,9 +36,13 @@ class TWin32WindowSystem final : public TWindowSystem {
   std::uint32_t GetCurrentThreadId() override;
   bool IsHungAppWindow(TWindow window) override;
   bool AttachThreadInput(std::uint32_t thread, std::uint32_t toThread, bool attach) override;
+  bool GetGUIThreadInfo(std::uint32_t thread, TGuiThreadInfo& info) override;
 
   // win32_input.cpp: input, the cursor and the monitors.
   std::uint32_t SendInput(const std::vector<TMouseInput>& events) override;
+  TMonitor MonitorFromPoint(TPoint point) override;
+  bool ReadPhysicalMonitor(TMonitor monitor, TRect& rect, TRect& desktop) override;
+  bool GetLastInputInfo(std::uint32_t& tick) override;
   int GetSystemMetrics(int index) override;
   TMonitor MonitorFromWindow(TWindow window) override;
   bool GetMonitorInfoA(TMonitor monitor, TRect& rect, std::string& device) override;
@@ -95,8 +99,6 @@ class TWin32WindowSystem final : public TWindowSystem {
   HANDLE timer_ = nullptr;
   HMODULE winmm_ = nullptr;
   UINT period_ = 0;
-  // Where the last pause ended, in performance-counter counts (0: none yet).
-  LONGLONG deadline_ = 0;
 };
 
 }  // namespace pelmora

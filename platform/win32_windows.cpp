@@ -89,4 +89,12 @@ bool TWin32WindowSystem::AttachThreadInput(std::uint32_t thread, std::uint32_t t
   return ::AttachThreadInput(thread, toThread, attach ? TRUE : FALSE) != FALSE;
 }
 
+bool TWin32WindowSystem::GetGUIThreadInfo(std::uint32_t thread, TGuiThreadInfo& info) {
+  GUITHREADINFO gui{};
+  gui.cbSize = sizeof gui;
+  if (!::GetGUIThreadInfo(thread, &gui)) return false;
+  info = {gui.flags, Handle(gui.hwndFocus), Handle(gui.hwndCapture)};
+  return true;
+}
+
 }  // namespace pelmora

@@ -12,24 +12,62 @@ std::int32_t Normalised(int pixel, int origin, int extent) {
   return static_cast<std::int32_t>(up < 1 ? 1 : up);
 }
 
+// `offset` pixels of an extent of `from` pixels scaled to one of `to`, rounded.
+std::int32_t Scale(std::int32_t offset, std::int32_t from, std::int32_t to) {
+  return static_cast<std::int32_t>((std::int64_t{offset} * to * 2 + from) / (std::int64_t{from} * 2));
+}
+
+// Where Windows puts the program's point on the physical desktop, and that desktop: the
+// monitor holding the point, as this program sees it scaled, maps in a straight line onto
+// the monitor's physical pixels. False where Windows cannot tell them apart.
+bool PhysicalPoint(TWindowSystem& ws, TPoint at, TPoint& physical, TRect& desktop) {
+  const TMonitor monitor = ws.MonitorFromPoint(at);
+  TRect scaled;
+  TRect real;
+  std::string device;
+  if (monitor == 0 || !ws.GetMonitorInfoA(monitor, scaled, device) ||
+      !ws.ReadPhysicalMonitor(monitor, real, desktop) || scaled.Right <= scaled.Left ||
+      scaled.Bottom <= scaled.Top) {
+    return false;
+  }
+  physical = {real.Left + Scale(at.X - scaled.Left, scaled.Right - scaled.Left, real.Right - real.Left),
+              real.Top + Scale(at.Y - scaled.Top, scaled.Bottom - scaled.Top, real.Bottom - real.Top)};
+  return true;
+}
+
 }  // namespace
 
-bool ClickAt(TWindowSystem& ws, int x, int y) {
+TPreparedClick PrepareClick(TWindowSystem& ws, int x, int y) {
   // SendInput injects physical buttons: with the buttons swapped, the physical right
   // button is the logical left one, and a physical left click would open context menus.
   const bool swapped = ws.GetSystemMetrics(SmSwapButton) != 0;
+  // Absolute input is mapped in a straight line onto the physical desktop. With every
+  // monitor scaled alike, the scaled point over the scaled desktop is the same fraction;
+  // with mixed scaling only the physical point over the physical desktop is.
+  TPreparedClick click;
+  TRect desktop;
+  if (!PhysicalPoint(ws, {x, y}, click.Physical, desktop)) {
+    click.Physical = {x, y};
+    desktop.Left = ws.GetSystemMetrics(SmXVirtualScreen);
+    desktop.Top = ws.GetSystemMetrics(SmYVirtualScreen);
+    desktop.Right = desktop.Left + ws.GetSystemMetrics(SmCxVirtualScreen);
+    desktop.Bottom = desktop.Top + ws.GetSystemMetrics(SmCyVirtualScreen);
+  }
   // Every event carries the point, so a hand moving the mouse between them cannot move
   // the click.
-  const TMouseInput at{
-      Normalised(x, ws.GetSystemMetrics(SmXVirtualScreen), ws.GetSystemMetrics(SmCxVirtualScreen)),
-      Normalised(y, ws.GetSystemMetrics(SmYVirtualScreen), ws.GetSystemMetrics(SmCyVirtualScreen)),
-      mouse::Move | mouse::Absolute | mouse::VirtualDesk};
+  const TMouseInput at{Normalised(click.Physical.X, desktop.Left, desktop.Right - desktop.Left),
+                       Normalised(click.Physical.Y, desktop.Top, desktop.Bottom - desktop.Top),
+                       mouse::Move | mouse::Absolute | mouse::VirtualDesk};
   TMouseInput down = at;
   TMouseInput up = at;
   down.Flags |= swapped ? mouse::RightDown : mouse::LeftDown;
   up.Flags |= swapped ? mouse::RightUp : mouse::LeftUp;
-  const std::vector<TMouseInput> click = {at, down, up};
-  return ws.SendInput(click) == click.size();
+  click.Events = {at, down, up};
+  return click;
+}
+
+bool SendClick(TWindowSystem& ws, const TPreparedClick& click) {
+  return ws.SendInput(click.Events) == click.Events.size();
 }
 
 }  // namespace pelmora

@@ -86,6 +86,21 @@ constexpr std::int32_t SessionLock = 0;
 constexpr std::int32_t SessionUnlock = 1;
 }  // namespace wts
 
+// What GetGUIThreadInfo tells of a thread: its keyboard focus, its mouse capture and
+// whether it is in a menu loop or moving a window (gui::* flags); 0: no such window.
+struct TGuiThreadInfo {
+  std::uint32_t Flags = 0;
+  TWindow Focus = 0;
+  TWindow Capture = 0;
+};
+
+namespace gui {
+constexpr std::uint32_t InMoveSize = 0x2;
+constexpr std::uint32_t InMenuMode = 0x4;
+constexpr std::uint32_t SystemMenuMode = 0x8;
+constexpr std::uint32_t PopupMenuMode = 0x10;
+}  // namespace gui
+
 struct TOsVersion {
   std::uint32_t Major = 0;
   std::uint32_t Minor = 0;
@@ -156,11 +171,23 @@ class TWindowSystem {
   virtual bool IsHungAppWindow(TWindow window) = 0;
   // Shares the input state of `thread` with `toThread`, or stops sharing it; false when that fails.
   virtual bool AttachThreadInput(std::uint32_t thread, std::uint32_t toThread, bool attach) = 0;
+  // The thread's focus, capture and modes; false when the thread is gone.
+  virtual bool GetGUIThreadInfo(std::uint32_t thread, TGuiThreadInfo& info) = 0;
 
   // --- Input, the cursor and the monitors: where a click goes and what the display is.
   // Inserts the events into the input stream as one series that no other input can split;
   // the number inserted, fewer when input is blocked (another desktop, higher integrity).
   virtual std::uint32_t SendInput(const std::vector<TMouseInput>& events) = 0;
+  // The monitor holding the point; 0 when none does (MONITOR_DEFAULTTONULL).
+  virtual TMonitor MonitorFromPoint(TPoint point) = 0;
+  // This program, unaware of display scaling, sees each monitor, the windows on it and the
+  // points in them scaled by the monitor's own factor; absolute input is mapped onto the
+  // physical desktop. The monitor's rectangle and the virtual desktop's in physical pixels,
+  // read in a per-monitor-aware thread context; false where Windows has no such context
+  // (before Windows 10 1607).
+  virtual bool ReadPhysicalMonitor(TMonitor monitor, TRect& rect, TRect& desktop) = 0;
+  // The tick count of the last input event the system routed, this program's included.
+  virtual bool GetLastInputInfo(std::uint32_t& tick) = 0;
   virtual int GetSystemMetrics(int index) = 0;
   // The monitor holding the largest part of the window, or the nearest one
   // (MONITOR_DEFAULTTONEAREST).
@@ -202,10 +229,8 @@ class TWindowSystem {
 
   // --- Time, pauses and the objects jobs share: the clock, the job's pauses, its lock and
   // the end it publishes to other jobs.
-  // A pause of `ms` on a monotonic clock, ending at its deadline: the call plus `ms`, less
-  // the time since the last pause's deadline, a tenth of `ms` at most. Messages other
-  // programs send are answered meanwhile (a logoff's query, a broadcast); nothing posted is
-  // handled.
+  // A pause of at least `ms` on a monotonic clock, from the call. Messages other programs
+  // send are answered meanwhile (a logoff's query, a broadcast); nothing posted is handled.
   virtual void Pause(std::uint32_t ms) = 0;
   // Pauses end on the timer's ticks, every 15.625 ms by default: makes them end to the
   // millisecond until EndFinerTimer, which must follow every call.
@@ -264,8 +289,16 @@ class TWindowSystem {
   virtual void ShowErrorBox(const std::string& text) = 0;
 };
 
-// A logical left click at (x, y) in one SendInput call; the cursor stays at the point.
-// False when input was blocked and not all of it went in.
-bool ClickAt(TWindowSystem& ws, int x, int y);
+// A logical left click at (x, y) as one SendInput batch, made ready before the window at
+// the point is tested so that only the sending follows the test; `Physical`: where on the
+// physical desktop it goes.
+struct TPreparedClick {
+  std::vector<TMouseInput> Events;
+  TPoint Physical;
+};
+TPreparedClick PrepareClick(TWindowSystem& ws, int x, int y);
+// False when input was blocked and not all of it went in. The cursor stays at the point.
+bool SendClick(TWindowSystem& ws, const TPreparedClick& click);
+inline bool ClickAt(TWindowSystem& ws, int x, int y) { return SendClick(ws, PrepareClick(ws, x, y)); }
 
 }  // namespace pelmora

@@ -16,6 +16,9 @@ const std::string FieldMessage = NotStarted + "得意先参照画面-入力欄�
 // left and higher up, so the virtual desktop starts at negative coordinates.
 const std::vector<TRect> PrimaryAndRight = {{0, 0, 1280, 1024}, {1280, 0, 3200, 1080}};
 const std::vector<TRect> PrimaryAndLeft = {{0, 0, 1920, 1080}, {-1280, -200, 0, 824}};
+// Physical pixels: two wide monitors; a wide primary with a larger one to its right.
+const std::vector<TRect> TwoWide = {{0, 0, 1920, 1080}, {1920, 0, 3840, 1080}};
+const std::vector<TRect> WideAndLarger = {{0, 0, 1920, 1080}, {1920, 0, 4480, 1440}};
 
 struct TMonitorCase {
   const char* Name;
@@ -24,6 +27,7 @@ struct TMonitorCase {
   bool Minimized;  // the main window lies far off until restored, as Windows keeps it
   double Ratio;
   TOffset Offset;  // of td's screen click
+  std::vector<int> Scales = {};  // each monitor's scaling in percent (missing: 100)
 };
 void PrintTo(const TMonitorCase& c, std::ostream* os) { *os << c.Name; }
 
@@ -36,6 +40,7 @@ TEST_P(MonitorTest, ClassComesFromTheTargetsMonitorAndEveryClickLandsOnItsPoint)
   s.Origin = c.Origin;
   Start(s);
   Desktop.Monitors = c.Monitors;
+  Desktop.Scales = c.Scales;
   if (c.Minimized) {
     TRect& main = Desktop.Window(Target->Main).Rect;
     // Restored within the pause after the restore request.
@@ -63,7 +68,15 @@ INSTANTIATE_TEST_SUITE_P(
         TMonitorCase{"MostlyOnTheSecond", PrimaryAndRight, {800, 100}, false, 1920.0 / 1080, {188, 126}},
         TMonitorCase{"MonitorLeftAndAbove", PrimaryAndLeft, {-1250, -150}, false, 1.25, {184, 120}},
         TMonitorCase{"RestoredOntoTheSecond", PrimaryAndRight, {1400, 100}, true, 1920.0 / 1080,
-                     {188, 126}}),
+                     {188, 126}},
+        // Scaled monitors: a click sent at the scaled point over the scaled desktop lands
+        // elsewhere unless every monitor is scaled alike.
+        TMonitorCase{"AllAt150OnThePrimary", TwoWide, {}, false, 1920.0 / 1080, {188, 126}, {150, 150}},
+        TMonitorCase{"AllAt150OnTheSecond", TwoWide, {1400, 50}, false, 1920.0 / 1080, {188, 126}, {150, 150}},
+        TMonitorCase{"PrimaryAt150OnThePrimary", TwoWide, {}, false, 1920.0 / 1080, {188, 126}, {150, 100}},
+        TMonitorCase{"PrimaryAt150OnTheSecond", TwoWide, {2000, 100}, false, 1920.0 / 1080, {188, 126}, {150, 100}},
+        TMonitorCase{"SecondAt125OnThePrimary", WideAndLarger, {}, false, 1920.0 / 1080, {188, 126}, {100, 125}},
+        TMonitorCase{"SecondAt125OnTheSecond", WideAndLarger, {2000, 100}, false, 1920.0 / 1080, {188, 126}, {100, 125}}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 // Every pixel of every monitor, the edges included, is reached exactly.

@@ -119,6 +119,10 @@ INSTANTIATE_TEST_SUITE_P(
         TSafetyCase{"OtherScreenInFrontUntilLate", {"td"}, [](TTargetScript& s) { s.ActivateAfter = 300; }, nullptr, "", 4, 1},
         TSafetyCase{"BusyAfterActivatingTheScreen", {"tm"}, nullptr, BusyFrom(100, 500), "", 4, 1},
         TSafetyCase{"BusyAfterShowingTheLookup", {"td"}, nullptr, BusyFrom(350, 500), "", 4, 1},
+        // Clicks held back 300 ms by a slow low-level hook: each is taken before what follows.
+        TSafetyCase{"InputRoutedLate", {"td"}, nullptr, [](sim::TSimDesktop& d, sim::TSimTarget&) { d.RouteDelayMs = 300; }, "", 4, 1},
+        // The third click lands on a control that keeps no focus: Enter would press a button.
+        TSafetyCase{"FieldTakesNoFocus", {"td"}, [](TTargetScript& s) { s.Screens[TdNew].FieldTakesFocus = false; }, nullptr, NoField, 4, 0},
         TSafetyCase{"PostsFailBeforeTheNumber", {"td"}, nullptr,
                     [](sim::TSimDesktop& d, sim::TSimTarget&) { d.At(620, [&d] { d.PostsFail = true; }); }, NoField, 4, 0}),
     [](const auto& info) { return std::string(info.param.Name); });

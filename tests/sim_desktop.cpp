@@ -369,9 +369,29 @@ std::string TSimDesktop::GetWindowTextA(TWindow window) {
   return w ? w->Title : std::string();
 }
 
-TRect TSimDesktop::VirtualScreen() const {
-  TRect all = Monitors.empty() ? TRect{} : Monitors.front();
-  for (const TRect& m : Monitors) {
+TRect TSimDesktop::Scaled(std::size_t i) const {
+  // The corner as the primary's scaling places it, so monitors stay side by side.
+  const TRect& m = Monitors[i];
+  const int scale = i < Scales.size() ? Scales[i] : 100, system = Scales.empty() ? 100 : Scales[0];
+  const TPoint at{m.Left * 100 / system, m.Top * 100 / system};
+  return {at.X, at.Y, at.X + (m.Right - m.Left) * 100 / scale, at.Y + (m.Bottom - m.Top) * 100 / scale};
+}
+
+TPoint TSimDesktop::Scaled(TPoint p) const {
+  for (std::size_t i = 0; i < Monitors.size(); ++i) {
+    const TRect& from = Monitors[i];
+    if (p.X < from.Left || p.X >= from.Right || p.Y < from.Top || p.Y >= from.Bottom) continue;
+    const TRect to = Scaled(i);
+    const int scale = i < Scales.size() ? Scales[i] : 100;  // rounded, as MulDiv does
+    return {to.Left + ((p.X - from.Left) * 100 + scale / 2) / scale, to.Top + ((p.Y - from.Top) * 100 + scale / 2) / scale};
+  }
+  return p;
+}
+
+TRect TSimDesktop::VirtualScreen(bool physical) const {
+  TRect all = Monitors.empty() ? TRect{} : physical ? Monitors.front() : Scaled(0);
+  for (std::size_t i = 0; i < Monitors.size(); ++i) {
+    const TRect m = physical ? Monitors[i] : Scaled(i);
     all = {std::min(all.Left, m.Left), std::min(all.Top, m.Top), std::max(all.Right, m.Right),
            std::max(all.Bottom, m.Bottom)};
   }
@@ -388,39 +408,80 @@ std::uint32_t TSimDesktop::SendInput(const std::vector<TMouseInput>& events) {
   const auto inserted =
       static_cast<std::uint32_t>(blocked ? 0 : std::min<std::size_t>(events.size(), InsertLimit));
   if (inserted != 0) LastInputOurs = true;
-  for (std::uint32_t i = 0; i < inserted; ++i) {
-    const TMouseInput& e = events[i];
-    if (e.Flags & mouse::Move) {
-      if (e.Flags & mouse::Absolute) {
-        // Normalised coordinates map back onto pixels by truncation, as the system maps them.
-        const TRect over = (e.Flags & mouse::VirtualDesk) ? VirtualScreen() : Monitors.front();
-        Cursor = {static_cast<std::int32_t>(over.Left + std::int64_t{e.Dx} * (over.Right - over.Left) / 65536),
-                  static_cast<std::int32_t>(over.Top + std::int64_t{e.Dy} * (over.Bottom - over.Top) / 65536)};
-      } else {
-        Cursor = {Cursor.X + e.Dx, Cursor.Y + e.Dy};
-      }
-    }
-    // A click is a physical down then up of one button, reported in logical terms.
-    for (int button = 0; button < 2; ++button) {
-      const std::uint32_t down = button == 0 ? mouse::LeftDown : mouse::RightDown;
-      const std::uint32_t up = button == 0 ? mouse::LeftUp : mouse::RightUp;
-      if (e.Flags & down) physicalDown_[button] = true;
-      if ((e.Flags & up) && physicalDown_[button]) {
-        physicalDown_[button] = false;
-        const TWindow at = HitTest(0, Cursor);
-        Clicks.push_back({at, Cursor, (button == 0) != SwapButtons});
-        // A click activates the top-level window it lands in.
-        if (const TWindow root = Root(at)) Foreground = root;
-        if (OnClick) Deliver(at, true, [this, at] { OnClick(at); });
-      }
+  const std::vector<TMouseInput> in(events.begin(), events.begin() + inserted);
+  const auto route = [this, in] {
+    for (const TMouseInput& e : in) Route(e);
+  };
+  if (RouteDelayMs == 0) route();
+  else At(now_ + RouteDelayMs, route);
+  return inserted;
+}
+
+void TSimDesktop::Route(const TMouseInput& e) {
+  lastInput_ = now_;
+  if (e.Flags & mouse::Move) {
+    if (e.Flags & mouse::Absolute) {
+      // Normalised coordinates map back onto physical pixels by truncation, as the system maps them.
+      const TRect over = (e.Flags & mouse::VirtualDesk) ? VirtualScreen(true) : Monitors.front();
+      Cursor = {static_cast<std::int32_t>(over.Left + std::int64_t{e.Dx} * (over.Right - over.Left) / 65536),
+                static_cast<std::int32_t>(over.Top + std::int64_t{e.Dy} * (over.Bottom - over.Top) / 65536)};
+    } else {
+      Cursor = {Cursor.X + e.Dx, Cursor.Y + e.Dy};
     }
   }
-  return inserted;
+  // A click is a physical down then up of one button, reported in logical terms.
+  for (int button = 0; button < 2; ++button) {
+    const std::uint32_t down = button == 0 ? mouse::LeftDown : mouse::RightDown;
+    const std::uint32_t up = button == 0 ? mouse::LeftUp : mouse::RightUp;
+    if (e.Flags & down) physicalDown_[button] = true;
+    if ((e.Flags & up) && physicalDown_[button]) {
+      physicalDown_[button] = false;
+      const TPoint at = Scaled(Cursor);
+      const TWindow hit = HitTest(0, at);
+      Clicks.push_back({hit, at, (button == 0) != SwapButtons});
+      // A click activates the top-level window it lands in.
+      if (const TWindow root = Root(hit)) Foreground = root;
+      if (hit == 0) continue;
+      Deliver(hit, true, [this, hit] {
+        if (Window(hit).TakesFocus) focus_[Window(hit).Process] = hit;
+        if (OnClick) OnClick(hit);
+      });
+    }
+  }
+}
+
+TMonitor TSimDesktop::MonitorFromPoint(TPoint p) {
+  Log("MonitorFromPoint");
+  for (std::size_t i = 0; i < Monitors.size(); ++i) {
+    const TRect m = Scaled(i);
+    if (p.X >= m.Left && p.X < m.Right && p.Y >= m.Top && p.Y < m.Bottom) return i + 1;
+  }
+  return 0;
+}
+
+bool TSimDesktop::ReadPhysicalMonitor(TMonitor monitor, TRect& rect, TRect& desktop) {
+  Log("ReadPhysicalMonitor", 0, static_cast<std::uint32_t>(monitor));
+  if (monitor == 0 || monitor > Monitors.size()) return false;
+  rect = Monitors[monitor - 1];
+  desktop = VirtualScreen(true);
+  return true;
+}
+
+bool TSimDesktop::GetLastInputInfo(std::uint32_t& tick) {
+  Log("GetLastInputInfo");
+  tick = static_cast<std::uint32_t>(TickBase + lastInput_);
+  return true;
+}
+
+bool TSimDesktop::GetGUIThreadInfo(std::uint32_t thread, TGuiThreadInfo& info) {
+  Log("GetGUIThreadInfo", 0, thread);
+  info = {0, focus_[thread], 0};
+  return true;
 }
 
 int TSimDesktop::GetSystemMetrics(int index) {
   Log("GetSystemMetrics", 0, static_cast<std::uint32_t>(index));
-  const TRect all = VirtualScreen();
+  const TRect all = VirtualScreen(false);
   switch (index) {
     case SmSwapButton: return SwapButtons ? 1 : 0;
     case SmXVirtualScreen: return all.Left;
@@ -439,7 +500,7 @@ TMonitor TSimDesktop::MonitorFromWindow(TWindow window) {
   std::size_t best = 0;
   std::int64_t bestOverlap = -1, bestDistance = 0;
   for (std::size_t i = 0; i < Monitors.size(); ++i) {
-    const TRect& m = Monitors[i];
+    const TRect m = Scaled(i);
     const std::int64_t dx = std::max({m.Left - w->Rect.Right, w->Rect.Left - m.Right, 0});
     const std::int64_t dy = std::max({m.Top - w->Rect.Bottom, w->Rect.Top - m.Bottom, 0});
     const std::int64_t overlap =
@@ -458,7 +519,7 @@ TMonitor TSimDesktop::MonitorFromWindow(TWindow window) {
 bool TSimDesktop::GetMonitorInfoA(TMonitor monitor, TRect& rect, std::string& device) {
   Log("GetMonitorInfoA", 0, static_cast<std::uint32_t>(monitor));
   if (monitor == 0 || monitor > Monitors.size()) return false;
-  rect = Monitors[monitor - 1];
+  rect = Scaled(monitor - 1);
   device = "\\\\.\\DISPLAY" + std::to_string(monitor);
   return true;
 }

@@ -24,6 +24,7 @@ struct TSimWindow {
   bool Menu = false;
   bool Alive = true;
   TWindow Owner = 0;  // a popup's owner; a window owning a visible popup hands it the foreground
+  bool TakesFocus = true;  // a click on it gives it its thread's keyboard focus
 };
 
 struct TCall {
@@ -67,8 +68,12 @@ class TSimDesktop : public TWindowSystem {
   std::string CommandLine = "pelmora.exe";
   std::set<std::string> Files;
   // Monitors on the virtual desktop, the primary first at (0,0); the virtual screen is
-  // the rectangle around them all.
+  // the rectangle around them all. Physical pixels, each monitor scaled by its percentage in
+  // Scales (missing: 100) from its corner for this program, as Windows does for one
+  // unaware of scaling: window rectangles and the cursor's position are in scaled pixels.
   std::vector<TRect> Monitors = {{0, 0, 1920, 1080}};
+  std::vector<int> Scales;
+  std::uint64_t RouteDelayMs = 0;  // input reaches the windows this late, as past a slow hook
   bool SwapButtons = false;
   bool InputBlocked = false;  // SendInput inserts nothing, as on a locked or foreign desktop
   std::set<TProcessId> Elevated;  // while one of these is in front, SendInput inserts nothing
@@ -134,7 +139,7 @@ class TSimDesktop : public TWindowSystem {
   std::vector<std::string> ErrorBoxes;
   std::vector<TClick> Clicks;
   std::vector<std::vector<TMouseInput>> Inputs;  // the events of each SendInput call
-  TPoint Cursor;
+  TPoint Cursor;  // physical
 
   // The port.
   TWindow FindWindowExA(TWindow parent, const char* className, const char* title) override;
@@ -165,6 +170,10 @@ class TSimDesktop : public TWindowSystem {
   bool IsChild(TWindow parent, TWindow window) override;
   std::string GetWindowTextA(TWindow window) override;
   std::uint32_t SendInput(const std::vector<TMouseInput>& events) override;
+  TMonitor MonitorFromPoint(TPoint point) override;
+  bool ReadPhysicalMonitor(TMonitor monitor, TRect& rect, TRect& desktop) override;
+  bool GetLastInputInfo(std::uint32_t& tick) override;
+  bool GetGUIThreadInfo(std::uint32_t thread, TGuiThreadInfo& info) override;
   int GetSystemMetrics(int index) override;
   TMonitor MonitorFromWindow(TWindow window) override;
   bool GetMonitorInfoA(TMonitor monitor, TRect& rect, std::string& device) override;
@@ -219,7 +228,10 @@ class TSimDesktop : public TWindowSystem {
   void Elapse(std::uint32_t ms);  // ends on the timer's tick
   void Settle();
   TWindow HitTest(TWindow parent, TPoint point) const;
-  TRect VirtualScreen() const;
+  TRect VirtualScreen(bool physical) const;
+  TRect Scaled(std::size_t monitor) const;  // as this program sees it
+  TPoint Scaled(TPoint physical) const;  // as this program sees it
+  void Route(const TMouseInput& e);  // where the system hands the event to a window
   std::uint64_t BusyFor(TWindow window);  // ms until the window's thread is free
   void Deliver(TWindow window, bool input, std::function<void()> take);
 
@@ -227,6 +239,8 @@ class TSimDesktop : public TWindowSystem {
   std::vector<TEvent> events_;
   std::uint64_t now_ = 0;
   std::uint64_t order_ = 0;
+  std::uint64_t lastInput_ = 0;
+  std::map<TProcessId, TWindow> focus_;
   bool physicalDown_[2] = {false, false};  // left, right: a click needs its down before its up
   std::map<THandle, std::string> handles_;  // open file (path) or mutex ("mutex:" name)
   THandle nextHandle_ = 0x100;

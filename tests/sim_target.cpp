@@ -131,6 +131,7 @@ void TSimTarget::OpenDialog(TWindow screen) {
   if (s.Field) {
     Field = desktop_.AddWindow(Dialog, "Edit", "", inDialog(20, 108 + script_.FieldLower, 300, 128 + script_.FieldLower), TargetProcess);
     fieldDialog_[Field] = Dialog;
+    desktop_.Window(Field).TakesFocus = s.FieldTakesFocus;
     Typed[Field] = s.Prefill;
   }
   if (s.ForeignChildInField) {

@@ -27,6 +27,7 @@ struct TScreenScript {
   TDelay DialogAfter = 50;   // after F8
   bool DialogHidden = false;
   bool Field = true;         // a search field lies under the third click point
+  bool FieldTakesFocus = true;  // false: a click leaves the focus where it was, as a label's does
   bool ForeignCover = false; // another program's window covers the search field
   std::string Prefill;       // text a new lookup's field starts with
   bool ForeignChildInField = false;  // another program's window set inside the dialog, over the field
