@@ -378,6 +378,11 @@ const TTraceCase TraceCases[] = {
                Settings({{"screen tx/title1", "得意先元帳"}, {"screen tx/menu1", "u"}, {"screen tx/menu2", "J"}, {"screen tx/lookup", "請求先参照"},
                          {"screen tx/narrow", "1,1"}, {"screen tx/middle", "1,1"}, {"screen tx/wide", "30,30"}}),
                {{"[screen tx] menu1=U"}, {"screen tx", "typed"}, {"outcome", "1 of 1"}}},
+    // Caught: a new screen without a lookup title defined, its lookup searched for by an empty title.
+    TTraceCase{"NewScreenWithoutLookup", " tx 0312345678",
+               Settings({{"screen tx/title1", "得意先元帳"}, {"screen tx/menu1", "u"}, {"screen tx/menu2", "J"},
+                         {"screen tx/narrow", "1,1"}, {"screen tx/middle", "1,1"}, {"screen tx/wide", "30,30"}}),
+               {{"[screen tx]", "not all given"}, {"refused screen code", "\"tx\"", "unknown"}}},
     TTraceCase{"BadSettingsIgnored", " td 0312345678",
                Settings({{"screen td/title1", ""}, {"screen td/menu1", "DA"}, {"screen td/wide", "188"}, {"screen ty/menu1", "T"}}),
                {{"title1", "ignored"}, {"menu1=\"DA\"", "ignored"}, {"wide=\"188\"", "ignored"}, {"[screen ty]", "ignored"}, {"outcome", "1 of 1"}}}};
