@@ -246,6 +246,19 @@ INSTANTIATE_TEST_SUITE_P(
                                     }}),
     [](const auto& info) { return std::string(info.param.Name); });
 
+// A one-screen job's end comes sooner, for a job waiting behind it should it hang. Caught:
+// every job publishing the end of one naming every screen.
+TEST_F(OtherJobTest, PublishesTheEndOfItsOwnLength) {
+  std::vector<std::uint32_t> ends;
+  for (const std::vector<std::string>& codes : {std::vector<std::string>{"td"}, {"td", "tm", "ud"}}) {
+    Desktop = sim::TSimDesktop();
+    Target.reset();
+    RunJob(codes);
+    ends.push_back(Desktop.SharedValues.front().second);  // published as the lock is taken
+  }
+  EXPECT_LT(ends[0], ends[1]);
+}
+
 TEST_F(OtherJobTest, LockIsReleasedBeforeTheMessageIsShown) {
   Desktop.OnErrorBox = [this](const std::string&) { EXPECT_FALSE(Desktop.MutexHeld); };
   TTargetScript s;
