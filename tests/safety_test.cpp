@@ -125,25 +125,15 @@ INSTANTIATE_TEST_SUITE_P(
         TSafetyCase{"FieldTakesNoFocus", {"td"}, [](TTargetScript& s) { s.Screens[TdNew].FieldTakesFocus = false; }, nullptr, NoField, 4, 0},
         TSafetyCase{"PostsFailBeforeTheNumber", {"td"}, nullptr,
                     [](sim::TSimDesktop& d, sim::TSimTarget&) { d.At(620, [&d] { d.PostsFail = true; }); }, NoField, 4, 0},
-        // Busy 4 s from ud's F8, through its last search, td's lookup still shown. Caught: that
-        // lookup taken as the last resort though the target never answered.
+        // Busy 4 s from before ud's F8 (1450 ms), through its last search, td's lookup still shown.
+        // Caught: that lookup taken as the last resort though the target never answered.
         TSafetyCase{"BusyThroughTheLastLookupSearch", {"td", "ud"}, [](TTargetScript& s) { s.ActivateDialogs = false; },
-                    [](sim::TSimDesktop& d, sim::TSimTarget&) {
-                      d.OnPost = [&d, post = d.OnPost, f8 = 0](TWindow w, std::uint32_t m, std::uintptr_t p, std::intptr_t l) mutable {
-                        post(w, m, p, l);
-                        if (m == wm::KeyDown && p == vk::F8 && ++f8 == 2) d.BusyUntil[sim::TargetProcess] = d.Now() + 4000;
-                      };
-                    },
-                    "", 5, 1},
+                    BusyFrom(1400, 4000), "", 5, 1},
         // The lookup moves 30 px down between its first and second click. Caught: the field
         // point read from where it lay before its clicks.
-        TSafetyCase{"LookupMovedDuringItsClicks", {"td"}, nullptr,
-                    [](sim::TSimDesktop& d, sim::TSimTarget& t) {
-                      d.At(520, [&d, &t] {
-                        for (const TWindow w : {t.Dialog, t.Field}) d.Window(w).Rect.Top += 30, d.Window(w).Rect.Bottom += 30;
-                      });
-                    },
-                    "", 4, 1}),
+        TSafetyCase{"LookupMovedDuringItsClicks", {"td"}, nullptr, [](sim::TSimDesktop& d, sim::TSimTarget& t) {
+                      d.At(520, [&d, &t] { for (const TWindow w : {t.Dialog, t.Field}) d.Window(w).Rect.Top += 30, d.Window(w).Rect.Bottom += 30; });
+                    }, "", 4, 1}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 struct TRightsCase {
