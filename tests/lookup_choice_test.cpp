@@ -20,6 +20,7 @@ struct TChoiceCase {
   std::function<void(TTargetScript&)> Change;
   std::uint64_t Ms;  // virtual time of the job
   std::string Why;   // what the trace says of the last lookup taken
+  std::function<void(sim::TSimDesktop&, sim::TSimTarget&)> Desktop = nullptr;  // once the target runs
 };
 void PrintTo(const TChoiceCase& c, std::ostream* os) { *os << c.Name; }
 
@@ -30,6 +31,7 @@ TEST_P(LookupChoiceTest, EachNumberGoesIntoTheLookupItsOwnF8Opened) {
   s.OpenAtStart = {TdNew, UdNew};
   GetParam().Change(s);
   Start(s);
+  if (GetParam().Desktop) GetParam().Desktop(Desktop, *Target);
   TTrace trace;
   trace.Open(Desktop, "t.log", 0);
   Options.Trace = &trace;
@@ -68,7 +70,16 @@ INSTANTIATE_TEST_SUITE_P(
         // Nothing tells it from an older one: taken only after every search.
         TChoiceCase{"ReusedAndStillShownWithoutActivation", {"td", "ud"},
                     [](TTargetScript& s) { s.ActivateDialogs = false; }, 100 + 750 + 550 + 3000,
-                    "last resort"}),
+                    "last resort"},
+        // td's lookup in front again once ud's screen is clicked, ud's own comes late. Caught:
+        // the one in front before F8 taken as brought forward by it.
+        TChoiceCase{"InFrontBeforeF8", {"td", "ud"}, KeptLate, 100 + 2 * 1050, "; new",
+                    [](sim::TSimDesktop& d, sim::TSimTarget& t) {
+                      d.OnClick = [&d, &t, click = d.OnClick](TWindow w) {
+                        click(w);
+                        if (w == t.ScreenWindow(UdNew)) d.Foreground = t.Dialog;
+                      };
+                    }}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 }  // namespace

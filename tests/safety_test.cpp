@@ -124,7 +124,16 @@ INSTANTIATE_TEST_SUITE_P(
         // The third click lands on a control that keeps no focus: Enter would press a button.
         TSafetyCase{"FieldTakesNoFocus", {"td"}, [](TTargetScript& s) { s.Screens[TdNew].FieldTakesFocus = false; }, nullptr, NoField, 4, 0},
         TSafetyCase{"PostsFailBeforeTheNumber", {"td"}, nullptr,
-                    [](sim::TSimDesktop& d, sim::TSimTarget&) { d.At(620, [&d] { d.PostsFail = true; }); }, NoField, 4, 0}),
+                    [](sim::TSimDesktop& d, sim::TSimTarget&) { d.At(620, [&d] { d.PostsFail = true; }); }, NoField, 4, 0},
+        // Busy 4 s from before ud's F8 (1450 ms), through its last search, td's lookup still shown.
+        // Caught: that lookup taken as the last resort though the target never answered.
+        TSafetyCase{"BusyThroughTheLastLookupSearch", {"td", "ud"}, [](TTargetScript& s) { s.ActivateDialogs = false; },
+                    BusyFrom(1400, 4000), "", 5, 1},
+        // The lookup moves 30 px down between its first and second click. Caught: the field
+        // point read from where it lay before its clicks.
+        TSafetyCase{"LookupMovedDuringItsClicks", {"td"}, nullptr, [](sim::TSimDesktop& d, sim::TSimTarget& t) {
+                      d.At(520, [&d, &t] { for (const TWindow w : {t.Dialog, t.Field}) d.Window(w).Rect.Top += 30, d.Window(w).Rect.Bottom += 30; });
+                    }, "", 4, 1}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 struct TRightsCase {
@@ -226,6 +235,19 @@ INSTANTIATE_TEST_SUITE_P(
                                       d.At(2000, [&d] { d.SharedValue = d.TickBase + 6000; });
                                     }}),
     [](const auto& info) { return std::string(info.param.Name); });
+
+// A one-screen job's end comes sooner, for a job waiting behind it should it hang. Caught:
+// every job publishing the end of one naming every screen.
+TEST_F(OtherJobTest, PublishesTheEndOfItsOwnLength) {
+  std::vector<std::uint32_t> ends;
+  for (const std::vector<std::string>& codes : {std::vector<std::string>{"td"}, {"td", "tm", "ud"}}) {
+    Desktop = sim::TSimDesktop();
+    Target.reset();
+    RunJob(codes);
+    ends.push_back(Desktop.SharedValues.front().second);  // published as the lock is taken
+  }
+  EXPECT_LT(ends[0], ends[1]);
+}
 
 TEST_F(OtherJobTest, LockIsReleasedBeforeTheMessageIsShown) {
   Desktop.OnErrorBox = [this](const std::string&) { EXPECT_FALSE(Desktop.MutexHeld); };

@@ -51,7 +51,10 @@ TEST(SettingsFileTest, EachEncodingNotepadSavesGivesTheSameSettings) {
     for (const std::string& bytes :  // header first: the trace lost to a byte-order mark read into the header
          {SAVED(encoding, "[trace]\r\nfile=t.log\r\n[screen td]\r\ntitle1=得意先台帳 (新規入力)\r\n"),
           // comment first: UTF-8 or UTF-16 titles taken as code page 932 bytes
-          SAVED(encoding, "; 設定\r\n[screen td]\r\ntitle1=得意先台帳 (新規入力)\r\n[trace]\r\nfile=t.log\r\n")}) {
+          SAVED(encoding, "; 設定\r\n[screen td]\r\ntitle1=得意先台帳 (新規入力)\r\n[trace]\r\nfile=t.log\r\n"),
+          // the built-in values given again, of each kind of fact: traced as overrides
+          SAVED(encoding, "[trace]\r\nfile=t.log\r\n[target]\r\nclass=Hanbai15Main\r\n[lookup]\r\nclick1=135,40\r\n"
+                          "[screen td]\r\ntitle1=得意先台帳 (新規入力)\r\nmenu1=d\r\nlookup=得意先参照\r\n")}) {
       EXPECT_EQ(SettingsTrace(encoding, bytes), "settings: pelmora.ini, *\nsettings patience=1\n"
                                                "settings [screen td] title1=\"得意先台帳 (新規入力)\"\n") << EncodingName(encoding);
     }

@@ -127,9 +127,7 @@ TEST_P(PatienceTest, MultipliesTheBoundedWaitAndNoPause) {
   for (const int patience : {1, 3, 10}) {
     Desktop = sim::TSimDesktop();
     RunProgram({{"timing/patience", std::to_string(patience)}}, " td,ud 0312345678", c.Change);
-    const int counted = c.Counted == "IsWindowVisible" || c.Counted == "GetInputDesktopName"
-                            ? Desktop.Count(c.Counted)
-                            : Desktop.CountSearches(c.Counted);
+    const int counted = std::max(Desktop.Count(c.Counted), Desktop.CountSearches(c.Counted));  // a call, or a search
     EXPECT_EQ(counted, c.Fixed + c.PerPatience * patience) << patience;
     EXPECT_EQ(Desktop.Now(), c.FixedMs + c.PerPatienceMs * patience) << patience;
     for (const std::uint32_t pause : Desktop.Pauses()) {
@@ -158,7 +156,31 @@ INSTANTIATE_TEST_SUITE_P(
         // The session stays locked: a test every 500 ms for a minute, then the message.
         TPatienceCase{"LockedSession", [](TTargetScript&, auto& d) { d.Lock(true); },
                       "GetInputDesktopName", 1, 120, 0, 60000},
-        TPatienceCase{"AllInTime", [](TTargetScript&, auto&) {}, TdNew, 3, 0, 100 + 2 * 1100 + 100, 0}),
+        TPatienceCase{"AllInTime", [](TTargetScript&, auto&) {}, TdNew, 3, 0, 100 + 2 * 1100 + 100, 0},
+        // Caught: an empty title searched for, which any untitled window matches.
+        TPatienceCase{"NoEmptyTitle", [](TTargetScript&, auto&) {}, "", 0, 0, 100 + 2 * 1100 + 100, 0},
+        // Another program's window over td's point (reached at 550 ms): 100 tests 10 ms apart; ud as
+        // ever. Caught: the click's wait for its window not lengthened by patience.
+        TPatienceCase{"ClickWaitsForItsWindow",
+                      [](TTargetScript&, auto& d) { d.At(0, [&d] { d.AddWindow(0, "Toast", "", {193, 191, 203, 201}, sim::ForeignProcess); }); },
+                      "WindowFromPoint", 4 + 1, 100, 550 - 10 + 1200, 100 * 10},
+        // Input never routed: each screen's click (at 550 and 1100 ms) waited for 5 s, then refused.
+        // Caught: the wait for the target to take a click not lengthened by patience.
+        TPatienceCase{"ClickNeverTaken", [](TTargetScript&, auto& d) { d.RouteDelayMs = 1 << 30; }, "GetLastInputInfo", 0, 2 * 500, 1100, 2 * 5000},
+        // Never idle nor answering: the idle wait, then the restore's. Caught: the restore's time-out fixed.
+        TPatienceCase{"RestoreUnanswered", [](TTargetScript& s, auto&) { s.BusyMs = 1 << 30; }, "Hanbai15Main", 1, 0, 0, 15000 + 5000},
+        // td's lookup closed 20 ms after its first click: the second refused at once, no point tested
+        // at offsets from nothing (nor its last click's pause and the typing's); ud as ever.
+        // Caught: a gone window's point tested for the whole wait.
+        TPatienceCase{"LookupGoneBeforeItsSecondClick", [](TTargetScript&, auto& d) {
+                        d.At(0, [&d] { d.OnClick = [&d, click = d.OnClick, n = 0](TWindow w) mutable {
+                          click(w);  // the second click is td's first on its lookup
+                          if (++n == 2) d.At(d.Now() + 20, [&d, w] { d.OnPost(d.Window(w).Parent, 0x0010 /* WM_CLOSE */, 0, 0); });
+                        }; });
+                      }, "WindowFromPoint", 2 + 5, 0, 100 + 2 * 1100 + 100 - (50 + 50 + 200), 0},
+        // Its process started, no main window yet: awaited. Caught: a second copy started.
+        TPatienceCase{"StillStartingNeverShown", [](TTargetScript& s, auto& d) { s.Running = false, d.Processes[sim::TargetPath] = sim::TargetProcess; },
+                      "ShellExecuteA", 0, 0, 0, 75 * 200}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 // Another job is awaited at least as long as the slowest job the simulated target allows,
@@ -351,6 +373,11 @@ const TTraceCase TraceCases[] = {
                Settings({{"screen tx/title1", "得意先元帳"}, {"screen tx/menu1", "u"}, {"screen tx/menu2", "J"}, {"screen tx/lookup", "請求先参照"},
                          {"screen tx/narrow", "1,1"}, {"screen tx/middle", "1,1"}, {"screen tx/wide", "30,30"}}),
                {{"[screen tx] menu1=U"}, {"screen tx", "typed"}, {"outcome", "1 of 1"}}},
+    // Caught: a new screen without a lookup title defined, its lookup searched for by an empty title.
+    TTraceCase{"NewScreenWithoutLookup", " tx 0312345678",
+               Settings({{"screen tx/title1", "得意先元帳"}, {"screen tx/menu1", "u"}, {"screen tx/menu2", "J"},
+                         {"screen tx/narrow", "1,1"}, {"screen tx/middle", "1,1"}, {"screen tx/wide", "30,30"}}),
+               {{"[screen tx]", "not all given"}, {"refused screen code", "\"tx\"", "unknown"}}},
     TTraceCase{"BadSettingsIgnored", " td 0312345678",
                Settings({{"screen td/title1", ""}, {"screen td/menu1", "DA"}, {"screen td/wide", "188"}, {"screen ty/menu1", "T"}}),
                {{"title1", "ignored"}, {"menu1=\"DA\"", "ignored"}, {"wide=\"188\"", "ignored"}, {"[screen ty]", "ignored"}, {"outcome", "1 of 1"}}}};
