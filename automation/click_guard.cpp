@@ -43,7 +43,7 @@ bool TakenWhole(TWindowSystem& ws, TWindow window, std::uint32_t sentAt, std::ui
         ws.GetGUIThreadInfo(thread, info) && info.Capture == 0 && (info.Flags & Busy) == 0) {
       return true;
     }
-    ws.Pause(TakenTestPauseMs);
+    ws.Pause(ClickTestPauseMs);
   }
   return false;
 }

@@ -30,7 +30,7 @@ std::uint32_t JobMaxMs(std::uint32_t patience, std::size_t screens) {
   // A click waits for its window to come to the point, then for the target to take it
   // whole, the last test's pause past that bound.
   const std::uint32_t clickMaxMs = Paused(ClickTests * patience - 1, ClickTestPauseMs) +
-                                   ClickTakenMs * patience + Paused(1, TakenTestPauseMs);
+                                   ClickTakenMs * patience + Paused(1, ClickTestPauseMs);
   const std::uint32_t startUpMaxMs = sessionWaitMs +
                                      Paused(StartSearches * patience, StartSearchPauseMs) +
                                      visibleWaitMs + InputIdleTimeoutMs * patience +

@@ -47,9 +47,6 @@ constexpr int ClickTests = 100;
 constexpr std::uint32_t ClickTestPauseMs = 10;
 // How long a busy target, or a slow hook before it, may take to take a click whole.
 constexpr std::uint32_t ClickTakenMs = 5000;
-// Tested this often: a click is mostly taken within a few ms, and every ms spent past that
-// is added to the job.
-constexpr std::uint32_t TakenTestPauseMs = 2;
 // The search field must hold the focus after its click: tested this often, every 10 ms.
 constexpr int FocusTests = 10;
 
