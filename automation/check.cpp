@@ -8,8 +8,6 @@ namespace {
 const char* const ReportName = "pelmora-check.txt";
 const char* const FolderName = "pelmora-check";
 const char* const LookupKeys[] = {"click1", "click2", "click3"};
-// WM_CLOSE: as the lookup's close box would, so the target tidies it up itself.
-constexpr std::uint32_t WmClose = 0x0010;
 
 const char* SpotText(TSpot spot) {
   switch (spot) {
@@ -42,12 +40,6 @@ TWindow OwnerOf(TWindowSystem& ws, const TTarget& target, TWindow window) {
     }
   }
   return ws.GetAncestor(window);
-}
-
-// A coordinate, negative ones included (monitors left of or above the primary).
-std::string Coordinate(std::int32_t value) {
-  return value < 0 ? "-" + Decimal(static_cast<std::uint64_t>(-std::int64_t{value}))
-                   : Decimal(static_cast<std::uint64_t>(value));
 }
 
 std::string Described(TWindowSystem& ws, const TTarget& target, const TSpotAt& at) {
@@ -147,7 +139,7 @@ std::string FormatPointLine(const TPointLine& line) {
   static const char* const States[] = {"OK", "NG", "SKIP"};
   const std::string at = line.State == TPointState::Skip && line.At.X == 0 && line.At.Y == 0
                              ? "-"
-                             : Coordinate(line.At.X) + "," + Coordinate(line.At.Y);
+                             : Coordinates(line.At.X, line.At.Y);
   return OneField(line.Code) + "\t" + line.Key + "\t" + at + "\t" +
          States[static_cast<int>(line.State)] + "\t" + OneField(line.What);
 }
@@ -210,7 +202,7 @@ void CheckScreen(const TRun& run, TCheckSystem& cs, const TJob& job, const TTarg
   if (lookup == 0) return SkipLookup(result, code, "参照画面なし: " + lookupFailure + msg::NoLookup);
   TRect box;
   if (!WaitVisible(run, lookup, "screen " + code + " lookup") || !ws.GetWindowRect(lookup, box)) {
-    ws.PostMessageA(lookup, WmClose, 0, 0);
+    ws.PostMessageA(lookup, wm::Close, 0, 0);
     return SkipLookup(result, code, "参照画面なし: " + lookupFailure + msg::LookupHidden);
   }
   const std::size_t lookupFirst = result.Points.size();
@@ -220,7 +212,8 @@ void CheckScreen(const TRun& run, TCheckSystem& cs, const TJob& job, const TTarg
                                    {box.Left + point.X, box.Top + point.Y}));
   }
   Picture(cs, lookup, result.Points, lookupFirst, folder + code + "-lookup.png", result);
-  ws.PostMessageA(lookup, WmClose, 0, 0);
+  // As the lookup's close box would, so the target tidies it up itself.
+  ws.PostMessageA(lookup, wm::Close, 0, 0);
   run.Say([&] { return "screen " + code + ": lookup " + DescribeWindow(ws, lookup) + " closed"; });
 }
 

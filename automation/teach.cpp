@@ -5,15 +5,7 @@
 namespace pelmora {
 namespace {
 
-constexpr std::uint32_t WmClose = 0x0010;
-
-std::string Offset(TOffset offset) {
-  const auto coordinate = [](int v) {
-    return v < 0 ? "-" + Decimal(static_cast<std::uint64_t>(-std::int64_t{v}))
-                 : Decimal(static_cast<std::uint64_t>(v));
-  };
-  return coordinate(offset.X) + "," + coordinate(offset.Y);
-}
+std::string Offset(TOffset offset) { return Coordinates(offset.X, offset.Y); }
 
 TTeachEnd Ended(TClickWait wait) {
   return wait == TClickWait::Cancelled ? TTeachEnd::Cancelled : TTeachEnd::TimedOut;
@@ -75,12 +67,12 @@ TTeachResult TakeClicks(const TRun& run, TCheckSystem& cs, const TJob& job, cons
     const TClickWait wait = TakeClickInside(ws, cs, target, lookup, waitMs, say, result.Taught.Lookup[i]);
     if (wait == TClickWait::Clicked) TakenByTarget(run, lookup);
     if (wait != TClickWait::Clicked) {
-      ws.PostMessageA(lookup, WmClose, 0, 0);
+      ws.PostMessageA(lookup, wm::Close, 0, 0);
       result.End = Ended(wait);
       return result;
     }
   }
-  ws.PostMessageA(lookup, WmClose, 0, 0);
+  ws.PostMessageA(lookup, wm::Close, 0, 0);
   result.End = TTeachEnd::Taught;
   result.ExitCode = CheckAllOk;
   return result;

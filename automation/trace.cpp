@@ -119,13 +119,15 @@ std::string Hex(std::uintptr_t value) {
   return "0x" + digits;
 }
 
-std::string Point(TPoint point) {
+std::string Coordinates(std::int32_t x, std::int32_t y) {
   auto number = [](std::int32_t v) {
     return v < 0 ? "-" + Decimal(static_cast<std::uint64_t>(-static_cast<std::int64_t>(v)))
                  : Decimal(static_cast<std::uint64_t>(v));
   };
-  return "(" + number(point.X) + "," + number(point.Y) + ")";
+  return number(x) + "," + number(y);
 }
+
+std::string Point(TPoint point) { return "(" + Coordinates(point.X, point.Y) + ")"; }
 
 std::string Thousandths(double value) {
   const auto scaled = static_cast<std::uint64_t>(value < 0 ? 0 : value * 1000 + 0.5);

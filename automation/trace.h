@@ -57,6 +57,9 @@ std::string Decimal(std::uint64_t value);
 
 // "(x,y)".
 std::string Point(TPoint point);
+// "x,y", negative ones included (monitors left of or above the primary), as the settings and
+// the check's report write a point.
+std::string Coordinates(std::int32_t x, std::int32_t y);
 // A ratio with three decimals, as "1.778".
 std::string Thousandths(double value);
 

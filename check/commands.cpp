@@ -54,6 +54,12 @@ std::string TCheckCommands::CodesInForce() const {
   return codes;
 }
 
+std::string TCheckCommands::RunningTargetPath() const {
+  const TWindow main = ws_.FindWindowExA(0, settings_.Table.MainWindowClass.c_str(), nullptr);
+  const TProcessId process = main != 0 ? ws_.GetWindowThreadProcessId(main) : 0;
+  return process != 0 ? cs_.GetProcessImagePath(process) : std::string();
+}
+
 void TCheckCommands::Check(const std::string& path, const std::string& codes) {
   TJob job;
   job.InstallPath = path;

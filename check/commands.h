@@ -31,8 +31,8 @@ class TCheckCommands {
   void Start();
   // The codes in force, as comma text: the built-in screens and those the settings add.
   std::string CodesInForce() const;
-  // The target's main window class in force.
-  const std::string& TargetClass() const { return settings_.Table.MainWindowClass; }
+  // The running target's program file, offered when no path is given; empty when none runs.
+  std::string RunningTargetPath() const;
   void Check(const std::string& path, const std::string& codes);
   void Teach(const std::string& path, const std::string& codes);
 

@@ -49,23 +49,6 @@ HWND AddControl(TShell& shell, const char* cls, const char* text, DWORD style, i
   return hwnd;
 }
 
-// The running target's program file, offered when no path is given; empty when none runs.
-std::string RunningTargetPath(const std::string& mainClass) {
-  DWORD process = 0;
-  HWND main = FindWindowExA(nullptr, nullptr, mainClass.c_str(), nullptr);
-  if (main == nullptr || GetWindowThreadProcessId(main, &process) == 0) return {};
-  // Windows Vista and later; where missing, the administrator types the path.
-  using TQuery = BOOL(WINAPI*)(HANDLE, DWORD, LPSTR, PDWORD);
-  const auto query = reinterpret_cast<TQuery>(
-      reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "QueryFullProcessImageNameA")));
-  HANDLE handle = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process);
-  char path[MAX_PATH] = "";
-  DWORD size = MAX_PATH;
-  const bool read = handle != nullptr && query != nullptr && query(handle, 0, path, &size) != FALSE;
-  if (handle != nullptr) CloseHandle(handle);
-  return read ? std::string(path, size) : std::string();
-}
-
 // The labels, the two fields, the four buttons and the result.
 void CreateControls(TShell& shell) {
   shell.Font = CreateFontA(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
@@ -128,7 +111,7 @@ void OnCreate(TShell& shell, HWND hwnd) {
   shell.Main = hwnd;
   CreateControls(shell);
   const pelmora::TCheckArgs& args = shell.Commands.Args;
-  SetWindowTextA(Item(shell, IdPath), (args.Path.empty() && !args.Run ? RunningTargetPath(shell.Commands.TargetClass())
+  SetWindowTextA(Item(shell, IdPath), (args.Path.empty() && !args.Run ? shell.Commands.RunningTargetPath()
                                                                      : args.Path).c_str());
   SetWindowTextA(Item(shell, IdCodes), args.Codes.empty() ? shell.Commands.CodesInForce().c_str()
                                                           : args.Codes.c_str());

@@ -60,6 +60,8 @@ class TCheckSystem {
   virtual bool WriteWholeFile(const std::string& path, const std::string& bytes) = 0;
   // Opens the folder in Explorer.
   virtual void OpenFolder(const std::string& path) = 0;
+  // The full path of the program file the process runs; empty when it cannot be read.
+  virtual std::string GetProcessImagePath(TProcessId process) = 0;
 };
 
 }  // namespace pelmora

@@ -97,4 +97,14 @@ void TWin32CheckSystem::OpenFolder(const std::string& path) {
   if (execute != nullptr) execute(nullptr, "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
+std::string TWin32CheckSystem::GetProcessImagePath(TProcessId process) {
+  HANDLE handle = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process);
+  if (handle == nullptr) return {};
+  char path[MAX_PATH] = "";
+  DWORD size = MAX_PATH;
+  const bool read = QueryFullProcessImageNameA(handle, 0, path, &size) != FALSE;
+  ::CloseHandle(handle);
+  return read ? std::string(path, size) : std::string();
+}
+
 }  // namespace pelmora

@@ -2,6 +2,9 @@
 // functions that not every Windows has. Included only inside platform/.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "platform/win32_window_system.h"
 
 namespace pelmora {
@@ -29,6 +32,18 @@ inline HMODULE LoadSystemLibrary(const char* name) {
   path[n] = '\\';
   lstrcpyA(path + n + 1, name);  // names of a dozen characters
   return LoadLibraryA(path);
+}
+
+// Code page 932 text as wide characters, NUL-terminated, for the wide drawing functions: the
+// texts read right whatever the PC's own code page. A vector, not std::wstring: the
+// library's wide string would add tens of KB to the program.
+inline std::vector<wchar_t> WideForDisplay(const std::string& text) {
+  constexpr UINT Japanese = 932;
+  const int size = static_cast<int>(text.size());
+  const int n = MultiByteToWideChar(Japanese, 0, text.data(), size, nullptr, 0);
+  std::vector<wchar_t> wide(static_cast<std::size_t>(n > 0 ? n : 0) + 1, L'\0');
+  if (n > 0) MultiByteToWideChar(Japanese, 0, text.data(), size, wide.data(), n);
+  return wide;
 }
 
 }  // namespace pelmora

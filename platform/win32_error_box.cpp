@@ -14,23 +14,11 @@ constexpr int ErrorTextId = 0xFFFF;  // the id MessageBox gives its text
 constexpr int Margin = 12;
 constexpr int ButtonWidth = 88;
 constexpr int ButtonHeight = 26;
-constexpr UINT JapaneseCodePage = 932;
 
 struct TErrorBox {
-  std::vector<wchar_t> Text;  // NUL-terminated
+  std::vector<wchar_t> Text;  // NUL-terminated; the texts are code page 932 whatever the PC's own
   HFONT Font;
 };
-
-// The texts are code page 932 whatever the PC's own: converted here and shown through the
-// wide functions, they read right on a PC set to another language or to UTF-8.
-// A vector, not std::wstring: the library's wide string would add tens of KB to the program.
-std::vector<wchar_t> Wide(const std::string& text) {
-  const int size = static_cast<int>(text.size());
-  const int n = MultiByteToWideChar(JapaneseCodePage, 0, text.data(), size, nullptr, 0);
-  std::vector<wchar_t> wide(static_cast<std::size_t>(std::max(n, 0)) + 1, L'\0');
-  if (n > 0) MultiByteToWideChar(JapaneseCodePage, 0, text.data(), size, wide.data(), n);
-  return wide;
-}
 
 HWND AddControl(HWND dialog, const wchar_t* className, const wchar_t* text, DWORD style, int id,
                 const RECT& r, HFONT font) {
@@ -45,7 +33,7 @@ HWND AddControl(HWND dialog, const wchar_t* className, const wchar_t* text, DWOR
 // Lays out icon, text and OK button for the text's size, centred on the monitor of
 // the active window.
 void LayOutErrorBox(HWND dialog, const TErrorBox& box) {
-  SetWindowTextW(dialog, Wide("エラー").data());
+  SetWindowTextW(dialog, WideForDisplay("エラー").data());
   const HICON icon = LoadIconA(nullptr, MAKEINTRESOURCEA(32513));  // IDI_HAND
   const int iconSize = GetSystemMetrics(SM_CXICON);
 
@@ -131,7 +119,7 @@ void TWin32WindowSystem::ShowErrorBox(const std::string& text) {
   HFONT font = SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)
                    ? CreateFontIndirectW(&metrics.lfMessageFont)
                    : nullptr;
-  TErrorBox box{Wide(text), font ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT))};
+  TErrorBox box{WideForDisplay(text), font ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT))};
   DialogBoxIndirectParamW(GetModuleHandleA(nullptr), &dialogTemplate.Header, owner_,
                           ErrorBoxProc, reinterpret_cast<LPARAM>(&box));
   if (font) DeleteObject(font);

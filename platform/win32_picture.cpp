@@ -76,16 +76,6 @@ bool Capture(HWND hwnd, const RECT& rect, HDC dc) {
   return PrintWindow(hwnd, dc, RenderFullContent) || PrintWindow(hwnd, dc, 0) || copied;
 }
 
-// The name in code page 932, drawn with the wide functions so that it reads right under
-// any system code page.
-std::wstring Wide(const std::string& text) {
-  constexpr UINT Japanese = 932;
-  const int n = MultiByteToWideChar(Japanese, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(n > 0 ? n : 0), L'\0');
-  if (n > 0) MultiByteToWideChar(Japanese, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-  return wide;
-}
-
 void DrawCross(HDC dc, POINT at, COLORREF colour) {
   const struct {
     int Width;
@@ -104,10 +94,13 @@ void DrawCross(HDC dc, POINT at, COLORREF colour) {
 }
 
 // The name beside the cross, below and to its right, or on the other side where the
-// picture ends; outlined in black so that it reads on any background.
-void DrawName(HDC dc, POINT at, const std::wstring& name, COLORREF colour, SIZE picture) {
+// picture ends; outlined in black so that it reads on any background, and drawn with the
+// wide functions so that it reads right under any system code page.
+void DrawName(HDC dc, POINT at, const std::vector<wchar_t>& text, COLORREF colour, SIZE picture) {
+  const wchar_t* const name = text.data();
+  const int length = static_cast<int>(text.size() - 1);
   SIZE size{};
-  GetTextExtentPoint32W(dc, name.c_str(), static_cast<int>(name.size()), &size);
+  GetTextExtentPoint32W(dc, name, length, &size);
   int x = at.x + kArm + kTextGap;
   int y = at.y + kTextGap;
   if (x + size.cx > picture.cx) x = at.x - kArm - kTextGap - size.cx;
@@ -121,11 +114,11 @@ void DrawName(HDC dc, POINT at, const std::wstring& name, COLORREF colour, SIZE 
   SetTextColor(dc, kOutline);
   for (int dy = -1; dy <= 1; ++dy) {
     for (int dx = -1; dx <= 1; ++dx) {
-      if (dx != 0 || dy != 0) TextOutW(dc, x + dx, y + dy, name.c_str(), static_cast<int>(name.size()));
+      if (dx != 0 || dy != 0) TextOutW(dc, x + dx, y + dy, name, length);
     }
   }
   SetTextColor(dc, colour);
-  TextOutW(dc, x, y, name.c_str(), static_cast<int>(name.size()));
+  TextOutW(dc, x, y, name, length);
 }
 
 void DrawMarks(HDC dc, const RECT& rect, const std::vector<TPictureMark>& marks) {
@@ -139,7 +132,7 @@ void DrawMarks(HDC dc, const RECT& rect, const std::vector<TPictureMark>& marks)
     const POINT at = {mark.At.X - rect.left, mark.At.Y - rect.top};
     const COLORREF colour = mark.Ok ? kOkColour : kNgColour;
     DrawCross(dc, at, colour);
-    DrawName(dc, at, Wide(mark.Name), colour, picture);
+    DrawName(dc, at, WideForDisplay(mark.Name), colour, picture);
   }
   SelectObject(dc, old);
   DeleteObject(font);

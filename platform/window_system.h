@@ -47,6 +47,7 @@ constexpr std::uint32_t SysCommand = 0x0112;
 constexpr std::uint32_t MdiActivate = 0x0222;
 constexpr std::uint32_t EmSetSel = 0x00B1;
 constexpr std::uint32_t Null = 0x0000;
+constexpr std::uint32_t Close = 0x0010;
 }  // namespace wm
 
 namespace vk {

@@ -55,6 +55,7 @@ class TSimCheckSystem : public TCheckSystem {
   }
   bool WriteWholeFile(const std::string& path, const std::string& bytes) override { return (Files[path] = bytes, true); }
   void OpenFolder(const std::string&) override {}
+  std::string GetProcessImagePath(TProcessId) override { return {}; }
 
  private:
   TSimDesktop& desktop_;
