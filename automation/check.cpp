@@ -8,6 +8,7 @@ namespace {
 const char* const ReportName = "pelmora-check.txt";
 const char* const FolderName = "pelmora-check";
 const char* const LookupKeys[] = {"click1", "click2", "click3"};
+const char* const FocusLess = "クリックしてもフォーカスを受け取らない (F8はそのときフォーカスのある欄の参照画面を開くおそれ)";
 
 const char* SpotText(TSpot spot) {
   switch (spot) {
@@ -52,8 +53,8 @@ std::string Described(TWindowSystem& ws, const TTarget& target, const TSpotAt& a
 }
 
 TPointLine Judged(const TRun& run, const TTarget& target, const std::string& code, const char* key,
-                  TWindow meant, TPoint at) {
-  const TSpotAt spot = JudgePoint(run.Ws, target, meant, at);
+                  TWindow meant, TPoint at, const TOpened& opened = {}) {
+  const TSpotAt spot = JudgePoint(run.Ws, target, meant, at, opened);
   return {code, key, at, spot.Spot == TSpot::Control ? TPointState::Ok : TPointState::Ng,
           Described(run.Ws, target, spot)};
 }
@@ -120,12 +121,13 @@ const char* AspectKey(TAspectClass aspect) {
   return Keys[aspect];
 }
 
-TSpotAt JudgePoint(TWindowSystem& ws, const TTarget& target, TWindow meant, TPoint at) {
+TSpotAt JudgePoint(TWindowSystem& ws, const TTarget& target, TWindow meant, TPoint at,
+                   const TOpened& opened) {
   if (!OnAnyMonitor(ws, at)) return {TSpot::OffMonitor, 0};
   const TWindow under = ws.WindowFromPoint(at);
   if (under == 0) return {TSpot::Nothing, 0};
   if (ws.GetWindowThreadProcessId(under) != target.Process) return {TSpot::OtherProgram, under};
-  if (IsOnMeantWindow(ws, target, meant, under)) {
+  if (IsOnMeantWindow(ws, target, meant, under, opened)) {
     return {under == meant ? TSpot::Surface : TSpot::Control, under};
   }
   if (ws.GetAncestor(under) != target.Main) return {TSpot::TargetBox, under};
@@ -190,13 +192,23 @@ void CheckScreen(const TRun& run, TCheckSystem& cs, const TJob& job, const TTarg
   const TOffset offset = row->ClickOffset[aspect];
   const std::size_t first = result.Points.size();
   result.Points.push_back(Judged(run, target, code, key, screen, {rect.Left + offset.X, rect.Top + offset.Y}));
+  TPointLine& screenPoint = result.Points.back();
+  bool clicked = false;
+  bool focused = false;
+  if (screenPoint.State == TPointState::Ok) {
+    clicked = ClickScreen(run, target, screen, offset, code, focused);
+    // F8 goes to whichever field has the focus: one the point did not give would open
+    // another field's lookup, or none.
+    if (clicked && !focused) {
+      screenPoint.State = TPointState::Ng;
+      screenPoint.What = std::string(FocusLess) + ": " + screenPoint.What;
+    }
+  }
   Picture(cs, screen, result.Points, first, folder + code + "-screen.png", result);
-  if (result.Points.back().State != TPointState::Ok) {
+  if (result.Points[first].State != TPointState::Ok) {
     return SkipLookup(result, code, "画面の点がNGのため、F8を送っていません");
   }
-  if (!ClickTarget(run, target, screen, {offset.X, offset.Y}, ScreenClickPauseMs, "screen " + code)) {
-    return SkipLookup(result, code, "画面をクリックできませんでした");
-  }
+  if (!clicked) return SkipLookup(result, code, "画面をクリックできませんでした");
   const std::string lookupFailure = std::string(msg::NotStarted) + row->LookupTitle;
   const TWindow lookup = OpenOwnLookup(run, target, screen, *row, code);
   if (lookup == 0) return SkipLookup(result, code, "参照画面なし: " + lookupFailure + msg::NoLookup);
@@ -205,11 +217,25 @@ void CheckScreen(const TRun& run, TCheckSystem& cs, const TJob& job, const TTarg
     ws.PostMessageA(lookup, wm::Close, 0, 0);
     return SkipLookup(result, code, "参照画面なし: " + lookupFailure + msg::LookupHidden);
   }
+  // The points before the field are clicked as the job clicks them, so that a list the
+  // first drops is there for the second; the field is judged as the job will find it, and
+  // nothing is typed. Past a point that was not clicked the others are judged as they lie.
   const std::size_t lookupFirst = result.Points.size();
-  for (std::size_t i = 0; i < run.Table.LookupClickPoints.size(); ++i) {
+  const std::size_t points = run.Table.LookupClickPoints.size();
+  TClicked last;
+  bool clicking = true;
+  for (std::size_t i = 0; i < points; ++i) {
     const TOffset point = run.Table.LookupClickPoints[i];
     result.Points.push_back(Judged(run, target, code, LookupKeys[i], lookup,
-                                   {box.Left + point.X, box.Top + point.Y}));
+                                   {box.Left + point.X, box.Top + point.Y}, last.Opened));
+    TPointLine& line = result.Points.back();
+    clicking = clicking && i + 1 < points && line.State == TPointState::Ok;
+    if (clicking && !ClickTarget(run, target, lookup, {point.X, point.Y}, LookupClickPauseMs,
+                                 "lookup " + Decimal(i + 1) + " of 3", last)) {
+      clicking = false;
+      line.State = TPointState::Ng;
+      line.What = "クリックが受け付けられない: " + line.What;
+    }
   }
   Picture(cs, lookup, result.Points, lookupFirst, folder + code + "-lookup.png", result);
   // As the lookup's close box would, so the target tidies it up itself.

@@ -28,7 +28,9 @@ struct TSpotAt {
   TWindow Under = 0;
 };
 
-TSpotAt JudgePoint(TWindowSystem& ws, const TTarget& target, TWindow meant, TPoint at);
+// `opened`: a list or menu that the last click opened, on which the point counts as a control.
+TSpotAt JudgePoint(TWindowSystem& ws, const TTarget& target, TWindow meant, TPoint at,
+                   const TOpened& opened = {});
 
 enum class TPointState { Ok, Ng, Skip };
 

@@ -10,10 +10,22 @@ std::string NotTheTargets(TWindowSystem& ws, const TTarget& target, TWindow wind
   return DescribeWindow(ws, window) + " is not the target's (pid=" + Decimal(target.Process) + ")";
 }
 
-// The window at the point is the one meant, or a control inside it, of the target's process.
-bool IsMeant(TWindowSystem& ws, const TTarget& target, TWindow meant, TWindow under) {
+// The menu windows of a thread's menu loop.
+const char* const MenuClass = "#32768";
+
+// The list or menu that the last click opened, or a control inside that list.
+bool IsOnOpened(TWindowSystem& ws, const TOpened& opened, TWindow under) {
+  if (opened.Thread == 0 || ws.GetWindowThreadId(under) != opened.Thread) return false;
+  if (opened.List != 0 && (under == opened.List || ws.IsChild(opened.List, under))) return true;
+  return opened.Menu && ws.GetClassNameA(under) == MenuClass;
+}
+
+// The window at the point is the one meant, or a control inside it, of the target's process,
+// or what the last click opened there.
+bool IsMeant(TWindowSystem& ws, const TTarget& target, TWindow meant, TWindow under,
+             const TOpened& opened) {
   return under != 0 && target.Process != 0 && ws.GetWindowThreadProcessId(under) == target.Process &&
-         (under == meant || ws.IsChild(meant, under));
+         (under == meant || ws.IsChild(meant, under) || IsOnOpened(ws, opened, under));
 }
 
 std::string NotMeant(TWindowSystem& ws, const TTarget& target, TWindow meant, TWindow under) {
@@ -27,10 +39,10 @@ std::string NotMeant(TWindowSystem& ws, const TTarget& target, TWindow meant, TW
 // target the keys posted next would overtake the click, and a slow low-level hook may hold
 // the click back before it even reaches the target's queue. Taken whole: the system has
 // routed it (its last input is no older than the click), the target's thread has come back
-// for its messages since, and holds neither the mouse (a button's down without its up) nor
-// a menu loop. Tested until `limitMs` have passed since `sentAt`.
-bool TakenWhole(TWindowSystem& ws, TWindow window, std::uint32_t sentAt, std::uint32_t limitMs) {
-  constexpr std::uint32_t Busy = gui::InMoveSize | gui::InMenuMode | gui::SystemMenuMode | gui::PopupMenuMode;
+// for its messages since, and the click's own control has let go of the mouse. Tested
+// until `limitMs` have passed since `sentAt`.
+bool TakenWhole(TWindowSystem& ws, TWindow window, TWindow under, std::uint32_t sentAt,
+                std::uint32_t limitMs, TOpened& opened) {
   for (std::uint32_t spent = 0; spent < limitMs; spent = ws.GetTickCount() - sentAt) {
     // A window gone (the click closed it) has nothing left to take the click.
     const std::uint32_t thread = ws.GetWindowThreadId(window);
@@ -38,27 +50,50 @@ bool TakenWhole(TWindowSystem& ws, TWindow window, std::uint32_t sentAt, std::ui
     std::uint32_t input = 0;
     // Where the system cannot tell, the sent message alone.
     const bool routed = !ws.GetLastInputInfo(input) || static_cast<std::int32_t>(input - sentAt) >= 0;
-    TGuiThreadInfo info;
     if (routed && ws.SendMessageTimeoutA(window, wm::Null, 0, 0, limitMs - spent) &&
-        ws.GetGUIThreadInfo(thread, info) && info.Capture == 0 && (info.Flags & Busy) == 0) {
+        ClickHandled(ws, window, under, thread, opened)) {
       return true;
     }
-    ws.Pause(ClickTestPauseMs);
+    ws.Pause(ClickTakenPauseMs);
   }
   return false;
 }
 
 }  // namespace
 
-bool IsOnMeantWindow(TWindowSystem& ws, const TTarget& target, TWindow meant, TWindow under) {
-  return IsMeant(ws, target, meant, under);
+bool IsOnMeantWindow(TWindowSystem& ws, const TTarget& target, TWindow meant, TWindow under,
+                     const TOpened& opened) {
+  return IsMeant(ws, target, meant, under, opened);
+}
+
+bool ClickHandled(TWindowSystem& ws, TWindow meant, TWindow clicked, std::uint32_t thread,
+                  TOpened& opened) {
+  TGuiThreadInfo info;
+  if (!ws.GetGUIThreadInfo(thread, info) || (info.Flags & (gui::InMoveSize | gui::SystemMenuMode)) != 0) {
+    return false;
+  }
+  // A menu loop the click started holds the mouse for its menu: the click was taken.
+  if ((info.Flags & (gui::InMenuMode | gui::PopupMenuMode)) != 0) {
+    opened = {thread, 0, true};
+    return true;
+  }
+  if (info.Capture == 0) {
+    opened = {};
+    return true;
+  }
+  // Capture on the window meant or the one clicked: the click's button-up is still queued.
+  // Anywhere else in the thread: a list the click dropped, which keeps the mouse while open.
+  const auto holds = [&](TWindow w) { return info.Capture == w || ws.IsChild(w, info.Capture); };
+  if (holds(meant) || holds(clicked)) return false;
+  opened = {thread, info.Capture, false};
+  return true;
 }
 
 // A click is real input and reaches whatever lies at the point: only the window it is meant
 // for may get it, never a question of the target's (a click would answer it), another
 // screen, a notification or another program in front.
 bool ClickTarget(const TRun& run, const TTarget& target, TWindow window, TPoint offset,
-                 std::uint32_t pauseMs, const std::string& what) {
+                 std::uint32_t pauseMs, const std::string& what, TClicked& clicked) {
   TWindowSystem& ws = run.Ws;
   const std::uint32_t start = run.Tick();
   const int limit = run.Times(ClickTests);
@@ -78,7 +113,7 @@ bool ClickTarget(const TRun& run, const TTarget& target, TWindow window, TPoint 
     point = {rect.Left + offset.X, rect.Top + offset.Y};
     click = PrepareClick(ws, point.X, point.Y);
     under = ws.WindowFromPoint(point);
-    if (IsMeant(ws, target, window, under)) break;
+    if (IsMeant(ws, target, window, under, clicked.Opened)) break;
     if (tests == 1 && run.Trace.On()) first = NotMeant(ws, target, window, under);
     if (tests == limit) {
       return refused(run.Trace.On() ? NotMeant(ws, target, window, under) + " after " +
@@ -97,12 +132,73 @@ bool ClickTarget(const TRun& run, const TTarget& target, TWindow window, TPoint 
            " on " + DescribeWindow(ws, under) +
            (first.empty() ? "" : "; waited " + Decimal(sentAt - start) + " ms: " + first);
   });
+  clicked.Under = under;
   const std::uint32_t takenMs = ClickTakenMs * run.Patience;
-  if (!TakenWhole(ws, window, sentAt, takenMs)) {
+  if (!TakenWhole(ws, window, under, sentAt, takenMs, clicked.Opened)) {
     return refused("not taken by the target within " + Decimal(takenMs) + " ms");
+  }
+  if (const TOpened& o = clicked.Opened; o.Thread != 0) {
+    run.Say([&] {
+      return what + " opened " + (o.Menu ? std::string("a menu") : DescribeWindow(ws, o.List)) +
+             ": the next click may land on it";
+    });
   }
   ws.Pause(pauseMs);
   return true;
+}
+
+bool WaitForFocusIn(const TRun& run, TWindow control, TWindow& focus) {
+  TWindowSystem& ws = run.Ws;
+  const std::uint32_t thread = ws.GetWindowThreadId(control);
+  const std::uint32_t start = ws.GetTickCount();
+  const std::uint32_t limitMs = ScreenFocusMs * run.Patience;
+  TGuiThreadInfo info;
+  for (focus = 0; thread != 0 && ws.GetGUIThreadInfo(thread, info);) {
+    focus = info.Focus;
+    if (focus != 0 && (focus == control || ws.IsChild(control, focus))) return true;
+    if (ws.GetTickCount() - start >= limitMs) return false;
+    ws.Pause(ClickTakenPauseMs);
+  }
+  return false;
+}
+
+// Clicks the screen at its point and waits until the control there holds the focus: a
+// target busy with messages it posted itself answers a sent message while the click still
+// waits behind them, and F8, posted, would overtake it and open the lookup of whichever
+// field had the focus. A point on a label or the bare screen takes none: past the bound
+// the job goes on as before.
+bool ClickScreen(const TRun& run, const TTarget& target, TWindow screen, TOffset offset,
+                 const std::string& code, bool& focused) {
+  TClicked clicked;
+  if (!ClickTarget(run, target, screen, {offset.X, offset.Y}, ScreenClickPauseMs, "screen " + code, clicked)) {
+    return false;
+  }
+  TWindow focus = 0;
+  focused = WaitForFocusIn(run, clicked.Under, focus);
+  if (!focused) {
+    run.Say([&] {
+      return "screen " + code + ": the point took no focus: " + DescribeWindow(run.Ws, clicked.Under) +
+             " did not have it within " + Decimal(ScreenFocusMs * static_cast<std::uint32_t>(run.Patience)) +
+             " ms, it is on " + (focus != 0 ? DescribeWindow(run.Ws, focus) : "no window") +
+             "; F8 goes on regardless";
+    });
+  }
+  return true;
+}
+
+// The window with the keyboard focus in the field's thread once it is the field or a
+// control inside it (an edit framed by a window of its own), tested briefly: the third
+// click was taken whole, so the focus is set or it never will be.
+TWindow FocusAfterClick(const TRun& run, TWindow field) {
+  const std::uint32_t thread = run.Ws.GetWindowThreadId(field);
+  TGuiThreadInfo info;
+  for (int tests = 1; thread != 0; ++tests) {
+    if (!run.Ws.GetGUIThreadInfo(thread, info)) return 0;
+    const bool inField = info.Focus == field || (info.Focus != 0 && run.Ws.IsChild(field, info.Focus));
+    if (inField || tests == run.Times(FocusTests)) return info.Focus;
+    run.Ws.Pause(ClickTestPauseMs);
+  }
+  return 0;
 }
 
 TField CheckField(TWindowSystem& ws, const TTarget& target, TWindow field, TWindow lookup) {

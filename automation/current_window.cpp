@@ -30,7 +30,7 @@ std::uint32_t JobMaxMs(std::uint32_t patience, std::size_t screens) {
   // A click waits for its window to come to the point, then for the target to take it
   // whole, the last test's pause past that bound.
   const std::uint32_t clickMaxMs = Paused(ClickTests * patience - 1, ClickTestPauseMs) +
-                                   ClickTakenMs * patience + Paused(1, ClickTestPauseMs);
+                                   ClickTakenMs * patience + Paused(1, ClickTakenPauseMs);
   const std::uint32_t startUpMaxMs = sessionWaitMs +
                                      Paused(StartSearches * patience, StartSearchPauseMs) +
                                      visibleWaitMs + InputIdleTimeoutMs * patience +
@@ -39,6 +39,7 @@ std::uint32_t JobMaxMs(std::uint32_t patience, std::size_t screens) {
       sessionWaitMs + Paused(2, MenuKeyPauseMs) +
       Paused(ScreenSearches * patience, ScreenSearchPauseMs) + visibleWaitMs +
       Paused(1, ActivatePauseMs) + clickMaxMs + Paused(1, ScreenClickPauseMs) +
+      ScreenFocusMs * patience + Paused(1, ClickTakenPauseMs) +
       Paused(LookupSearches * patience + 1, LookupSearchPauseMs) + visibleWaitMs +
       3 * clickMaxMs + Paused(3, LookupClickPauseMs) +
       Paused(FocusTests * patience - 1, ClickTestPauseMs) + Paused(1, TypedPauseMs);

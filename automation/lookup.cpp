@@ -189,23 +189,6 @@ TWindow OpenOwnLookup(const TRun& run, const TTarget& target, TWindow screen,
   return dialog;
 }
 
-namespace {
-
-// The window with the keyboard focus in the field's thread once it is the field, tested
-// briefly: the third click was taken whole, so the focus is set or it never will be.
-TWindow FocusAfterClick(const TRun& run, TWindow field) {
-  const std::uint32_t thread = run.Ws.GetWindowThreadId(field);
-  TGuiThreadInfo info;
-  for (int tests = 1; thread != 0; ++tests) {
-    if (!run.Ws.GetGUIThreadInfo(thread, info)) return 0;
-    if (info.Focus == field || tests == run.Times(FocusTests)) return info.Focus;
-    run.Ws.Pause(ClickTestPauseMs);
-  }
-  return 0;
-}
-
-}  // namespace
-
 // Opens one screen's lookup dialog and types the phone number into its search field.
 TFailure LookUpScreen(const TRun& run, const TJob& job, const TTarget& target,
                       bool singleScreen) {
@@ -226,8 +209,8 @@ TFailure LookUpScreen(const TRun& run, const TJob& job, const TTarget& target,
   ws.PostMessageA(target.MdiClient, wm::MdiActivate, screen, 0);
   ws.Pause(ActivatePauseMs);
 
-  const TOffset offset = row->ClickOffset[AspectClassOf(job.AspectRatio)];
-  if (!ClickTarget(run, target, screen, {offset.X, offset.Y}, ScreenClickPauseMs, "screen " + code)) {
+  bool focused = false;
+  if (!ClickScreen(run, target, screen, row->ClickOffset[AspectClassOf(job.AspectRatio)], code, focused)) {
     return NotStarted(msg::NoChild);
   }
 
@@ -243,10 +226,12 @@ TFailure LookUpScreen(const TRun& run, const TJob& job, const TTarget& target,
     run.Say([&] { return "screen " + code + ": lookup gone before its clicks"; });
     return lookupFailure + msg::NoLookup;
   }
-  int clicked = 0;
+  // A point may drop a list or open a menu of the lookup's, which the next one picks from.
+  TClicked clicked;
+  int made = 0;
   for (const TOffset& point : run.Table.LookupClickPoints) {
     if (!ClickTarget(run, target, dialog, {point.X, point.Y}, LookupClickPauseMs,
-                     "lookup " + Decimal(++clicked) + " of 3")) {
+                     "lookup " + Decimal(++made) + " of 3", clicked)) {
       return lookupFailure + msg::NoSearchField;
     }
   }
@@ -267,7 +252,7 @@ TFailure LookUpScreen(const TRun& run, const TJob& job, const TTarget& target,
   // A control that ignored the third click (a label, a disabled box, a shifted layout) would
   // get the number while Enter presses the lookup's default button.
   const TWindow focus = FocusAfterClick(run, field);
-  if (focus != field) {
+  if (focus == 0 || (focus != field && !ws.IsChild(field, focus))) {
     run.Say([&] {
       return "refused field at " + Point(fieldAt) + ": " + DescribeWindow(ws, field) +
              " did not take the focus; it is on " + (focus != 0 ? DescribeWindow(ws, focus) : "no window");
@@ -275,19 +260,20 @@ TFailure LookUpScreen(const TRun& run, const TJob& job, const TTarget& target,
     return lookupFailure + msg::NoSearchField;
   }
 
-  // The field may still hold text (a reused lookup keeps the last number): replace it.
-  bool posted = ws.PostMessageA(field, wm::EmSetSel, 0, -1);
+  // The field may still hold text (a reused lookup keeps the last number): replace it. All
+  // goes to the window with the focus: the field, or the edit it frames.
+  bool posted = ws.PostMessageA(focus, wm::EmSetSel, 0, -1);
   for (const char c : job.PhoneNumber) {
-    posted = posted && ws.PostMessageA(field, wm::Char, static_cast<unsigned char>(c), 0);
+    posted = posted && ws.PostMessageA(focus, wm::Char, static_cast<unsigned char>(c), 0);
   }
-  posted = posted && ws.PostMessageA(field, wm::KeyDown, vk::Return, 0);
+  posted = posted && ws.PostMessageA(focus, wm::KeyDown, vk::Return, 0);
   if (!posted) {
     SayNotPosted(run, code, "the number or Enter");
     return lookupFailure + msg::NoSearchField;
   }
   run.Say([&] {
     return "screen " + code + ": typed " + Quoted(MaskNumber(job.PhoneNumber)) +
-           " and Enter into " + DescribeWindow(ws, field);
+           " and Enter into " + DescribeWindow(ws, focus);
   });
   ws.Pause(TypedPauseMs);
   return std::nullopt;

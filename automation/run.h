@@ -45,10 +45,15 @@ constexpr std::uint32_t TypedPauseMs = 200;
 // loaded PC the target may still be activating the screen or placing the lookup.
 constexpr int ClickTests = 100;
 constexpr std::uint32_t ClickTestPauseMs = 10;
-// How long a busy target, or a slow hook before it, may take to take a click whole.
+// How long a busy target, or a slow hook before it, may take to take a click whole; tested
+// at the finer timer's grain, as the shortest path waits on it after every click.
 constexpr std::uint32_t ClickTakenMs = 5000;
+constexpr std::uint32_t ClickTakenPauseMs = 1;
 // The search field must hold the focus after its click: tested this often, every 10 ms.
 constexpr int FocusTests = 10;
+// F8 waits this long for the control at the screen's point to take the focus: the click's
+// proof that the target has handled it, whatever it had posted to itself before.
+constexpr std::uint32_t ScreenFocusMs = 1000;
 
 // Windows' default timer ticks every 15.625 ms and a pause ends on a tick: 100 ms take 109.
 // The job asks for a finer timer; where it cannot have that, each pause may end a tick late.
@@ -147,13 +152,38 @@ TSession WaitForSession(const TRun& run);
 TFailure StartTarget(const TRun& run, TJob& job, TTarget& target);
 
 // The click guard and the field rule (click_guard.cpp).
+// A drop-down list or pop-up menu of the target's that the job's own last click opened, as
+// its thread showed right after taking that click: the next click may land on it.
+struct TOpened {
+  std::uint32_t Thread = 0;  // 0: nothing opened
+  TWindow List = 0;          // the window holding the thread's mouse capture
+  bool Menu = false;         // the thread's menu loop: its menu windows count
+};
+// What a click left behind: the window it landed on and what it opened there.
+struct TClicked {
+  TWindow Under = 0;
+  TOpened Opened;
+};
 // The window at a point, `under`, is the one meant or a control inside it, of the target's
-// process: what a click there would be allowed to reach.
-bool IsOnMeantWindow(TWindowSystem& ws, const TTarget& target, TWindow meant, TWindow under);
+// process, or the list or menu that the last click opened: what a click there would be
+// allowed to reach.
+bool IsOnMeantWindow(TWindowSystem& ws, const TTarget& target, TWindow meant, TWindow under,
+                     const TOpened& opened = {});
+// What the thread shows once a click on `clicked`, meant for `meant`, was handled: false
+// while either still holds the mouse (the click's button-up is queued) or the thread moves
+// or sizes a window; else true, with the list or menu the click opened.
+bool ClickHandled(TWindowSystem& ws, TWindow meant, TWindow clicked, std::uint32_t thread,
+                  TOpened& opened);
 // Clicks `window` at `offset` from its corner, taken from its rectangle at the time, once
-// the target has taken the click; then pauses. False, traced, when it was not clicked.
+// the target has taken the click; then pauses. `clicked`: on entry what the last click
+// opened, on return what this one landed on and opened. False, traced, when it was not
+// clicked.
 bool ClickTarget(const TRun& run, const TTarget& target, TWindow window, TPoint offset,
-                 std::uint32_t pauseMs, const std::string& what);
+                 std::uint32_t pauseMs, const std::string& what, TClicked& clicked);
+// True when `control` or a control inside it holds its thread's keyboard focus within
+// ScreenFocusMs times patience; `focus`: where the focus is then (0: nowhere, or the thread
+// is gone).
+bool WaitForFocusIn(const TRun& run, TWindow control, TWindow& focus);
 // The window that would get the number must be a control of the target's own process
 // inside the lookup that this screen's F8 gave. Never another program's window covering
 // the dialog or merely titled like it, nor an older lookup of the same title, nor the
@@ -161,6 +191,9 @@ bool ClickTarget(const TRun& run, const TTarget& target, TWindow window, TPoint 
 enum class TField { Field, NotTheTargets, TopLevel, OutsideTheLookup };
 
 TField CheckField(TWindowSystem& ws, const TTarget& target, TWindow field, TWindow lookup);
+// The focus in the field's thread once it is in the field, or after FocusTests times
+// patience tests; 0 when the thread is gone.
+TWindow FocusAfterClick(const TRun& run, TWindow field);
 // Why the window at the field's point was refused, for the trace.
 std::string FieldRefusal(TWindowSystem& ws, const TTarget& target, TWindow field, TField check);
 
@@ -171,6 +204,10 @@ TFailure LookUpScreen(const TRun& run, const TJob& job, const TTarget& target,
 // Finds the screen of job.ScreenCode, opening it by the menu when it is not open yet.
 TFailure FindOrOpenScreen(const TRun& run, const TJob& job, const TTarget& target,
                           const TScreenEntry& row, bool singleScreen, TWindow& screen);
+// Clicks the screen at `offset` and waits for the control there to take the focus
+// (`focused`); false, traced, when it was not clicked.
+bool ClickScreen(const TRun& run, const TTarget& target, TWindow screen, TOffset offset,
+                 const std::string& code, bool& focused);
 // Posts F8 to the screen and finds the lookup that F8 opened or brought forward; 0: none.
 TWindow OpenOwnLookup(const TRun& run, const TTarget& target, TWindow screen,
                       const TScreenEntry& row, const std::string& code);

@@ -18,12 +18,22 @@ TTeachResult Failed(int exitCode, const std::string& why) {
   return result;
 }
 
-// Waits for the target to take the administrator's click: the press is seen before the
-// target gets it, and the release follows it.
-void TakenByTarget(const TRun& run, TWindow window) {
-  run.Ws.Pause(ScreenClickPauseMs);
-  run.Ws.SendMessageTimeoutA(window, wm::Null, 0, 0, ClickTakenMs * run.Patience);
-  run.Ws.Pause(ScreenClickPauseMs);
+// Waits for the target to take the administrator's click as the job waits for its own: the
+// press is seen before the target gets it, and the release follows it. What the click
+// opened is where the next one may land.
+void TakenByTarget(const TRun& run, TWindow window, TClicked& clicked) {
+  TWindowSystem& ws = run.Ws;
+  const std::uint32_t limitMs = ClickTakenMs * run.Patience;
+  ws.Pause(ScreenClickPauseMs);
+  ws.SendMessageTimeoutA(window, wm::Null, 0, 0, limitMs);
+  const std::uint32_t start = ws.GetTickCount();
+  const std::uint32_t thread = ws.GetWindowThreadId(window);
+  clicked.Opened = {};
+  while (thread != 0 && !ClickHandled(ws, window, clicked.Under, thread, clicked.Opened) &&
+         ws.GetTickCount() - start < limitMs) {
+    ws.Pause(ClickTakenPauseMs);
+  }
+  ws.Pause(ScreenClickPauseMs);
 }
 
 // The four clicks, once the target is up; the lookup F8 opened is closed again.
@@ -47,14 +57,20 @@ TTeachResult TakeClicks(const TRun& run, TCheckSystem& cs, const TJob& job, cons
   result.Taught.Code = code;
   result.Taught.Aspect = AspectClassOf(job.AspectRatio);
   say("画面「" + ws.GetWindowTextA(screen) + "」で、F8の前にクリックする位置をクリックしてください。");
-  const TClickWait first = TakeClickInside(ws, cs, target, screen, waitMs, say, result.Taught.Screen);
+  TClicked clicked;
+  const TClickWait first = TakeClickInside(ws, cs, target, screen, waitMs, say, result.Taught.Screen, clicked);
   if (first != TClickWait::Clicked) {
     result.End = Ended(first);
     return result;
   }
   // The press went on to the target, which must take it before F8 as it takes the job's own
   // click: it is handed posted keys before input, and the field must have the focus first.
-  TakenByTarget(run, screen);
+  TakenByTarget(run, screen, clicked);
+  TWindow focus = 0;
+  if (!WaitForFocusIn(run, clicked.Under, focus)) {
+    say("クリックした位置はフォーカスを受け取りませんでした。F8はそのときフォーカスのある欄の参照画面を開くおそれがあります。");
+  }
+  clicked = {};
   const TWindow lookup = OpenOwnLookup(run, target, screen, *row, code);
   if (lookup == 0 || !WaitVisible(run, lookup, "screen " + code + " lookup")) {
     return Failed(CheckFaults, std::string(msg::NotStarted) + row->LookupTitle +
@@ -64,8 +80,9 @@ TTeachResult TakeClicks(const TRun& run, TCheckSystem& cs, const TJob& job, cons
                                      "3番目の位置 (click3: 電話番号を入力する欄)"};
   for (std::size_t i = 0; i < result.Taught.Lookup.size(); ++i) {
     say("「" + row->LookupTitle + "」の" + What[i] + "をクリックしてください。");
-    const TClickWait wait = TakeClickInside(ws, cs, target, lookup, waitMs, say, result.Taught.Lookup[i]);
-    if (wait == TClickWait::Clicked) TakenByTarget(run, lookup);
+    const TClickWait wait =
+        TakeClickInside(ws, cs, target, lookup, waitMs, say, result.Taught.Lookup[i], clicked);
+    if (wait == TClickWait::Clicked) TakenByTarget(run, lookup, clicked);
     if (wait != TClickWait::Clicked) {
       ws.PostMessageA(lookup, wm::Close, 0, 0);
       result.End = Ended(wait);
@@ -82,19 +99,24 @@ TTeachResult TakeClicks(const TRun& run, TCheckSystem& cs, const TJob& job, cons
 
 TClickWait TakeClickInside(TWindowSystem& ws, TCheckSystem& cs, const TTarget& target,
                            TWindow window, std::uint32_t timeoutMs, const TTeachSay& say,
-                           TOffset& offset) {
+                           TOffset& offset, TClicked& clicked) {
   const std::uint32_t start = ws.GetTickCount();
   for (;;) {
     const std::uint32_t spent = ws.GetTickCount() - start;
     if (spent >= timeoutMs) return TClickWait::TimedOut;
     TPoint at;
-    const TClickWait wait = cs.WaitForLeftClick(timeoutMs - spent, at);
+    TWindow under = 0;
+    const TClickWait wait = cs.WaitForLeftClick(timeoutMs - spent, at, under);
     if (wait != TClickWait::Clicked) return wait;
     TRect rect;
     if (!ws.GetWindowRect(window, rect)) return TClickWait::TimedOut;
     const bool inside = at.X >= rect.Left && at.X < rect.Right && at.Y >= rect.Top && at.Y < rect.Bottom;
-    if (inside && IsOnMeantWindow(ws, target, window, ws.WindowFromPoint(at))) {
+    // A list the last click dropped may reach past the window's edge.
+    const bool onOpened = !IsOnMeantWindow(ws, target, window, under) &&
+                          IsOnMeantWindow(ws, target, window, under, clicked.Opened);
+    if ((inside && IsOnMeantWindow(ws, target, window, under)) || onOpened) {
       offset = {at.X - rect.Left, at.Y - rect.Top};
+      clicked.Under = under;
       return TClickWait::Clicked;
     }
     say("そのクリックは対象のウィンドウ「" + ws.GetWindowTextA(window) +

@@ -33,12 +33,13 @@ struct TTeachResult {
 // What the window shows the administrator: what to click next, or why a click was not taken.
 using TTeachSay = std::function<void(const std::string&)>;
 
-// Waits for the next left click inside `window` (on it or a control of it, of the target's),
-// at most `timeoutMs` in all; a click elsewhere is said and waited past. The offset from
-// the window's outer corner.
+// Waits for the next left click inside `window` (on it or a control of it, of the target's,
+// or on the list or menu the last click opened, `clicked.Opened`), judged by the window at
+// the press, at most `timeoutMs` in all; a click elsewhere is said and waited past. The
+// offset from the window's outer corner; `clicked.Under`: the window pressed.
 TClickWait TakeClickInside(TWindowSystem& ws, TCheckSystem& cs, const TTarget& target,
                            TWindow window, std::uint32_t timeoutMs, const TTeachSay& say,
-                           TOffset& offset);
+                           TOffset& offset, TClicked& clicked);
 
 // Opens the screen of job.ScreenCodes' first code as the job does and takes the four clicks,
 // holding the job lock with an end that covers the waits. Writes nothing.

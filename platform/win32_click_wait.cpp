@@ -17,6 +17,7 @@ struct TWaitState {
   bool Pressed = false;  // the press is taken; the wait lasts until its release
   DWORD PressedAt = 0;
   POINT At{};
+  HWND Under = nullptr;  // at the press: a list it picks from is gone by the release
   HANDLE Cancel = nullptr;  // set by CancelClickWait
 };
 TWaitState* g_wait = nullptr;
@@ -51,9 +52,8 @@ POINT ToProgramCoordinates(POINT physical) {
 
 // A press on this program's own windows is the program's (its cancel button, its title bar)
 // and not the one waited for.
-bool IsThisProgramAt(POINT at) {
+bool IsThisProgram(HWND hwnd) {
   DWORD process = 0;
-  HWND hwnd = WindowFromPoint(at);
   return hwnd != nullptr && GetWindowThreadProcessId(hwnd, &process) != 0 &&
          process == GetCurrentProcessId();
 }
@@ -64,10 +64,12 @@ LRESULT CALLBACK OnMouse(int code, WPARAM message, LPARAM data) {
   if (code == HC_ACTION && g_wait != nullptr && !g_wait->Ended) {
     if (message == WM_LBUTTONDOWN && !g_wait->Pressed) {
       const POINT at = ToProgramCoordinates(reinterpret_cast<const MSLLHOOKSTRUCT*>(data)->pt);
-      if (!IsThisProgramAt(at)) {
+      HWND under = WindowFromPoint(at);
+      if (!IsThisProgram(under)) {
         g_wait->Pressed = true;
         g_wait->PressedAt = ::GetTickCount();
         g_wait->At = at;
+        g_wait->Under = under;
       }
     } else if (message == WM_LBUTTONUP && g_wait->Pressed) {
       g_wait->Ended = true;
@@ -110,7 +112,7 @@ bool PumpMessages(const TWaitState& wait) {
 
 }  // namespace
 
-TClickWait TWin32CheckSystem::WaitForLeftClick(std::uint32_t timeoutMs, TPoint& at) {
+TClickWait TWin32CheckSystem::WaitForLeftClick(std::uint32_t timeoutMs, TPoint& at, TWindow& under) {
   if (g_wait != nullptr) return TClickWait::Cancelled;  // a window's handler inside a wait
   TWaitState wait;
   wait.Cancel = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -145,6 +147,7 @@ TClickWait TWin32CheckSystem::WaitForLeftClick(std::uint32_t timeoutMs, TPoint& 
   if (wait.Result == TClickWait::Clicked) {
     at.X = wait.At.x;
     at.Y = wait.At.y;
+    under = Handle(wait.Under);
   }
   return wait.Result;
 }

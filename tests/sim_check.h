@@ -31,7 +31,7 @@ class TSimCheckSystem : public TCheckSystem {
     return path;
   }
   // The clock runs to the next scripted click, or to the time-out when none comes within it.
-  TClickWait WaitForLeftClick(std::uint32_t timeoutMs, TPoint& at) override {
+  TClickWait WaitForLeftClick(std::uint32_t timeoutMs, TPoint& at, TWindow& under) override {
     while (next_ < Clicks.size() && Clicks[next_].AtMs < desktop_.Now()) ++next_;
     if (next_ == Clicks.size() || Clicks[next_].AtMs > desktop_.Now() + timeoutMs) {
       desktop_.Pause(timeoutMs);
@@ -40,6 +40,7 @@ class TSimCheckSystem : public TCheckSystem {
     const TScriptedClick& click = Clicks[next_++];
     desktop_.Pause(static_cast<std::uint32_t>(click.AtMs - desktop_.Now()));
     at = click.At;
+    under = desktop_.WindowFromPoint(at);
     return click.Cancel ? TClickWait::Cancelled : TClickWait::Clicked;
   }
   void CancelClickWait() override {}
