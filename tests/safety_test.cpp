@@ -30,6 +30,7 @@ struct TSafetyCase {
   std::string Box;
   std::size_t Clicks;
   std::size_t Searches;  // each must hold exactly the number
+  std::string Taken = "c8ccc";  // its screen's click, F8, the lookup's clicks ('k': a kind picked), in order
 };
 void PrintTo(const TSafetyCase& c, std::ostream* os) { *os << c.Name; }
 
@@ -66,7 +67,7 @@ TEST_P(SafetyTest, OnlyTheTargetsLookupGetsClicksAndTheNumber) {
   ASSERT_EQ(Target->Searches.size(), c.Searches);
   for (const sim::TSearch& search : Target->Searches) {
     EXPECT_EQ(search.Text, Phone);
-    EXPECT_EQ(search.Taken, "c8ccc");  // its screen's click, F8, the lookup's clicks, in order
+    EXPECT_EQ(search.Taken, c.Taken);
   }
   for (const sim::TCall& post : Desktop.Posts()) {
     EXPECT_EQ(Desktop.Window(post.Window).Process, sim::TargetProcess);
@@ -129,6 +130,19 @@ INSTANTIATE_TEST_SUITE_P(
         // Caught: that lookup taken as the last resort though the target never answered.
         TSafetyCase{"BusyThroughTheLastLookupSearch", {"td", "ud"}, [](TTargetScript& s) { s.ActivateDialogs = false; },
                     BusyFrom(1400, 4000), "", 5, 1},
+        // The first point drops a list, or opens a menu, of search kinds: it holds the mouse or
+        // the menu loop, and lies outside the lookup. Caught: the click taken as never handled,
+        // and the second click refused as off the lookup.
+        TSafetyCase{"DropDownListOfSearchKinds", {"td"}, [](TTargetScript& s) { s.Screens[TdNew].KindList = true; }, nullptr, "", 4, 1, "c8ckc"},
+        TSafetyCase{"PopupMenuOfSearchKinds", {"td"}, [](TTargetScript& s) { s.Screens[TdNew].KindMenu = true; }, nullptr, "", 4, 1, "c8ckc"},
+        // Caught: any list of the target's taken as the lookup's, though no click of it opened it.
+        TSafetyCase{"ListTheJobDidNotOpen", {"td"}, [](TTargetScript& s) { s.Screens[TdNew].StrayList = true; }, nullptr, NoField, 2, 0},
+        // Caught: the focus required on the framing window itself, not on the edit inside it.
+        TSafetyCase{"FieldFramingAnInnerEdit", {"td"}, [](TTargetScript& s) { s.Screens[TdNew].FramedField = true; }, nullptr, "", 4, 1},
+        // The target answers sent messages while its own posts hold the screen's click back
+        // (150..450 ms). Caught: F8 posted before the click was taken, overtaking it.
+        TSafetyCase{"ScreenClickQueuedBehindTheTargetsOwnPosts", {"td"}, [](TTargetScript& s) { s.Screens[TdNew].ControlAtClick = true; },
+                    [](sim::TSimDesktop& d, sim::TSimTarget&) { d.At(150, [&d] { d.OwnPostsUntil[sim::TargetProcess] = 450; }); }, "", 4, 1},
         // The lookup moves 30 px down between its first and second click. Caught: the field
         // point read from where it lay before its clicks.
         TSafetyCase{"LookupMovedDuringItsClicks", {"td"}, nullptr, [](sim::TSimDesktop& d, sim::TSimTarget& t) {

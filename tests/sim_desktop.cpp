@@ -281,7 +281,9 @@ std::uint64_t TSimDesktop::BusyFor(TWindow window) {
 }
 
 void TSimDesktop::Deliver(TWindow window, bool input, std::function<void()> take) {
-  const std::uint64_t busy = BusyFor(window);
+  const auto own = OwnPostsUntil.find(Window(window).Process);
+  const std::uint64_t busy = std::max(BusyFor(window), own == OwnPostsUntil.end() || own->second < now_
+                                                           ? std::uint64_t{0} : own->second - now_);
   if (busy == 0) return take();
   const TProcessId process = Window(window).Process;
   queued_[process].emplace_back(input, std::move(take));
@@ -443,7 +445,8 @@ void TSimDesktop::Route(const TMouseInput& e) {
       if (const TWindow root = Root(hit)) Foreground = root;
       if (hit == 0) continue;
       Deliver(hit, true, [this, hit] {
-        if (Window(hit).TakesFocus) focus_[Window(hit).Process] = hit;
+        const TSimWindow& w = Window(hit);
+        if (w.FocusTo != 0 || w.TakesFocus) focus_[w.Process] = w.FocusTo != 0 ? w.FocusTo : hit;
         if (OnClick) OnClick(hit);
       });
     }
@@ -475,7 +478,7 @@ bool TSimDesktop::GetLastInputInfo(std::uint32_t& tick) {
 
 bool TSimDesktop::GetGUIThreadInfo(std::uint32_t thread, TGuiThreadInfo& info) {
   Log("GetGUIThreadInfo", 0, thread);
-  info = {0, focus_[thread], 0};
+  info = {ThreadModes[thread], focus_[thread], Capture[thread]};
   return true;
 }
 

@@ -25,6 +25,7 @@ struct TSimWindow {
   bool Alive = true;
   TWindow Owner = 0;  // a popup's owner; a window owning a visible popup hands it the foreground
   bool TakesFocus = true;  // a click on it gives it its thread's keyboard focus
+  TWindow FocusTo = 0;     // a frame: a click on it gives the focus to this inner control
 };
 
 struct TCall {
@@ -99,6 +100,12 @@ class TSimDesktop : public TWindowSystem {
   // A busy process's thread takes nothing until then; then its sent messages, its posted
   // ones and its input, in that order.
   std::map<TProcessId, std::uint64_t> BusyUntil;
+  // A thread working through messages it posted itself until then: it answers sent
+  // messages, but what others post to it, then its input, wait behind them.
+  std::map<TProcessId, std::uint64_t> OwnPostsUntil;
+  // What GetGUIThreadInfo tells of a process's thread besides its focus.
+  std::map<TProcessId, TWindow> Capture;
+  std::map<TProcessId, std::uint32_t> ThreadModes;  // gui::* flags
   std::set<TProcessId> NeverIdle;  // never idle for input, yet taking its messages
   bool PostsFail = false;  // as to a thread whose queue is full
   std::function<void(const std::string&)> OnShellExecute;

@@ -33,6 +33,8 @@ TSimTarget::TSimTarget(TSimDesktop& desktop, TTargetScript script)
   };
   // A click counts for the screen it lands in, or for the screen whose lookup it lands in.
   desktop_.OnClick = [this](TWindow w) {
+    if (w == kindChoice_ && Dialog != 0 && desktop_.Window(Dialog).Alive) OpenKinds();
+    if (w != 0 && w == kindPopup_) PickKind();
     if (w != 0 && !screens_.count(w) && !dialogScreen_.count(w)) w = desktop_.Window(w).Parent;
     if (screens_.count(w)) taken_[screens_[w]] += 'c';
     if (dialogScreen_.count(w)) taken_[dialogScreen_[w]] += 'c';
@@ -87,7 +89,26 @@ TWindow TSimTarget::OpenScreen(const std::string& title) {
   const TWindow screen =
       desktop_.AddWindow(MdiClient, "TScreen", title, rect, TargetProcess, !ScriptOf(title).Hidden);
   screens_[screen] = title;
+  if (ScriptOf(title).ControlAtClick) {
+    desktop_.AddWindow(screen, "Edit", "", {rect.Left + 100, rect.Top + 100, rect.Left + 320, rect.Top + 180}, TargetProcess);
+  }
   return screen;
+}
+
+// As a combo box's list or a menu: top-level, the thread's capture or menu loop while open.
+void TSimTarget::OpenKinds() {
+  const TRect r = desktop_.Window(Dialog).Rect;
+  const bool menu = ScriptOf(dialogScreen_[Dialog]).KindMenu;
+  kindPopup_ = desktop_.AddWindow(0, menu ? "#32768" : "ComboLBox", "", {r.Left + 100, r.Top + 50, r.Left + 180, r.Top + 192}, TargetProcess);
+  desktop_.Capture[TargetProcess] = menu ? Dialog : kindPopup_;  // a menu loop captures for its owner
+  desktop_.ThreadModes[TargetProcess] = menu ? gui::InMenuMode | gui::PopupMenuMode : 0;
+}
+
+void TSimTarget::PickKind() {
+  desktop_.Destroy(std::exchange(kindPopup_, 0));
+  desktop_.Capture[TargetProcess] = 0;
+  desktop_.ThreadModes[TargetProcess] = 0;
+  taken_[dialogScreen_[Dialog]] += 'k';
 }
 
 TWindow TSimTarget::ScreenWindow(const std::string& title) const {
@@ -125,11 +146,19 @@ void TSimTarget::OpenDialog(TWindow screen) {
   const auto inDialog = [&rect](int l, int t, int r, int b) {
     return TRect{rect.Left + l, rect.Top + t, rect.Left + r, rect.Top + b};
   };
-  desktop_.AddWindow(Dialog, "Button", "", inDialog(100, 30, 180, 50), TargetProcess);
-  desktop_.AddWindow(Dialog, "Button", "", inDialog(80, 170, 160, 190), TargetProcess);
+  const TWindow choice = desktop_.AddWindow(Dialog, s.KindList ? "ComboBox" : "Button", "", inDialog(100, 30, 180, 50), TargetProcess);
+  kindChoice_ = s.KindList || s.KindMenu ? choice : 0;
+  if (!s.KindList && !s.KindMenu) desktop_.AddWindow(Dialog, "Button", "", inDialog(80, 170, 160, 190), TargetProcess);
+  if (s.StrayList) desktop_.AddWindow(0, "ComboLBox", "", inDialog(100, 50, 180, 192), TargetProcess);
   Field = 0;
   if (s.Field) {
-    Field = desktop_.AddWindow(Dialog, "Edit", "", inDialog(20, 108 + script_.FieldLower, 300, 128 + script_.FieldLower), TargetProcess);
+    const TRect at = inDialog(20, 108 + script_.FieldLower, 300, 128 + script_.FieldLower);
+    Field = desktop_.AddWindow(Dialog, "Edit", "", at, TargetProcess);
+    if (s.FramedField) {
+      const TWindow frame = std::exchange(Field, desktop_.AddWindow(Field, "Edit", "", {at.Left + 50, at.Top + 2, at.Right - 2, at.Bottom - 2}, TargetProcess));
+      desktop_.Window(frame).Class = "TFrame";
+      desktop_.Window(frame).FocusTo = Field;
+    }
     fieldDialog_[Field] = Dialog;
     desktop_.Window(Field).TakesFocus = s.FieldTakesFocus;
     Typed[Field] = s.Prefill;

@@ -31,6 +31,12 @@ struct TScreenScript {
   bool ForeignCover = false; // another program's window covers the search field
   std::string Prefill;       // text a new lookup's field starts with
   bool ForeignChildInField = false;  // another program's window set inside the dialog, over the field
+  // The first point: a drop-down list (or a button with a pop-up menu) of search kinds, whose
+  // phone kind lies under the second point while it is open; StrayList: a list of the
+  // target's lies there from the start, which no click of the lookup opened.
+  bool KindList = false, KindMenu = false, StrayList = false;
+  bool FramedField = false;  // the field is a frame that hands its focus to an inner edit
+  bool ControlAtClick = false;  // the screen's click point lies on an edit of the screen
 };
 
 struct TTargetScript {
@@ -65,7 +71,7 @@ struct TSearch {
   TWindow Window = 0;  // the dialog
   // What the screen's thread took since the screen's last search, in order: 'c' a click on
   // the screen or its lookup, '8' F8.
-  std::string Taken;
+  std::string Taken;  // also 'k': a search kind picked from a list or menu
 };
 
 class TSimTarget {
@@ -91,6 +97,8 @@ class TSimTarget {
   void OnPost(TWindow window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
   const TScreenScript& ScriptOf(const std::string& title);
   TRect Placed(TRect rect) const;
+  void OpenKinds();
+  void PickKind();
 
   TSimDesktop& desktop_;
   TTargetScript script_;
@@ -101,6 +109,8 @@ class TSimTarget {
   std::map<TWindow, std::string> dialogScreen_;  // dialog -> screen title that asked for it
   std::vector<std::uintptr_t> keys_;        // menu key sequence since F10
   std::map<std::string, std::string> taken_;  // screen title -> what it took since its search
+  TWindow kindChoice_ = 0;  // the first point's list box or menu button
+  TWindow kindPopup_ = 0;   // the list or menu it opened
   int screenCount_ = 0;
 };
 
