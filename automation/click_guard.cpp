@@ -137,13 +137,17 @@ bool ClickTarget(const TRun& run, const TTarget& target, TWindow window, TPoint 
   if (!TakenWhole(ws, window, under, sentAt, takenMs, clicked.Opened)) {
     return refused("not taken by the target within " + Decimal(takenMs) + " ms");
   }
+  ws.Pause(pauseMs);
+  // A thread that answered before it handled the click shows the list it dropped only now.
+  if (TOpened later; clicked.Opened.Thread == 0 && TakenWhole(ws, window, under, sentAt, takenMs, later)) {
+    clicked.Opened = later;
+  }
   if (const TOpened& o = clicked.Opened; o.Thread != 0) {
     run.Say([&] {
       return what + " opened " + (o.Menu ? std::string("a menu") : DescribeWindow(ws, o.List)) +
              ": the next click may land on it";
     });
   }
-  ws.Pause(pauseMs);
   return true;
 }
 

@@ -56,6 +56,9 @@
 //                       beside it
 //     renamed           td's new-entry screen is titled "得意先台帳 (新規入力)", as a
 //                       later version names it
+//     kinds_list        the lookup's search kinds are a drop-down list at the first
+//                       dialog click point; dropped, its phone kind lies under the
+//                       second (recorded as "kind ... picked=TAG")
 //     new_version       as a new version of the application might be: the main
 //                       window's class is "Hanbai16Main" and td's input field lies
 //                       60 px lower; F8 opens td's lookup only for that field,
@@ -65,6 +68,8 @@
 #endif
 #include <windows.h>
 #include <shellapi.h>
+
+#include "kinds.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -363,9 +368,19 @@ Lookup& CreateLookup(const OpenScreen& s) {
                              g_origin.x + at.x, g_origin.y + at.y, kDialogSize.cx, kDialogSize.cy, g_main,
                              nullptr, g_inst, nullptr);
   Name(l.dialog, tag, "-");
-  Control(l.dialog, L"BUTTON", L"得意先名", BS_AUTORADIOBUTTON, kByNameRect, tag, "by_name");
-  HWND byPhone = Control(l.dialog, L"BUTTON", L"電話番号", BS_AUTORADIOBUTTON, kByPhoneRect, tag, "by_phone");
-  SendMessageW(byPhone, BM_SETCHECK, BST_CHECKED, 0);
+  if (Fault("kinds_list")) {
+    // Dropped, the list reaches past the second click point; closed, the box is as high as its font.
+    RECT box = kByPhoneRect;
+    box.bottom = kDialogClicks[1].y + 100;
+    HWND kinds = Control(l.dialog, L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, box, tag, "kinds");
+    RECT r;
+    GetWindowRect(l.dialog, &r);
+    FillKinds(kinds, r.top + kDialogClicks[1].y);
+  } else {
+    Control(l.dialog, L"BUTTON", L"得意先名", BS_AUTORADIOBUTTON, kByNameRect, tag, "by_name");
+    HWND byPhone = Control(l.dialog, L"BUTTON", L"電話番号", BS_AUTORADIOBUTTON, kByPhoneRect, tag, "by_phone");
+    SendMessageW(byPhone, BM_SETCHECK, BST_CHECKED, 0);
+  }
   if (!FaultFor("nofield", s.kind->code)) {
     Control(l.dialog, L"STATIC", L"検索文字列", 0, kSearchLabelRect, tag, "");
     const char* prefill = Fault("prefill");
@@ -604,6 +619,8 @@ LRESULT CALLBACK LookupProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_COMMAND:
       if (l && l->search && lp && Find((HWND)lp) && Find((HWND)lp)->ctl == "search_button") RunSearch(*l);
+      if (l && lp && HIWORD(wp) == CBN_SELENDOK && Find((HWND)lp) && Find((HWND)lp)->ctl == "kinds")
+        Record("kind screen=" + std::string(l->kind->tag) + " n=" + std::to_string(l->serial) + " picked=" + KindTag((HWND)lp));
       return 0;
     case WM_CLOSE:
       if (l) CloseLookup(*l);

@@ -775,6 +775,17 @@ HWND TargetScreen() {
 
 HWND TargetLookup() { return FindWindowExA(nullptr, nullptr, "StandinLookup", nullptr); }
 
+// Each lookup searched had its phone kind picked from its list before its search.
+void PhoneKindPicked(Result& r) {
+  std::map<std::string, std::string> picked;  // lookup serial -> kind
+  int searched = 0;
+  for (const Event& e : r.events) {
+    if (e.Get("ev") == "kind") picked[e.Get("n")] = e.Get("picked");
+    if (e.Get("ev") == "search") ++searched, r.Expect(picked[e.Get("n")] == "phone", "lookup " + e.Get("n") + " searched with kind '" + picked[e.Get("n")] + "'");
+  }
+  r.Expect(searched > 0, "no search");
+}
+
 POINT ScreenClickOffset(const char* code) {
   for (const ScreenClick& c : kScreenClicks)
     if (strcmp(c.code, code) == 0) return c.offset[g_aspect];
@@ -1101,6 +1112,9 @@ std::vector<Scenario> Scenarios() {
        nullptr, "", "ud", kPhone, kQuick, 0, Refused("dlg_td", 2)},
       {"multi td,ud: td dialog click 2 covered, silent", "narrow", Target::Running, "cover=td,cover_point=2", none,
        "{S} td,ud 0312345678", nullptr, "", "ud", kPhone, kQuick, 0, Refused("dlg_td", 1)},
+      // The first point drops a list of search kinds, the second picks the phone kind from it.
+      {"td: search kinds in a drop-down list, the phone kind picked", "middle", Target::Running, "kinds_list", none,
+       "{S} td 0312345678", nullptr, "", "td", kPhone, kQuick, 0, PhoneKindPicked},
       {"multi td,ud: td screen click covered, silent", "wide", Target::Running, "cover_screen=td", none,
        "{S} td,ud 0312345678", nullptr, "", "ud", kPhone, kQuick, 0, Refused("td", 0)},
       {"multi td,: trailing comma makes it multi, failure silent", "wide", Target::Running, "dialog_never=td", none,
