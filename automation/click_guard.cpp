@@ -139,7 +139,8 @@ bool ClickTarget(const TRun& run, const TTarget& target, TWindow window, TPoint 
   }
   ws.Pause(pauseMs);
   // A thread that answered before it handled the click shows the list it dropped only now.
-  if (TOpened later; clicked.Opened.Thread == 0 && TakenWhole(ws, window, under, sentAt, takenMs, later)) {
+  if (TOpened later; clicked.Opened.Thread == 0 &&
+                     ClickHandled(ws, window, under, ws.GetWindowThreadId(window), later)) {
     clicked.Opened = later;
   }
   if (const TOpened& o = clicked.Opened; o.Thread != 0) {
