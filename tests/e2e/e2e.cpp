@@ -877,7 +877,7 @@ void TraceReadBack(Result& r) {
       "] settings patience=2\r\n",
       "codes=\"td,ud\" phone=\"******5678\" (10 characters)\r\n",
       "] wait for another job: ",
-      " (limit 978318 ms), acquired\r\n",
+      " (limit 984261 ms), acquired\r\n",
       "] search main window class=Hanbai15Main: found 0x",
       "] input idle wait pid=",
       "] foreground: the target's\r\n",
