@@ -2,6 +2,9 @@
 // report's point lines, the offsets a teach takes, and the settings it gives.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+
 #include "automation/settings_file.h"
 #include "automation/teach.h"
 #include "tests/sim_check.h"
@@ -111,6 +114,52 @@ TEST(CheckTest, TheTeachTakesOffsetsFromClicksInsideTheWindowMeantOnly) {
     if (c.End != TTeachEnd::Taught) continue;
     EXPECT_EQ(TaughtLinesText(result.Taught), "[screen td]\r\nwide=150,120\r\n[lookup]\r\nclick1=120,35\r\n"
                                               "click2=100,175\r\nclick3=60,118\r\n") << c.Fault;
+  }
+}
+
+// The check of each screen as the job would work it: the verdicts in order, the F8s sent
+// and the exit code. The simulated target's screens have a bare surface at their points
+// unless an edit is put there.
+TEST(CheckTest, EachScreenIsJudgedAndClickedAsTheJobWouldWorkIt) {
+  using TScreen = sim::TScreenScript;
+  const struct {
+    const char* Fault;
+    std::vector<std::string> Codes;
+    std::function<void(TScreen&)> Screen;  // td's
+    std::function<void(sim::TSimDesktop&, sim::TSimTarget&)> Desktop;
+    int Exit;
+    std::string States;  // each point's first letter: OK, NG, SKIP
+    int F8s;
+  } cases[] = {
+      {"the screen's bare surface judged OK, or F8 sent after an NG point", {"td"}, nullptr, nullptr, 1, "NSSS", 0},
+      {"the lookup's points judged against the screen", {"td"}, [](TScreen& s) { s.ControlAtClick = true; }, nullptr, 0, "OOOO", 1},
+      {"a list the first lookup point dropped not judged as the lookup's",
+       {"td"}, [](TScreen& s) { s.ControlAtClick = s.KindList = true; }, nullptr, 0, "OOOO", 1},
+      {"a screen point whose control takes no focus judged OK", {"td"}, [](TScreen& s) { s.ControlAtClick = true; },
+       [](sim::TSimDesktop& d, sim::TSimTarget& t) { d.Window(d.FindWindowExA(t.ScreenWindow(TdNew), "Edit", nullptr)).TakesFocus = false; }, 1, "NSSS", 0},
+      {"exit code 0 with skipped points", {"xx"}, nullptr, nullptr, 1, "SSSS", 0},
+      {"exit code 0 with no screen code given", {}, nullptr, nullptr, 1, "", 0},
+      {"the check going on after its wait for the job lock timed out", {"td"}, [](TScreen& s) { s.ControlAtClick = true; },
+       [](sim::TSimDesktop& d, sim::TSimTarget&) { d.OtherJobUntil = UINT64_MAX; }, 2, "", 0},
+  };
+  for (const auto& c : cases) {
+    sim::TSimDesktop d;
+    sim::TTargetScript script;
+    script.OpenAtStart = {TdNew};
+    if (c.Screen) c.Screen(script.Screens[TdNew]);
+    sim::TSimTarget target(d, script);
+    if (c.Desktop) c.Desktop(d, target);
+    sim::TSimCheckSystem cs(d);
+    TTrace off;
+    const TSettings settings;
+    TJob job{sim::TargetPath, c.Codes, "", "", 0.0};
+    const TCheckResult result = RunCheck({d, off, 1, settings.Table}, cs, settings, job, "C:\\out\\");
+    std::string states;
+    for (const TPointLine& line : result.Points) states += "ONS"[static_cast<int>(line.State)];
+    const auto posts = d.Posts();
+    EXPECT_EQ(result.ExitCode, c.Exit) << c.Fault;
+    EXPECT_EQ(states, c.States) << c.Fault;
+    EXPECT_EQ(std::count_if(posts.begin(), posts.end(), [](const sim::TCall& p) { return p.Message == wm::KeyDown && p.WParam == vk::F8; }), c.F8s) << c.Fault;
   }
 }
 
