@@ -82,12 +82,16 @@ TEST(CheckTest, TheTeachTakesOffsetsFromClicksInsideTheWindowMeantOnly) {
     std::vector<sim::TScriptedClick> Clicks;
     TTeachEnd End;
     int Refused;  // clicks said not to be taken
+    int F8s = 1;
   } cases[] = {
       {"offsets not taken from the outer corners", with({{9000, {160, 190}}}), TTeachEnd::Taught, 0},
       {"a click outside the screen or the lookup taken",
        with({{5000, {1500, 500}}, {9000, {160, 190}}, {15000, {1100, 335}}}), TTeachEnd::Taught, 2},
-      {"Esc not ending the teach", {{9000, {}, true}}, TTeachEnd::Cancelled, 0},
+      // Another program's notice lies over (200..300, 180..220).
+      {"a click on a window covering the one meant taken", with({{5000, {250, 200}}, {9000, {160, 190}}}), TTeachEnd::Taught, 1},
+      {"Esc not ending the teach", {{9000, {}, true}}, TTeachEnd::Cancelled, 0, 0},
       {"the wait for a click unbounded", {{9000, {160, 190}}}, TTeachEnd::TimedOut, 0},
+      {"a screen click that timed out going on to F8", {}, TTeachEnd::TimedOut, 0, 0},
   };
   for (const auto& c : cases) {
     sim::TSimDesktop d;
@@ -95,6 +99,7 @@ TEST(CheckTest, TheTeachTakesOffsetsFromClicksInsideTheWindowMeantOnly) {
     script.OpenAtStart = {TdNew};
     sim::TSimTarget target(d, script);
     d.AddWindow(target.ScreenWindow(TdNew), "Edit", "", {150, 180, 300, 220}, TargetProcess);
+    d.AddWindow(0, "Notice", "", {200, 180, 300, 220}, sim::ForeignProcess);
     sim::TSimCheckSystem cs(d);
     cs.Clicks = c.Clicks;
     TTrace off;
@@ -108,6 +113,8 @@ TEST(CheckTest, TheTeachTakesOffsetsFromClicksInsideTheWindowMeantOnly) {
     EXPECT_EQ(result.End, c.End) << c.Fault;
     EXPECT_EQ(refused, c.Refused) << c.Fault;
     EXPECT_TRUE(target.Dialog == 0 || !d.Window(target.Dialog).Alive) << c.Fault;  // closed again
+    const auto posts = d.Posts();
+    EXPECT_EQ(std::count_if(posts.begin(), posts.end(), [](const sim::TCall& p) { return p.Message == wm::KeyDown && p.WParam == vk::F8; }), c.F8s) << c.Fault;
     if (c.End == TTeachEnd::TimedOut) {
       EXPECT_LT(d.Now(), 9000 + 2 * TeachClickWaitMs) << c.Fault;
     }
