@@ -167,6 +167,19 @@ INSTANTIATE_TEST_SUITE_P(
         // Input never routed: each screen's click (at 550 and 1100 ms) waited for 5 s, then refused,
         // however often it re-tested. Caught: the wait for a click to be taken not lengthened by patience.
         TPatienceCase{"ClickNeverTaken", [](TTargetScript&, auto& d) { d.RouteDelayMs = 1 << 30; }, "SendInput", 2, 0, 1100, 2 * 5000},
+        // Each control clicked keeps the mouse (its button-up never handled): as never taken.
+        // Caught: the capture of the control clicked ignored, the click taken at once.
+        TPatienceCase{"ClickedControlKeepsTheMouse", [](TTargetScript&, auto& d) {
+                        d.At(0, [&d] { d.OnClick = [&d, click = d.OnClick](TWindow w) { click(w), d.Capture[sim::TargetProcess] = w; }; });
+                      }, "SendInput", 2, 0, 1100, 2 * 5000},
+        // Every click routed 30 ms late: each of the eight waits that long, then pauses whole.
+        // Caught: the pause after a click shortened by the time its taken wait used.
+        TPatienceCase{"InputRoutedLate", [](TTargetScript&, auto& d) { d.RouteDelayMs = 30; }, "SendInput", 8, 0, 100 + 2 * 1100 + 100 + 8 * 30, 0},
+        // The field of td's lookup, which ud's F8 shows again, keeps no focus: tested 10 times per
+        // patience, 10 ms apart, then refused, with no typing pause. Caught: the focus tests not
+        // multiplied by patience.
+        TPatienceCase{"FieldTakesNoFocus", [](TTargetScript& s, auto&) { s.Screens[TdNew].FieldTakesFocus = false; },
+                      "SendInput", 8, 0, 100 + 2 * (1100 - 200 - 10) + 100, 2 * 10 * 10},
         // Never idle nor answering: the idle wait, then the restore's. Caught: the restore's time-out fixed.
         TPatienceCase{"RestoreUnanswered", [](TTargetScript& s, auto&) { s.BusyMs = 1 << 30; }, "Hanbai15Main", 1, 0, 0, 15000 + 5000},
         // td's lookup closed 20 ms after its first click: the second refused at once, no point tested
