@@ -66,6 +66,20 @@ TEST(SettingsFileTest, EachEncodingNotepadSavesGivesTheSameSettings) {
   }
 }
 
+// A value as Windows' profile functions give it, for the files they cannot read.
+TEST(SettingsFileTest, ValueIsReadAsWindowsReadsIt) {
+  const struct {
+    const char* Fault;
+    std::string Line, Value;
+  } cases[] = {{"tabs around a value kept", "file=\t t.log \t", "t.log"},
+               {"single quotes around a value kept", "file='t.log'", "t.log"},
+               {"quotes of two kinds taken for a pair", "file='t.log\"", "'t.log\""}};
+  for (const auto& c : cases) {
+    bool lacking = false;
+    EXPECT_EQ(TSettingsFile("\xEF\xBB\xBF[trace]\r\n" + c.Line + "\r\n").Value("trace", "file", lacking), c.Value) << c.Fault;
+  }
+}
+
 // A key changed (spelled as it was), one added to its section, a section added; the
 // comments, the other keys and the line ends as they were.
 TEST(SettingsFileTest, KeySetInTheFilesOwnEncodingKeepingEveryOtherLine) {
