@@ -16,7 +16,7 @@ const char* const MenuClass = "#32768";
 // The list or menu that the last click opened, or a control inside that list.
 bool IsOnOpened(TWindowSystem& ws, const TOpened& opened, TWindow under) {
   if (opened.Thread == 0 || ws.GetWindowThreadId(under) != opened.Thread) return false;
-  if (opened.List != 0 && (under == opened.List || ws.IsChild(opened.List, under))) return true;
+  if (opened.List != 0 && IsOrInside(ws, opened.List, under)) return true;
   return opened.Menu && ws.GetClassNameA(under) == MenuClass;
 }
 
@@ -25,7 +25,7 @@ bool IsOnOpened(TWindowSystem& ws, const TOpened& opened, TWindow under) {
 bool IsMeant(TWindowSystem& ws, const TTarget& target, TWindow meant, TWindow under,
              const TOpened& opened) {
   return under != 0 && target.Process != 0 && ws.GetWindowThreadProcessId(under) == target.Process &&
-         (under == meant || ws.IsChild(meant, under) || IsOnOpened(ws, opened, under));
+         (IsOrInside(ws, meant, under) || IsOnOpened(ws, opened, under));
 }
 
 std::string NotMeant(TWindowSystem& ws, const TTarget& target, TWindow meant, TWindow under) {
@@ -83,8 +83,7 @@ bool ClickHandled(TWindowSystem& ws, TWindow meant, TWindow clicked, std::uint32
   }
   // Capture on the window meant or the one clicked: the click's button-up is still queued.
   // Anywhere else in the thread: a list the click dropped, which keeps the mouse while open.
-  const auto holds = [&](TWindow w) { return info.Capture == w || ws.IsChild(w, info.Capture); };
-  if (holds(meant) || holds(clicked)) return false;
+  if (IsOrInside(ws, meant, info.Capture) || IsOrInside(ws, clicked, info.Capture)) return false;
   opened = {thread, info.Capture, false};
   return true;
 }
@@ -160,7 +159,7 @@ bool WaitForFocusIn(const TRun& run, TWindow control, TWindow& focus) {
   TGuiThreadInfo info;
   for (focus = 0; thread != 0 && ws.GetGUIThreadInfo(thread, info);) {
     focus = info.Focus;
-    if (focus != 0 && (focus == control || ws.IsChild(control, focus))) return true;
+    if (IsOrInside(ws, control, focus)) return true;
     if (ws.GetTickCount() - start >= limitMs) return false;
     ws.Pause(ClickTakenPauseMs);
   }
@@ -199,8 +198,7 @@ TWindow FocusAfterClick(const TRun& run, TWindow field) {
   TGuiThreadInfo info;
   for (int tests = 1; thread != 0; ++tests) {
     if (!run.Ws.GetGUIThreadInfo(thread, info)) return 0;
-    const bool inField = info.Focus == field || (info.Focus != 0 && run.Ws.IsChild(field, info.Focus));
-    if (inField || tests == run.Times(FocusTests)) return info.Focus;
+    if (IsOrInside(run.Ws, field, info.Focus) || tests == run.Times(FocusTests)) return info.Focus;
     run.Ws.Pause(ClickTestPauseMs);
   }
   return 0;

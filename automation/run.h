@@ -140,6 +140,11 @@ inline bool PostKey(TWindowSystem& ws, TWindow window, std::uintptr_t key) {
   return ws.PostMessageA(window, wm::KeyDown, key, 0) && ws.PostMessageA(window, wm::KeyUp, key, 0);
 }
 
+// `window` is `outer` itself or a window inside it.
+inline bool IsOrInside(TWindowSystem& ws, TWindow outer, TWindow window) {
+  return window != 0 && (window == outer || ws.IsChild(outer, window));
+}
+
 struct TTarget {
   TWindow Main = 0;
   TWindow MdiClient = 0;

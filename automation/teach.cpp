@@ -112,9 +112,8 @@ TClickWait TakeClickInside(TWindowSystem& ws, TCheckSystem& cs, const TTarget& t
     if (!ws.GetWindowRect(window, rect)) return TClickWait::TimedOut;
     const bool inside = at.X >= rect.Left && at.X < rect.Right && at.Y >= rect.Top && at.Y < rect.Bottom;
     // A list the last click dropped may reach past the window's edge.
-    const bool onOpened = !IsOnMeantWindow(ws, target, window, under) &&
-                          IsOnMeantWindow(ws, target, window, under, clicked.Opened);
-    if ((inside && IsOnMeantWindow(ws, target, window, under)) || onOpened) {
+    const bool meant = IsOnMeantWindow(ws, target, window, under);
+    if (meant ? inside : IsOnMeantWindow(ws, target, window, under, clicked.Opened)) {
       offset = {at.X - rect.Left, at.Y - rect.Top};
       clicked.Under = under;
       return TClickWait::Clicked;
