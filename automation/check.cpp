@@ -194,8 +194,8 @@ void CheckScreen(const TRun& run, TCheckSystem& cs, const TJob& job, const TTarg
   result.Points.push_back(Judged(run, target, code, key, screen, {rect.Left + offset.X, rect.Top + offset.Y}));
   TPointLine& screenPoint = result.Points.back();
   bool clicked = false;
-  bool focused = false;
   if (screenPoint.State == TPointState::Ok) {
+    bool focused = false;
     clicked = ClickScreen(run, target, screen, offset, code, focused);
     // F8 goes to whichever field has the focus: one the point did not give would open
     // another field's lookup, or none.

@@ -59,6 +59,22 @@ bool TakenWhole(TWindowSystem& ws, TWindow window, TWindow under, std::uint32_t 
   return false;
 }
 
+// A thread that answered before it handled the click shows the list it dropped only after
+// the click's pause.
+void NoteOpened(const TRun& run, TWindow window, const std::string& what, TClicked& clicked) {
+  TWindowSystem& ws = run.Ws;
+  if (TOpened later; clicked.Opened.Thread == 0 &&
+                     ClickHandled(ws, window, clicked.Under, ws.GetWindowThreadId(window), later)) {
+    clicked.Opened = later;
+  }
+  if (const TOpened& o = clicked.Opened; o.Thread != 0) {
+    run.Say([&] {
+      return what + " opened " + (o.Menu ? std::string("a menu") : DescribeWindow(ws, o.List)) +
+             ": the next click may land on it";
+    });
+  }
+}
+
 }  // namespace
 
 bool IsOnMeantWindow(TWindowSystem& ws, const TTarget& target, TWindow meant, TWindow under,
@@ -137,17 +153,7 @@ bool ClickTarget(const TRun& run, const TTarget& target, TWindow window, TPoint 
     return refused("not taken by the target within " + Decimal(takenMs) + " ms");
   }
   ws.Pause(pauseMs);
-  // A thread that answered before it handled the click shows the list it dropped only now.
-  if (TOpened later; clicked.Opened.Thread == 0 &&
-                     ClickHandled(ws, window, under, ws.GetWindowThreadId(window), later)) {
-    clicked.Opened = later;
-  }
-  if (const TOpened& o = clicked.Opened; o.Thread != 0) {
-    run.Say([&] {
-      return what + " opened " + (o.Menu ? std::string("a menu") : DescribeWindow(ws, o.List)) +
-             ": the next click may land on it";
-    });
-  }
+  NoteOpened(run, window, what, clicked);
   return true;
 }
 
@@ -182,7 +188,7 @@ bool ClickScreen(const TRun& run, const TTarget& target, TWindow screen, TOffset
   if (!focused) {
     run.Say([&] {
       return "screen " + code + ": the point took no focus: " + DescribeWindow(run.Ws, clicked.Under) +
-             " did not have it within " + Decimal(ScreenFocusMs * static_cast<std::uint32_t>(run.Patience)) +
+             " did not have it within " + Decimal(std::uint64_t{ScreenFocusMs} * run.Patience) +
              " ms, it is on " + (focus != 0 ? DescribeWindow(run.Ws, focus) : "no window") +
              "; F8 goes on regardless";
     });
