@@ -2,7 +2,7 @@
 
 #include <cctype>
 
-#include "app/cmdline.h"
+#include "automation/cmdline.h"
 #include "version.h"
 
 namespace pelmora {
