@@ -114,6 +114,37 @@ TEST(CheckTest, TheTeachTakesOffsetsFromClicksInsideTheWindowMeantOnly) {
   }
 }
 
+// The start held by the shell till 2 s before the end first published: a run that does not
+// publish its end again outlasts it, and a job waiting behind goes on while it clicks.
+TEST(CheckTest, TheCheckAndTheTeachPublishTheirEndAgainBeforeTheirScreens) {
+  const struct {
+    const char* Fault;
+    bool Teach;
+  } cases[] = {{"the check's end published once only", false}, {"the teach's end published once only", true}};
+  for (const auto& c : cases) {
+    sim::TSimDesktop d;
+    sim::TSimCheckSystem cs(d);
+    d.OnShellExecute = [&](const std::string&) {
+      d.Pause(d.SharedValue - d.GetTickCount() - 2000);
+      const std::pair<std::uint64_t, TPoint> clicks[] = {{9000, {20, 100}}, {20000, {720, 335}}, {21000, {700, 475}}, {22000, {660, 418}}};
+      for (const auto& [after, at] : clicks) cs.Clicks.push_back({d.Now() + after, at});
+    };
+    sim::TTargetScript script;
+    script.Running = false;
+    sim::TSimTarget target(d, script);
+    TTrace off;
+    const TScreenTable table = BuiltInTable();
+    TJob job;
+    job.InstallPath = sim::TargetPath, job.ScreenCodes = {"td", "ud"};
+    const TRun run{d, off, 1, table};
+    EXPECT_TRUE(c.Teach ? TeachScreen(run, cs, job, [](const std::string&) {}).End == TTeachEnd::Taught
+                        : RunCheck(run, cs, TSettings(), job, "C:\\out\\").Points.size() == 8) << c.Fault;
+    const auto& ends = d.SharedValues;  // each stood till the next was published; the last cleared
+    for (std::size_t i = 1; i < ends.size(); ++i) EXPECT_LE(d.TickBase + ends[i].first, ends[i - 1].second) << c.Fault;
+    EXPECT_EQ(ends.back().second, 0u) << c.Fault;
+  }
+}
+
 // What a teach writes is what the job then reads, for the class it was taught on only.
 TEST(CheckTest, TaughtSettingsAreReadBackByTheJobForTheirAspectClass) {
   for (const TAspectClass aspect : {acNarrow, acMiddle, acWide}) {
