@@ -265,8 +265,7 @@ TEST_F(OtherJobTest, LockIsReleasedBeforeTheMessageIsShown) {
 TEST_F(OtherJobTest, SecondJobTypesNothingBeforeTheFirstsLastEnter) {
   const struct {
     const char* Fault;
-    bool PastAHungHolder;  // the first went on, without the lock, past a holder hung till 1 s
-    bool Killed;           // the first was ended at 2 s, its lock abandoned and its end left
+    bool PastAHungHolder, Killed;  // the first went on past a holder hung till 1 s; was ended at 2 s
   } cases[] = {{"the second took the lock while the first held it", false, false},
                {"the second, taking the lock the hung holder released at 2 s, ran alongside the first", true, false},
                {"the end a killed holder left waited for, the lock free", false, true}};
