@@ -92,6 +92,13 @@ bool TWin32CheckSystem::WriteWholeFile(const std::string& path, const std::strin
   constexpr DWORD Rename = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
   if (complete && (::ReplaceFileA(path.c_str(), temporary.c_str(), nullptr, 0, nullptr, nullptr) ||
                    ::MoveFileExA(temporary.c_str(), path.c_str(), Rename))) {
+    // After the rename, or a ReplaceFile that only renames (Wine's), the attributes at least
+    // are the old file's; added only, so that the archive bit set for the change stays.
+    constexpr DWORD Kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    const DWORD now = GetFileAttributesA(path.c_str());
+    const bool lost = attributes != INVALID_FILE_ATTRIBUTES && now != INVALID_FILE_ATTRIBUTES &&
+                      (attributes & Kept & ~now) != 0;
+    if (lost) SetFileAttributesA(path.c_str(), (now & ~FILE_ATTRIBUTE_NORMAL) | (attributes & Kept));
     return true;
   }
   DeleteFileA(temporary.c_str());
