@@ -75,18 +75,10 @@ class TJobLock {
         wait_ = ws_.WaitForLockOrQuit(mutex_, left > 0 ? static_cast<std::uint32_t>(left) : 0);
         if (wait_ == TWaitResult::Quit) break;
       }
-      // Holders clear their end before releasing: one still ahead is a job's that went on
-      // past a hung holder without the lock, and is waited for as far as that end.
-      if (const auto ahead = wait_ == TWaitResult::Acquired && WentOn(seen)
-                                 ? static_cast<std::int32_t>(seen - ws_.GetTickCount()) : 0;
-          ahead > 0) {
-        if (ws_.WaitForLockOrQuit(0, std::min<std::uint32_t>(ahead, EndPollMs)) == TWaitResult::Quit) {
-          ws_.ReleaseMutex(mutex_);
-          wait_ = TWaitResult::Quit;
-          break;
-        }
-        seen = ReadPublished();
-        continue;
+      if (wait_ == TWaitResult::Acquired && !OutwaitJobGoneOn(seen, until)) {
+        ws_.ReleaseMutex(mutex_);
+        wait_ = TWaitResult::Quit;
+        break;
       }
       // With the lock, this job's end replaces an end passed or left behind. Past the end seen,
       // only if that still stands: of several jobs waiting past it only one goes on, and
@@ -139,6 +131,18 @@ class TJobLock {
  private:
   // The end another job published; 0: none.
   std::uint32_t ReadPublished() { return end_ != 0 ? ws_.LoadSharedValue(end_) : 0; }
+  // With the lock, waits as far as an end still ahead that a job gone on without it
+  // published (holders clear theirs before releasing), and as far as each it publishes
+  // again; `seen` holds the end published then, `until` the one waited for. False when the
+  // program was closed meanwhile.
+  bool OutwaitJobGoneOn(std::uint32_t& seen, std::uint32_t& until) {
+    for (std::int32_t ahead = 0; WentOn(seen) && (ahead = static_cast<std::int32_t>(seen - ws_.GetTickCount())) > 0;
+         seen = ReadPublished()) {
+      until = seen;
+      if (ws_.WaitForLockOrQuit(0, std::min<std::uint32_t>(ahead, EndPollMs)) == TWaitResult::Quit) return false;
+    }
+    return true;
+  }
   // Publishes `end` if the end published is still `seen` (0: none); the end published then.
   std::uint32_t Replace(std::uint32_t end, std::uint32_t seen) {
     return end_ != 0 ? ws_.InterlockedCompareExchange(end_, end, seen) : seen;
@@ -147,10 +151,10 @@ class TJobLock {
   // without the lock, so that the holder after it waits for it, but not for an end a
   // holder that was ended left behind.
   std::uint32_t Ahead(std::uint32_t ms) {
-    const std::uint32_t end = ((ws_.GetTickCount() + ms) & ~1u) | (wait_ == TWaitResult::Acquired ? 0u : 1u);
+    const std::uint32_t end = ((ws_.GetTickCount() + ms) & ~1U) | (wait_ == TWaitResult::Acquired ? 0U : 1U);
     return end != 0 ? end : 2;
   }
-  static bool WentOn(std::uint32_t end) { return (end & 1u) != 0; }
+  static bool WentOn(std::uint32_t end) { return (end & 1U) != 0; }
 
   TWindowSystem& ws_;
   THandle mutex_;
