@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "app/cmdline.h"
+#include "automation/cmdline.h"
 #include "automation/current_window.h"
 #include "automation/messages.h"
 #include "version.h"

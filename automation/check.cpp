@@ -9,6 +9,9 @@ const char* const ReportName = "pelmora-check.txt";
 const char* const FolderName = "pelmora-check";
 const char* const LookupKeys[] = {"click1", "click2", "click3"};
 const char* const FocusLess = "クリックしてもフォーカスを受け取らない (F8はそのときフォーカスのある欄の参照画面を開くおそれ)";
+// What the end the check publishes counts for a picture, times patience: the window asked
+// to draw itself and the file written.
+constexpr std::uint32_t PictureMaxMs = 5000;
 
 const char* SpotText(TSpot spot) {
   switch (spot) {
@@ -246,7 +249,8 @@ void CheckScreen(const TRun& run, TCheckSystem& cs, const TJob& job, const TTarg
 TCheckResult RunCheck(const TRun& run, TCheckSystem& cs, const TSettings& settings, TJob& job,
                       const std::string& folder) {
   TCheckResult result;
-  RunUnderJobLock(run, job.ScreenCodes.size(), 0, [&](TWaitResult lock) {
+  const std::uint32_t picturesMs = 2 * PictureMaxMs * run.Patience;  // a screen's and its lookup's
+  RunUnderJobLock(run, job.ScreenCodes.size(), picturesMs, [&](TWaitResult lock, const TPublishEnd& publishAgain) {
     if (lock != TWaitResult::Acquired) {
       result.Failure = "ほかのプログラムの処理が終わらないため、確認できませんでした。";
       return;
@@ -263,7 +267,9 @@ TCheckResult RunCheck(const TRun& run, TCheckSystem& cs, const TSettings& settin
       return;
     }
     result.Context = ContextLines(run, cs, settings, job, target);
+    std::size_t left = job.ScreenCodes.size();
     for (const std::string& code : job.ScreenCodes) {
+      publishAgain(left--);
       job.ScreenCode = code;
       CheckScreen(run, cs, job, target, folder, result);
     }

@@ -14,6 +14,8 @@ const char* const JobMutexName = "Local\\PelmoraJob";
 // the ones waiting: a job naming more screens, or the same ones again, takes longer.
 const char* const JobEndName = "Local\\PelmoraJobEnd";
 constexpr std::size_t KnownScreens = 3;
+// How often a holder looks whether a job that went on without the lock is done.
+constexpr std::uint32_t EndPollMs = 100;
 constexpr std::uint32_t JapaneseCodePage = 932;
 
 // `count` pauses of `pauseMs`, each counted a timer tick longer, as a PC without the finer
@@ -23,8 +25,9 @@ constexpr std::uint32_t Paused(std::uint32_t count, std::uint32_t pauseMs) {
 }
 
 // The longest a job naming `screens` screens can take by the limits above, each count
-// taken `patience` times. A thousand screens would take a day: a longer bound is none.
-std::uint32_t JobMaxMs(std::uint32_t patience, std::size_t screens) {
+// taken `patience` times, and `screenExtraMs` more a screen for a run's own waits. A
+// thousand screens would take a day: a longer bound is none.
+std::uint32_t JobMaxMs(std::uint32_t patience, std::size_t screens, std::uint32_t screenExtraMs = 0) {
   const std::uint32_t sessionWaitMs = Paused(SessionTests * patience, SessionPauseMs);
   const std::uint32_t visibleWaitMs = Paused(VisibleTests * patience - 1, VisiblePauseMs);
   // A click waits for its window to come to the point, then for the target to take it
@@ -43,24 +46,26 @@ std::uint32_t JobMaxMs(std::uint32_t patience, std::size_t screens) {
       Paused(LookupSearches * patience + 1, LookupSearchPauseMs) + visibleWaitMs +
       3 * clickMaxMs + Paused(3, LookupClickPauseMs) +
       Paused(FocusTests * patience - 1, ClickTestPauseMs) + Paused(1, TypedPauseMs);
-  return startUpMaxMs + static_cast<std::uint32_t>(std::min<std::size_t>(screens, 1000)) * screenMaxMs;
+  return startUpMaxMs +
+         static_cast<std::uint32_t>(std::min<std::size_t>(screens, 1000)) * (screenMaxMs + screenExtraMs);
 }
 
 // Holds the session's job mutex for its lifetime, an error raised by the job included, and
 // publishes when this job will be done at the latest, again after each screen and cleared
 // as it ends. Another program's job goes first, until the end it published (none yet: as
 // long as a job naming every screen once); past that it is taken to hang, as a job left
-// hanging must not block every later call for ever, and this one goes on regardless.
+// hanging must not block every later call for ever, and this one goes on regardless. The
+// job to take the lock next waits for one gone on so, as far as the end that one published.
 class TJobLock {
  public:
-  TJobLock(const TRun& run, std::size_t screens, std::uint32_t extraMs = 0)
+  TJobLock(const TRun& run, std::size_t screens, std::uint32_t screenExtraMs = 0)
       : ws_(run.Ws), mutex_(ws_.CreateMutexA(JobMutexName)), end_(ws_.OpenSharedValue(JobEndName)),
-        patience_(static_cast<std::uint32_t>(run.Patience)) {
+        patience_(static_cast<std::uint32_t>(run.Patience)), extraMs_(screenExtraMs) {
     if (mutex_ == 0) {
       run.Say([] { return std::string("wait for another job: no lock to be had, going on"); });
       return;
     }
-    const std::uint32_t ownMs = JobMaxMs(patience_, screens) + extraMs;
+    const std::uint32_t ownMs = JobMaxMs(patience_, screens, extraMs_);
     const std::uint32_t fullMs = JobMaxMs(patience_, KnownScreens);
     const std::uint32_t start = ws_.GetTickCount();
     std::uint32_t seen = ReadPublished();
@@ -71,7 +76,12 @@ class TJobLock {
         wait_ = ws_.WaitForLockOrQuit(mutex_, left > 0 ? static_cast<std::uint32_t>(left) : 0);
         if (wait_ == TWaitResult::Quit) break;
       }
-      // With the lock, this job's end replaces whatever is published. Past the end seen,
+      if (wait_ == TWaitResult::Acquired && !OutwaitJobGoneOn(seen, until)) {
+        ws_.ReleaseMutex(mutex_);
+        wait_ = TWaitResult::Quit;
+        break;
+      }
+      // With the lock, this job's end replaces an end passed or left behind. Past the end seen,
       // only if that still stands: of several jobs waiting past it only one goes on, and
       // the others wait for the end it published, as for one that took the lock meanwhile.
       const std::uint32_t end = Ahead(ownMs);
@@ -113,7 +123,7 @@ class TJobLock {
   // overtaken for it.
   void PublishAgain(std::size_t screensLeft) {
     if (own_ == 0) return;
-    const std::uint32_t end = Ahead(JobMaxMs(patience_, screensLeft) - JobMaxMs(patience_, 0));
+    const std::uint32_t end = Ahead(JobMaxMs(patience_, screensLeft, extraMs_) - JobMaxMs(patience_, 0));
     if (Replace(end, own_) == own_) own_ = end;
   }
   // How the wait ended; with no lock to be had, as if acquired.
@@ -122,17 +132,36 @@ class TJobLock {
  private:
   // The end another job published; 0: none.
   std::uint32_t ReadPublished() { return end_ != 0 ? ws_.LoadSharedValue(end_) : 0; }
+  // With the lock, waits as far as an end still ahead that a job gone on without it
+  // published (holders clear theirs before releasing), and as far as each it publishes
+  // again; `seen` holds the end published then, `until` the one waited for. False when the
+  // program was closed meanwhile.
+  bool OutwaitJobGoneOn(std::uint32_t& seen, std::uint32_t& until) {
+    for (std::int32_t ahead = 0; WentOn(seen) && (ahead = static_cast<std::int32_t>(seen - ws_.GetTickCount())) > 0;
+         seen = ReadPublished()) {
+      until = seen;
+      if (ws_.WaitForLockOrQuit(0, std::min<std::uint32_t>(ahead, EndPollMs)) == TWaitResult::Quit) return false;
+    }
+    return true;
+  }
   // Publishes `end` if the end published is still `seen` (0: none); the end published then.
   std::uint32_t Replace(std::uint32_t end, std::uint32_t seen) {
     return end_ != 0 ? ws_.InterlockedCompareExchange(end_, end, seen) : seen;
   }
-  // The tick `ms` from now, never 0, which stands for none.
-  std::uint32_t Ahead(std::uint32_t ms) { return std::max<std::uint32_t>(ws_.GetTickCount() + ms, 1); }
+  // The tick `ms` from now, never 0, which stands for none; odd when this job goes on
+  // without the lock, so that the holder after it waits for it, but not for an end a
+  // holder that was ended left behind.
+  std::uint32_t Ahead(std::uint32_t ms) {
+    const std::uint32_t end = ((ws_.GetTickCount() + ms) & ~1U) | (wait_ == TWaitResult::Acquired ? 0U : 1U);
+    return end != 0 ? end : 2;
+  }
+  static bool WentOn(std::uint32_t end) { return (end & 1U) != 0; }
 
   TWindowSystem& ws_;
   THandle mutex_;
   THandle end_;
   std::uint32_t patience_;
+  std::uint32_t extraMs_;
   std::uint32_t own_ = 0;  // the end this job published last; 0: none
   TWaitResult wait_ = TWaitResult::TimedOut;
 };
@@ -182,10 +211,10 @@ TFailure RunJob(const TRun& run, TJob& job, TJobLock& lock) {
 
 }  // namespace
 
-void RunUnderJobLock(const TRun& run, std::size_t screens, std::uint32_t extraMs,
-                     const std::function<void(TWaitResult)>& work) {
-  const TJobLock lock(run, screens, extraMs);
-  if (!lock.Quit()) work(lock.Outcome());
+void RunUnderJobLock(const TRun& run, std::size_t screens, std::uint32_t screenExtraMs,
+                     const std::function<void(TWaitResult, const TPublishEnd&)>& work) {
+  TJobLock lock(run, screens, screenExtraMs);
+  if (!lock.Quit()) work(lock.Outcome(), [&lock](std::size_t screensLeft) { lock.PublishAgain(screensLeft); });
 }
 
 void GetCurrentWindow(TWindowSystem& ws, TJob& job, const TJobOptions& options) {

@@ -218,10 +218,13 @@ TWindow OpenOwnLookup(const TRun& run, const TTarget& target, TWindow screen,
                       const TScreenEntry& row, const std::string& code);
 
 // One job at a time (current_window.cpp): runs `work` under the session's job lock, its
-// end published `extraMs` later than a job's naming `screens` screens would be; `work` is
-// told whether the lock was acquired or another job held it past its published end. Not
-// run when the program was closed while it waited.
-void RunUnderJobLock(const TRun& run, std::size_t screens, std::uint32_t extraMs,
-                     const std::function<void(TWaitResult)>& work);
+// end published as a job's naming `screens` screens would be, `screenExtraMs` later a
+// screen for the run's own waits. `work` is told whether the lock was acquired or another
+// job held it past its published end, and is given the call that publishes the end again
+// from the screens still ahead, made before each screen as the job makes it. Not run when
+// the program was closed while it waited.
+using TPublishEnd = std::function<void(std::size_t screensLeft)>;
+void RunUnderJobLock(const TRun& run, std::size_t screens, std::uint32_t screenExtraMs,
+                     const std::function<void(TWaitResult, const TPublishEnd&)>& work);
 
 }  // namespace pelmora

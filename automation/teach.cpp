@@ -128,7 +128,7 @@ TTeachResult TeachScreen(const TRun& run, TCheckSystem& cs, TJob& job, const TTe
   job.ScreenCode = job.ScreenCodes.empty() ? std::string() : job.ScreenCodes.front();
   // The end published covers the four waits for a click besides what a job may take.
   const std::uint32_t waitsMs = 4 * TeachClickWaitMs * run.Patience;
-  RunUnderJobLock(run, 1, waitsMs, [&](TWaitResult lock) {
+  RunUnderJobLock(run, 1, waitsMs, [&](TWaitResult lock, const TPublishEnd& publishAgain) {
     if (lock != TWaitResult::Acquired) {
       result.Failure = "ほかのプログラムの処理が終わらないため、教えられませんでした。";
       return;
@@ -142,6 +142,7 @@ TTeachResult TeachScreen(const TRun& run, TCheckSystem& cs, TJob& job, const TTe
       result.Failure = *failure;
       return;
     }
+    publishAgain(1);
     result = TakeClicks(run, cs, job, target, say);
   });
   return result;

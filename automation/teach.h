@@ -58,8 +58,11 @@ std::vector<TSettingLine> TaughtSettings(const TTaught& taught);
 std::string TaughtLinesText(const TTaught& taught);
 
 // Writes the taught settings into the settings file `file` in its own encoding, every other
-// line kept byte for byte, after copying it to "<file>.bak"; a file that does not exist yet
-// is made. Empty when written, else why not, for the window.
-std::string WriteTaught(TCheckSystem& cs, const std::string& file, const TTaught& taught);
+// line kept byte for byte, after copying it to "<file>.bak", or where that copy exists
+// already to "<file>.YYYYMMDD-HHMMSS.bak" of `now`; `copy` names the copy made. A file
+// that does not exist yet is made; one that cannot be read is left alone. Empty when
+// written, else why not, for the window.
+std::string WriteTaught(TCheckSystem& cs, const std::string& file, const TTaught& taught, const TSystemTime& now,
+                        std::string& copy);
 
 }  // namespace pelmora

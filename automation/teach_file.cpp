@@ -4,16 +4,36 @@
 #include "automation/teach.h"
 
 namespace pelmora {
+namespace {
 
-std::string WriteTaught(TCheckSystem& cs, const std::string& file, const TTaught& taught) {
+// "20261209-113005": the copies list in the order they were made.
+std::string Stamp(const TSystemTime& t) {
+  const auto two = [](int value) { return (value < 10 ? "0" : "") + Decimal(static_cast<std::uint64_t>(value)); };
+  return Decimal(static_cast<std::uint64_t>(t.Year)) + two(t.Month) + two(t.Day) + "-" + two(t.Hour) +
+         two(t.Minute) + two(t.Second);
+}
+
+}  // namespace
+
+std::string WriteTaught(TCheckSystem& cs, const std::string& file, const TTaught& taught, const TSystemTime& now,
+                        std::string& copy) {
+  copy.clear();
   std::string bytes;
-  const bool exists = cs.ReadWholeFile(file, bytes);
-  if (exists && !cs.CopyFileA(file, file + ".bak")) return "バックアップ " + file + ".bak を作れません";
+  const TFileRead read = cs.ReadWholeFile(file, bytes);
+  // Taken for no file, it would be replaced by the taught lines alone.
+  if (read == TFileRead::Unreadable) {
+    return "ファイルを読めません (ほかのプログラムが開いているか、権限がないか、大きすぎます)";
+  }
   for (const TSettingLine& line : TaughtSettings(taught)) {
     if (!SetSettingValue(bytes, line.Section, line.Key, line.Value)) {
       return std::string("ファイルの文字コード (") + EncodingName(DetectSettingsEncoding(bytes)) +
              ") で書けない値があります";
     }
+  }
+  // The first copy keeps the file as it was before any teach; each later teach keeps its own.
+  if (read == TFileRead::Read && !cs.CopyFileA(file, copy = file + ".bak", true) &&
+      !cs.CopyFileA(file, copy = file + "." + Stamp(now) + ".bak", true)) {
+    return "バックアップ " + copy + " を作れません";
   }
   if (!cs.WriteWholeFile(file, bytes)) return "ファイルに書き込めません (読み取り専用か、権限がありません)";
   return {};

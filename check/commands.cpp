@@ -2,7 +2,7 @@
 
 #include <cctype>
 
-#include "app/cmdline.h"
+#include "automation/cmdline.h"
 #include "version.h"
 
 namespace pelmora {
@@ -87,9 +87,11 @@ void TCheckCommands::Teach(const std::string& path, const std::string& codes) {
     return;
   }
   const std::string lines = TaughtLinesText(taught.Taught);
-  const std::string why = WriteTaught(cs_, settings_.File, taught.Taught);
+  std::string copy;
+  const std::string why = WriteTaught(cs_, settings_.File, taught.Taught, ws_.GetLocalTime(), copy);
+  const std::string kept = copy.empty() ? "新しく作りました" : "書き込む前のファイルは " + copy + " に保存";
   const std::string written =
-      why.empty() ? "設定ファイル " + settings_.File + " に書き込みました (元のファイルは .bak に保存):\r\n" + lines
+      why.empty() ? "設定ファイル " + settings_.File + " に書き込みました (" + kept + "):\r\n" + lines
                   : "設定ファイル " + settings_.File + " に書き込めませんでした (" + why +
                         ")。次の行を手で追加してください:\r\n" + lines;
   settings_ = ReadSettings(ws_);

@@ -19,6 +19,12 @@ struct TPictureMark {
   bool Ok = false;
 };
 
+enum class TFileRead {
+  Read,
+  Missing,     // no file there
+  Unreadable,  // a file there that cannot be read: held without read sharing, denied, too large
+};
+
 enum class TClickWait {
   Clicked,
   Cancelled,  // Esc, or CancelClickWait from this program's window
@@ -52,11 +58,12 @@ class TCheckSystem {
   virtual std::string GetTempPathA() = 0;
   // True when the folder exists afterwards (its parent must exist).
   virtual bool CreateDirectoryA(const std::string& path) = 0;
-  // Copies the file, replacing `to` if it exists.
-  virtual bool CopyFileA(const std::string& from, const std::string& to) = 0;
-  // The file's content whole; false when it does not exist or cannot be read.
-  virtual bool ReadWholeFile(const std::string& path, std::string& bytes) = 0;
-  // Replaces the file's content whole; false when it cannot be written.
+  // Copies the file, replacing `to` if it exists unless `failIfExists`.
+  virtual bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists) = 0;
+  // The file's content whole.
+  virtual TFileRead ReadWholeFile(const std::string& path, std::string& bytes) = 0;
+  // Replaces the file's content whole, in one step, keeping its attributes, owner and
+  // permissions where the file system lets it; false when it cannot be written.
   virtual bool WriteWholeFile(const std::string& path, const std::string& bytes) = 0;
   // Opens the folder in Explorer.
   virtual void OpenFolder(const std::string& path) = 0;

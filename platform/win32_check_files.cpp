@@ -44,14 +44,18 @@ bool TWin32CheckSystem::CreateDirectoryA(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-bool TWin32CheckSystem::CopyFileA(const std::string& from, const std::string& to) {
-  return ::CopyFileA(from.c_str(), to.c_str(), FALSE) != FALSE;
+bool TWin32CheckSystem::CopyFileA(const std::string& from, const std::string& to, bool failIfExists) {
+  return ::CopyFileA(from.c_str(), to.c_str(), failIfExists ? TRUE : FALSE) != FALSE;
 }
 
-bool TWin32CheckSystem::ReadWholeFile(const std::string& path, std::string& bytes) {
+TFileRead TWin32CheckSystem::ReadWholeFile(const std::string& path, std::string& bytes) {
   HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  if (file == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    const bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    return missing ? TFileRead::Missing : TFileRead::Unreadable;
+  }
   LARGE_INTEGER size{};
   // A settings file is small: one larger than this is not one to rewrite.
   constexpr LONGLONG MaxBytes = LONGLONG{16} * 1024 * 1024;
@@ -63,7 +67,7 @@ bool TWin32CheckSystem::ReadWholeFile(const std::string& path, std::string& byte
                              got == bytes.size());
   }
   ::CloseHandle(file);
-  return read;
+  return read ? TFileRead::Read : TFileRead::Unreadable;
 }
 
 bool TWin32CheckSystem::WriteWholeFile(const std::string& path, const std::string& bytes) {
@@ -82,8 +86,19 @@ bool TWin32CheckSystem::WriteWholeFile(const std::string& path, const std::strin
                                     nullptr) != FALSE &&
                         written == bytes.size() && FlushFileBuffers(file) != FALSE;
   ::CloseHandle(file);
-  if (complete && ::MoveFileExA(temporary.c_str(), path.c_str(),
-                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  // ReplaceFile gives the new file the old one's attributes, owner and permissions, which a
+  // rename would take from the folder; renamed where it cannot (no file yet, a file system
+  // without it).
+  constexpr DWORD Rename = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+  if (complete && (::ReplaceFileA(path.c_str(), temporary.c_str(), nullptr, 0, nullptr, nullptr) ||
+                   ::MoveFileExA(temporary.c_str(), path.c_str(), Rename))) {
+    // After the rename, or a ReplaceFile that only renames (Wine's), the attributes at least
+    // are the old file's; added only, so that the archive bit set for the change stays.
+    constexpr DWORD Kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    const DWORD now = GetFileAttributesA(path.c_str());
+    const bool lost = attributes != INVALID_FILE_ATTRIBUTES && now != INVALID_FILE_ATTRIBUTES &&
+                      (attributes & Kept & ~now) != 0;
+    if (lost) SetFileAttributesA(path.c_str(), (now & ~FILE_ATTRIBUTE_NORMAL) | (attributes & Kept));
     return true;
   }
   DeleteFileA(temporary.c_str());

@@ -22,8 +22,8 @@ class TWin32CheckSystem final : public TCheckSystem {
   std::string GetFileVersion(const std::string& path) override;
   std::string GetTempPathA() override;
   bool CreateDirectoryA(const std::string& path) override;
-  bool CopyFileA(const std::string& from, const std::string& to) override;
-  bool ReadWholeFile(const std::string& path, std::string& bytes) override;
+  bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists) override;
+  TFileRead ReadWholeFile(const std::string& path, std::string& bytes) override;
   bool WriteWholeFile(const std::string& path, const std::string& bytes) override;
   void OpenFolder(const std::string& path) override;
   std::string GetProcessImagePath(TProcessId process) override;

@@ -170,6 +170,46 @@ TEST(CheckTest, EachScreenIsJudgedAndClickedAsTheJobWouldWorkIt) {
   }
 }
 
+// The start held by the shell till 2 s before the end first published: a check that does
+// not publish its end again outlasts it, and a job waiting behind goes on while it clicks.
+TEST(CheckTest, TheCheckPublishesItsEndAgainBeforeEachScreen) {
+  sim::TSimDesktop d;
+  d.OnShellExecute = [&d](const std::string&) { d.Pause(d.SharedValue - d.GetTickCount() - 2000); };
+  sim::TTargetScript script;
+  script.Running = false;
+  sim::TSimTarget target(d, script);
+  sim::TSimCheckSystem cs(d);
+  TTrace off;
+  const TScreenTable table = BuiltInTable();
+  TJob job;
+  job.InstallPath = sim::TargetPath, job.ScreenCodes = {"td", "ud"};
+  EXPECT_EQ(RunCheck({d, off, 1, table}, cs, TSettings(), job, "C:\\out\\").Points.size(), 8u);
+  const auto& ends = d.SharedValues;  // each stood till the next was published; the last cleared
+  for (std::size_t i = 1; i < ends.size(); ++i) EXPECT_LE(d.TickBase + ends[i].first, ends[i - 1].second);
+  EXPECT_EQ(ends.back().second, 0u);
+}
+
+// Two teaches a minute apart: a file held without read sharing taken for none and replaced by
+// the taught lines; the file before any teach lost to the second's copy, or no copy of its own.
+TEST(CheckTest, ATeachLosesNoSettings) {
+  const std::string ini = "C:\\Pelmora\\pelmora.ini", before = "; 表\r\n[trace]\r\nfile=t.log\r\n";
+  for (const bool unreadable : {true, false}) {
+    sim::TSimDesktop d;
+    sim::TSimCheckSystem cs(d);
+    cs.Files[ini] = before;
+    cs.Unreadable = {unreadable ? ini : ""};
+    std::map<std::string, std::string> copies;  // each teach's copy, with what the file held before it
+    for (int i = 0; i < 2; ++i) {
+      std::string copy, was = cs.Files[ini];
+      EXPECT_EQ(WriteTaught(cs, ini, {"td", acWide, {i, i}, {}}, {2026, 12, 9, 11, 30 + i, 5, 0}, copy).empty(), !unreadable);
+      if (!copy.empty()) copies[copy] = was;
+    }
+    copies[ini] = unreadable ? before : cs.Files[ini];
+    EXPECT_EQ(cs.Files, copies) << unreadable;  // nothing else written
+    EXPECT_EQ(cs.Files[ini + ".bak"], unreadable ? "" : before) << unreadable;
+  }
+}
+
 // What a teach writes is what the job then reads, for the class it was taught on only.
 TEST(CheckTest, TaughtSettingsAreReadBackByTheJobForTheirAspectClass) {
   for (const TAspectClass aspect : {acNarrow, acMiddle, acWide}) {
@@ -177,7 +217,8 @@ TEST(CheckTest, TaughtSettingsAreReadBackByTheJobForTheirAspectClass) {
     sim::TSimCheckSystem cs(d);
     const std::string ini = "C:\\Pelmora\\pelmora.ini";
     cs.Files[ini] = "; kept\r\n[trace]\r\nfile=t.log\r\n";
-    ASSERT_EQ(WriteTaught(cs, ini, {"ud", aspect, {301, 202}, {{{11, 12}, {13, 14}, {15, 16}}}}), "");
+    std::string copy;
+    ASSERT_EQ(WriteTaught(cs, ini, {"ud", aspect, {301, 202}, {{{11, 12}, {13, 14}, {15, 16}}}}, {}, copy), "");
     EXPECT_EQ(cs.Files[ini + ".bak"], "; kept\r\n[trace]\r\nfile=t.log\r\n") << aspect;
     EXPECT_EQ(cs.Files[ini].rfind("; kept\r\n[trace]\r\nfile=t.log\r\n", 0), 0u) << aspect;
     const TSettingsFile written(cs.Files[ini]);  // the bytes written, as Windows reads them

@@ -1,4 +1,4 @@
-#include "app/cmdline.h"
+#include "automation/cmdline.h"
 
 #include <gtest/gtest.h>
 

@@ -277,29 +277,39 @@ TEST_F(OtherJobTest, LockIsReleasedBeforeTheMessageIsShown) {
 // The first job names six screens on a slow target, the PC locked for a while before each:
 // far longer than a job naming each screen once. The second, started with it, waits.
 TEST_F(OtherJobTest, SecondJobTypesNothingBeforeTheFirstsLastEnter) {
-  TTargetScript slow;
-  for (const char* title : {"得意先台帳 (新規)", "得意先元帳", "売上伝票 (新規)"}) slow.Screens[title].DialogAfter = 2900;
-  Start(slow);
-  const auto lockFor59s = [this] {
-    Desktop.Lock(true);
-    Desktop.At(Desktop.Now() + 59000, [this] { Desktop.Lock(false); });
-  };
-  lockFor59s();
-  Desktop.OnPost = [this, lockFor59s, post = Desktop.OnPost](TWindow w, std::uint32_t m, std::uintptr_t p, std::intptr_t l) {
-    post(w, m, p, l);
-    if (m == wm::KeyDown && p == vk::Return) lockFor59s();
-  };
-  RunJob({"td", "tm", "ud", "td", "tm", "ud"});
-  ASSERT_EQ(Target->Searches.size(), 6u);
-  const std::uint64_t lastEnter = Desktop.Posts().back().At, firstEnds = Desktop.Now();
-  const std::uint32_t published = Desktop.SharedValues.front().second;  // as a job started with it saw
-  Desktop = sim::TSimDesktop();
-  Desktop.SharedValue = published;
-  Desktop.OtherJobUntil = firstEnds;
-  Target.reset();
-  RunJob({"td"}, "09087654321");
-  ASSERT_EQ(Target->Searches.size(), 1u);
-  for (const sim::TCall& post : Desktop.Posts()) EXPECT_GT(post.At, lastEnter);
+  const struct {
+    const char* Fault;
+    bool PastAHungHolder, Killed;  // the first went on past a holder hung till 1 s; was ended at 2 s
+  } cases[] = {{"the second took the lock while the first held it", false, false},
+               {"the second, taking the lock the hung holder released at 2 s, ran alongside the first", true, false},
+               {"the end a killed holder left waited for, the lock free", false, true}};
+  for (const auto& c : cases) {
+    Desktop = sim::TSimDesktop();
+    if (c.PastAHungHolder) Desktop.SharedValue = Desktop.TickBase + 1000, Desktop.OtherJobUntil = UINT64_MAX;
+    TTargetScript slow;
+    for (const char* title : {"得意先台帳 (新規)", "得意先元帳", "売上伝票 (新規)"}) slow.Screens[title].DialogAfter = 2900;
+    Start(slow);
+    const auto lockFor59s = [this] {
+      Desktop.Lock(true);
+      Desktop.At(Desktop.Now() + 59000, [this] { Desktop.Lock(false); });
+    };
+    lockFor59s();
+    Desktop.OnPost = [this, lockFor59s, post = Desktop.OnPost](TWindow w, std::uint32_t m, std::uintptr_t p, std::intptr_t l) {
+      post(w, m, p, l);
+      if (m == wm::KeyDown && p == vk::Return) lockFor59s();
+    };
+    RunJob({"td", "tm", "ud", "td", "tm", "ud"});
+    ASSERT_EQ(Target->Searches.size(), 6u);
+    const std::uint64_t lastEnter = Desktop.Posts().back().At, firstEnds = Desktop.Now();
+    const std::uint32_t published = Desktop.SharedValues.front().second;  // as a job started with it saw
+    Desktop = sim::TSimDesktop();
+    Desktop.SharedValue = published;
+    Desktop.OtherJobUntil = c.PastAHungHolder || c.Killed ? 2000 : firstEnds;
+    Target.reset();
+    RunJob({"td"}, "09087654321");
+    ASSERT_EQ(Target->Searches.size(), 1u) << c.Fault;
+    for (const sim::TCall& post : Desktop.Posts()) EXPECT_EQ(post.At > lastEnter, !c.Killed) << c.Fault;
+  }
 }
 
 }  // namespace

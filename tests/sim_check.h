@@ -3,6 +3,7 @@
 #pragma once
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -48,11 +49,13 @@ class TSimCheckSystem : public TCheckSystem {
   int GetMonitorScalePercent(TMonitor) override { return 100; }
   std::string GetTempPathA() override { return "C:\\Temp\\"; }
   bool CreateDirectoryA(const std::string&) override { return true; }
-  bool CopyFileA(const std::string& from, const std::string& to) override {
-    return Files.count(from) != 0 && (Files[to] = Files[from], true);
+  std::set<std::string> Unreadable;  // files there that cannot be read
+  bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists) override {
+    return Files.count(from) != 0 && !(failIfExists && Files.count(to) != 0) && (Files[to] = Files[from], true);
   }
-  bool ReadWholeFile(const std::string& path, std::string& bytes) override {
-    return Files.count(path) != 0 && (bytes = Files[path], true);
+  TFileRead ReadWholeFile(const std::string& path, std::string& bytes) override {
+    if (Unreadable.count(path) != 0) return TFileRead::Unreadable;
+    return Files.count(path) == 0 ? TFileRead::Missing : (bytes = Files[path], TFileRead::Read);
   }
   bool WriteWholeFile(const std::string& path, const std::string& bytes) override { return (Files[path] = bytes, true); }
   void OpenFolder(const std::string&) override {}

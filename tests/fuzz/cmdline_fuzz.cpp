@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/cmdline.h"
+#include "automation/cmdline.h"
 
 namespace {
 
