@@ -208,6 +208,12 @@ TEST(CheckTest, ATeachLosesNoSettings) {
     EXPECT_EQ(cs.Files, copies) << unreadable;  // nothing else written
     EXPECT_EQ(cs.Files[ini + ".bak"], unreadable ? "" : before) << unreadable;
   }
+  // A first teach with no file yet: made, with nothing to copy. Caught: refused for want of a copy.
+  sim::TSimDesktop d;
+  sim::TSimCheckSystem cs(d);
+  std::string copy = "-";
+  EXPECT_EQ(WriteTaught(cs, ini, {"td", acWide, {1, 1}, {}}, {}, copy), "");
+  EXPECT_EQ(cs.Files.count(ini) + copy.size(), 1u);
 }
 
 // What a teach writes is what the job then reads, for the class it was taught on only.
