@@ -216,6 +216,23 @@ TEST(CheckTest, ATeachLosesNoSettings) {
   EXPECT_EQ(cs.Files.count(ini) + copy.size(), 1u);
 }
 
+// A job waiting behind a teach goes on at the end the teach published. Caught: that end
+// leaving out the teach's four waits for the administrator's clicks.
+TEST(CheckTest, TheTeachsEndCoversItsWaitsForClicks) {
+  const auto firstEnd = [](bool teach) {
+    sim::TSimDesktop d;
+    sim::TSimTarget target(d, {});
+    sim::TSimCheckSystem cs(d);
+    TTrace off;
+    const TScreenTable table = BuiltInTable();
+    TJob job{sim::TargetPath, {"td"}, "", "", 0.0};
+    if (teach) TeachScreen({d, off, 2, table}, cs, job, [](const std::string&) {});
+    if (!teach) RunUnderJobLock({d, off, 2, table}, 1, 0, [](TWaitResult, const TPublishEnd&) {});
+    return d.SharedValues.front().second - d.TickBase;  // published at once
+  };
+  EXPECT_GE(firstEnd(true), firstEnd(false) + 4 * TeachClickWaitMs * 2);
+}
+
 // What a teach writes is what the job then reads, for the class it was taught on only.
 TEST(CheckTest, TaughtSettingsAreReadBackByTheJobForTheirAspectClass) {
   for (const TAspectClass aspect : {acNarrow, acMiddle, acWide}) {

@@ -248,6 +248,25 @@ TEST_F(SettingsRunTest, AnotherJobIsAwaitedAsLongAsTheSlowestJob) {
   }
 }
 
+// Another job holds the lock for ever: when this one begins, given the end it published.
+TEST_F(SettingsRunTest, WithNoEndToGoByAJobWaitsTheFullBound) {
+  const auto begins = [this](const std::string& args, std::function<void(sim::TSimDesktop&)> ends) {
+    Desktop = sim::TSimDesktop();
+    Desktop.OtherJobUntil = UINT64_MAX;
+    if (ends) ends(Desktop);
+    RunProgram({}, args);
+    return TimeOf("FindWindowExA");
+  };
+  const std::uint64_t full = begins(" td,tm,ud 0312345678", nullptr);
+  // Caught: with no end seen, a job naming one screen waits only its own length.
+  EXPECT_EQ(begins(" td 0312345678", nullptr), full);
+  // Caught: an end that vanished while it waited taken for one passed, and the job gone on at once.
+  EXPECT_EQ(begins(" td 0312345678", [](sim::TSimDesktop& d) {
+              d.SharedValue = d.TickBase + 1000;
+              d.At(500, [&d] { d.SharedValue = 0; });
+            }), 1000 + full);
+}
+
 struct TTraceCase {
   const char* Name;
   std::string Args;  // starting with a blank: after the target's path
