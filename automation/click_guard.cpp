@@ -87,9 +87,18 @@ bool ClickTarget(const TRun& run, const TTarget& target, TWindow window, TPoint 
     }
     ws.Pause(ClickTestPauseMs);
   }
-  // Nothing between the last test and the click: the trace is written after it.
+  // Nothing between the last test and the click but the physical test: the trace is
+  // written after it.
   const std::uint32_t sentAt = ws.GetTickCount();
-  if (!SendClick(ws, click)) return refused("input blocked");
+  TWindow landed = 0;
+  const TClickSent sent = SendClick(ws, click, under, landed);
+  if (sent == TClickSent::Unmapped) return refused(run.Trace.On() ? Unmapped(click) : std::string());
+  if (sent == TClickSent::Elsewhere) {
+    return refused(run.Trace.On() ? "not where it was approved: physical " + Point(click.Physical) + " lies in " +
+                                        DescribeWindow(ws, landed) + ", not in " + DescribeWindow(ws, under)
+                                  : std::string());
+  }
+  if (sent == TClickSent::Blocked) return refused("input blocked");
   run.Say([&] {
     const TPoint physical = click.Physical;
     const bool scaled = physical.X != point.X || physical.Y != point.Y;

@@ -144,7 +144,9 @@ struct TTarget {
 // The start-up phase (start_up.cpp).
 enum class TSession { TakesInput, StaysLocked, Closed };
 TSession WaitForSession(const TRun& run);
-TFailure StartTarget(const TRun& run, TJob& job, TTarget& target);
+// `startElevated` false: a program running elevated asks for the target started normally
+// rather than start it (pelmora-check, which an administrator may run elevated).
+TFailure StartTarget(const TRun& run, TJob& job, TTarget& target, bool startElevated = true);
 
 // The click guard and the field rule (click_guard.cpp).
 // The window at a point, `under`, is the one meant or a control inside it, of the target's

@@ -65,5 +65,8 @@ std::string Thousandths(double value);
 
 // "0x… class="…" title="…" pid=…", or "none" for no window.
 std::string DescribeWindow(TWindowSystem& ws, TWindow window);
+// Why a prepared click has no physical pixel: on no monitor, or the monitor's scaling that
+// this Windows cannot map.
+std::string Unmapped(const TPreparedClick& click);
 
 }  // namespace pelmora

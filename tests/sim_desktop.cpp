@@ -459,12 +459,21 @@ TMonitor TSimDesktop::MonitorFromPoint(TPoint p) {
   return 0;
 }
 
-bool TSimDesktop::ReadPhysicalMonitor(TMonitor monitor, TRect& rect, TRect& desktop) {
+TMonitorMapping TSimDesktop::ReadPhysicalMonitor(TMonitor monitor, TRect& rect, TRect& desktop) {
   Log("ReadPhysicalMonitor", 0, static_cast<std::uint32_t>(monitor));
-  if (monitor == 0 || monitor > Monitors.size()) return false;
+  if (monitor == 0 || monitor > Monitors.size()) return TMonitorMapping::None;
   rect = Monitors[monitor - 1];
   desktop = VirtualScreen(true);
-  return true;
+  const bool scaled = std::any_of(Scales.begin(), Scales.end(), [](int s) { return s != 100; });
+  if (Mapping != TMonitorMapping::None || !scaled) return std::min(Mapping, TMonitorMapping::DisplayModes);
+  const TRect at = Scaled(monitor - 1);
+  rect = {at.Left, at.Top, at.Left + rect.Right - rect.Left, at.Top + rect.Bottom - rect.Top};
+  return Mapping;
+}
+
+TWindow TSimDesktop::WindowFromPhysicalPoint(TPoint point) {
+  Log("WindowFromPhysicalPoint");
+  return PhysicalHit != 0 ? PhysicalHit : HitTest(0, Scaled(point));
 }
 
 bool TSimDesktop::GetLastInputInfo(std::uint32_t& tick) {
@@ -574,6 +583,13 @@ std::int32_t TSimDesktop::GetTokenIntegrityLevel(TProcessId process) {
 
 THandle TSimDesktop::CreateMutexA(const char* name) {
   Log("CreateMutexA", 0, 0, 0, name);
+  if (!MutexAvailable || MadeByHigherRights) return 0;
+  handles_[++nextHandle_] = std::string("mutex:") + name;
+  return nextHandle_;
+}
+
+THandle TSimDesktop::OpenMutexToWait(const char* name) {
+  Log("OpenMutexToWait", 0, 0, 0, name);
   if (!MutexAvailable) return 0;
   handles_[++nextHandle_] = std::string("mutex:") + name;
   return nextHandle_;
@@ -600,7 +616,7 @@ void TSimDesktop::ReleaseMutex(THandle handle) {
 
 THandle TSimDesktop::OpenSharedValue(const char* name) {
   Log("OpenSharedValue", 0, 0, 0, name);
-  return 1;
+  return MadeByHigherRights ? 0 : 1;
 }
 
 std::uint32_t TSimDesktop::LoadSharedValue(THandle) { return SharedValue; }

@@ -73,6 +73,10 @@ class TSimDesktop : public TWindowSystem {
   // unaware of scaling: window rectangles and the cursor's position are in scaled pixels.
   std::vector<TRect> Monitors = {{0, 0, 1920, 1080}};
   std::vector<int> Scales;
+  // How the physical rectangles can be read: DisplayModes, with no thread context (8.1, 10
+  // before 1607); None, with no display mode either.
+  TMonitorMapping Mapping = TMonitorMapping::Context;
+  TWindow PhysicalHit = 0;  // not 0: the window at every physical point, whatever is scaled there
   std::uint64_t RouteDelayMs = 0;  // input reaches the windows this late, as past a slow hook
   bool SwapButtons = false;
   bool InputBlocked = false;  // SendInput inserts nothing, as on a locked or foreign desktop
@@ -108,6 +112,9 @@ class TSimDesktop : public TWindowSystem {
   std::function<void(const std::string&)> OnErrorBox;
   std::map<TProcessId, std::int32_t> IntegrityLevels;  // absent: cannot be read; 0: this program
   bool MutexAvailable = true;
+  // The mutexes and the shared value made by an elevated program with its default security:
+  // refused to this program, but for opening a mutex to wait for it.
+  bool MadeByHigherRights = false;
   std::uint64_t OtherJobUntil = 0;  // another program holds the job mutex until then
   std::uint32_t SharedValue = 0;    // the shared memory's value, whatever its name
   std::map<std::string, TProcessId> Processes;  // running, by their executable's path
@@ -171,7 +178,8 @@ class TSimDesktop : public TWindowSystem {
   std::string GetWindowTextA(TWindow window) override;
   std::uint32_t SendInput(const std::vector<TMouseInput>& events) override;
   TMonitor MonitorFromPoint(TPoint point) override;
-  bool ReadPhysicalMonitor(TMonitor monitor, TRect& rect, TRect& desktop) override;
+  TMonitorMapping ReadPhysicalMonitor(TMonitor monitor, TRect& rect, TRect& desktop) override;
+  TWindow WindowFromPhysicalPoint(TPoint point) override;
   bool GetLastInputInfo(std::uint32_t& tick) override;
   bool GetGUIThreadInfo(std::uint32_t thread, TGuiThreadInfo& info) override;
   int GetSystemMetrics(int index) override;
@@ -186,6 +194,7 @@ class TSimDesktop : public TWindowSystem {
   std::string GetCommandLineA() override;
   std::int32_t GetTokenIntegrityLevel(TProcessId process) override;
   THandle CreateMutexA(const char* name) override;
+  THandle OpenMutexToWait(const char* name) override;
   TWaitResult WaitForLockOrQuit(THandle handle, std::uint32_t timeoutMs) override;
   void ReleaseMutex(THandle handle) override;
   THandle OpenSharedValue(const char* name) override;
