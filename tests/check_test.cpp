@@ -114,6 +114,24 @@ TEST(CheckTest, TheTeachTakesOffsetsFromClicksInsideTheWindowMeantOnly) {
   }
 }
 
+// Run as administrator, the check would start the target elevated, and every later job be
+// refused as of lower rights: it asks for the target started normally and starts nothing.
+TEST(CheckTest, ElevatedCheckStartsNoTarget) {
+  sim::TSimDesktop d;
+  d.IntegrityLevels[0] = 0x3000;
+  d.Files.insert(sim::TargetPath);
+  sim::TSimCheckSystem cs(d);
+  TTrace off;
+  const TSettings settings = ReadSettings(d);
+  TJob job;
+  job.InstallPath = sim::TargetPath;
+  job.ScreenCodes = {"td"};
+  const TCheckResult result = RunCheck({d, off, 1, settings.Table}, cs, settings, job, "C:\\Temp\\");
+  EXPECT_EQ(result.Failure, msg::StartNormallyFirst);
+  EXPECT_EQ(result.ExitCode, CheckNothingDone);
+  EXPECT_EQ(d.Count("ShellExecuteA"), 0);
+}
+
 // What a teach writes is what the job then reads, for the class it was taught on only.
 TEST(CheckTest, TaughtSettingsAreReadBackByTheJobForTheirAspectClass) {
   for (const TAspectClass aspect : {acNarrow, acMiddle, acWide}) {
