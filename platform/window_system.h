@@ -218,8 +218,9 @@ class TWindowSystem {
   // Opens the file as the shell does, in the file's own folder as the working folder.
   virtual void ShellExecuteA(const std::string& path) = 0;
   // A running process of this program's session started from the file at `path`, however
-  // either path is written (the file's volume and index compared; the full paths, letter
-  // case aside, where either cannot be opened); 0 when none runs or none can be asked.
+  // either path is written (the file's volume and id compared, 128 bits where the file
+  // system has them; the full paths, letter case aside, where either cannot be opened or
+  // answers an id of 0, as some network file systems do); 0 when none runs or none can be asked.
   virtual TProcessId FindSessionProcessStartedFrom(const std::string& path) = 0;
   // The integrity level (mandatory-label RID) of a process's token, or -1 when it cannot
   // be read; process 0 is this program.

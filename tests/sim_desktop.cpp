@@ -543,8 +543,10 @@ TProcessId TSimDesktop::FindSessionProcessStartedFrom(const std::string& path) {
   const auto file = FileIds.find(path);
   for (const auto& [image, process] : Processes) {
     const auto imageFile = FileIds.find(image);
-    const bool same = file != FileIds.end() && imageFile != FileIds.end() ? file->second == imageFile->second
-                                                                            : SameText(image, path);
+    // An id of 0 is none.
+    const bool same = file != FileIds.end() && imageFile != FileIds.end() && file->second != 0 && imageFile->second != 0
+                          ? file->second == imageFile->second
+                          : SameText(image, path);
     if (same && OtherSessions.count(process) == 0) return process;
   }
   return 0;

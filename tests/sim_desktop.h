@@ -119,7 +119,8 @@ class TSimDesktop : public TWindowSystem {
   std::uint32_t SharedValue = 0;    // the shared memory's value, whatever its name
   std::map<std::string, TProcessId> Processes;  // running, by their executable's path
   std::set<TProcessId> OtherSessions;           // processes of another user's session
-  // The file each path opens, as its volume's serial number and index; absent: it cannot be opened.
+  // The file each path opens, as its volume's serial number and index; absent: it cannot be
+  // opened; 0: a network file system answering no index.
   std::map<std::string, std::uint64_t> FileIds;
   std::uint32_t CodePage = 932;  // of programs that are not Unicode
   // Each change this program made to the shared value: when, and to what.
