@@ -118,17 +118,13 @@ TEST(CheckTest, TheTeachTakesOffsetsFromClicksInsideTheWindowMeantOnly) {
 // refused as of lower rights: it asks for the target started normally and starts nothing.
 TEST(CheckTest, ElevatedCheckStartsNoTarget) {
   sim::TSimDesktop d;
-  d.IntegrityLevels[0] = 0x3000;
-  d.Files.insert(sim::TargetPath);
+  d.IntegrityLevels[0] = 0x3000, d.Files.insert(sim::TargetPath);
   sim::TSimCheckSystem cs(d);
   TTrace off;
-  const TSettings settings = ReadSettings(d);
   TJob job;
-  job.InstallPath = sim::TargetPath;
-  job.ScreenCodes = {"td"};
-  const TCheckResult result = RunCheck({d, off, 1, settings.Table}, cs, settings, job, "C:\\Temp\\");
-  EXPECT_EQ(result.Failure, msg::StartNormallyFirst);
-  EXPECT_EQ(result.ExitCode, CheckNothingDone);
+  job.InstallPath = sim::TargetPath, job.ScreenCodes = {"td"};
+  const TCheckResult result = RunCheck({d, off, 1, BuiltInTable()}, cs, TSettings{}, job, "C:\\Temp\\");
+  EXPECT_EQ(std::make_pair(result.Failure, result.ExitCode), std::make_pair(std::string(msg::StartNormallyFirst), CheckNothingDone));
   EXPECT_EQ(d.Count("ShellExecuteA"), 0);
 }
 

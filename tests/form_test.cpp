@@ -88,7 +88,6 @@ INSTANTIATE_TEST_SUITE_P(
                     {"C:\\Program", "Files\\h.exe", "td", "1"}, PathInvalid},
         // Every title would be misread there: the job would end as if the target were gone.
         TIntakeCase{"WesternCodePage", "pelmora.exe C:\\h.exe td 1", {"C:\\h.exe", "td", "1"}, NotJapanese, 1252},
-        // Japanese already: the message names the UTF-8 option to untick.
         TIntakeCase{"Utf8CodePage", "pelmora.exe C:\\h.exe td 1", {"C:\\h.exe", "td", "1"}, pelmora::msg::Utf8Ticked, 65001},
         TIntakeCase{"DoubleByteArguments", "pelmora.exe \"C:\\弥生 表\\h.exe\" td ０３",
                     {"C:\\弥生 表\\h.exe", "td", "０３"}, PathInvalid}),

@@ -464,9 +464,8 @@ TMonitorMapping TSimDesktop::ReadPhysicalMonitor(TMonitor monitor, TRect& rect, 
   if (monitor == 0 || monitor > Monitors.size()) return TMonitorMapping::None;
   rect = Monitors[monitor - 1];
   desktop = VirtualScreen(true);
-  const bool scaled = std::any_of(Scales.begin(), Scales.end(), [](int s) { return s != 100; });
-  if (Mapping != TMonitorMapping::None || !scaled) return std::min(Mapping, TMonitorMapping::DisplayModes);
-  const TRect at = Scaled(monitor - 1);
+  if (Mapping != TMonitorMapping::None) return Mapping;
+  const TRect at = Scaled(monitor - 1);  // nothing maps: the physical size only
   rect = {at.Left, at.Top, at.Left + rect.Right - rect.Left, at.Top + rect.Bottom - rect.Top};
   return Mapping;
 }

@@ -73,9 +73,7 @@ class TSimDesktop : public TWindowSystem {
   // unaware of scaling: window rectangles and the cursor's position are in scaled pixels.
   std::vector<TRect> Monitors = {{0, 0, 1920, 1080}};
   std::vector<int> Scales;
-  // How the physical rectangles can be read: DisplayModes, with no thread context (8.1, 10
-  // before 1607); None, with no display mode either.
-  TMonitorMapping Mapping = TMonitorMapping::Context;
+  TMonitorMapping Mapping = TMonitorMapping::Context;  // DisplayModes: 8.1; None: nothing maps
   TWindow PhysicalHit = 0;  // not 0: the window at every physical point, whatever is scaled there
   std::uint64_t RouteDelayMs = 0;  // input reaches the windows this late, as past a slow hook
   bool SwapButtons = false;
@@ -112,9 +110,7 @@ class TSimDesktop : public TWindowSystem {
   std::function<void(const std::string&)> OnErrorBox;
   std::map<TProcessId, std::int32_t> IntegrityLevels;  // absent: cannot be read; 0: this program
   bool MutexAvailable = true;
-  // The mutexes and the shared value made by an elevated program with its default security:
-  // refused to this program, but for opening a mutex to wait for it.
-  bool MadeByHigherRights = false;
+  bool MadeByHigherRights = false;  // the mutexes and shared value: opened to wait only
   std::uint64_t OtherJobUntil = 0;  // another program holds the job mutex until then
   std::uint32_t SharedValue = 0;    // the shared memory's value, whatever its name
   std::map<std::string, TProcessId> Processes;  // running, by their executable's path

@@ -321,10 +321,7 @@ const TTraceCase TraceCases[] = {
                {{"start target", "already starting"}, {"outcome", "1 of 1"}}},
     // A share answering an index of 0 for every file: the host started from it is not the target starting.
     TTraceCase{"ShareAnswersIndexZero", " td 0312345678",
-               [](TTargetScript& s, auto& d) {
-                 s.Running = false, d.Processes["\\\\nas\\host.exe"] = 321, d.FileIds["\\\\nas\\host.exe"] = 0;
-                 d.At(0, [&d] { d.FileIds[sim::TargetPath] = 0; });
-               },
+               [](TTargetScript& s, auto& d) { s.Running = false, d.Processes["\\\\nas\\h.exe"] = 3, d.At(0, [&d] { d.FileIds = {{sim::TargetPath, 0}, {"\\\\nas\\h.exe", 0}}; }); },
                {{"start target \"C:\\Yayoi\\Hanbai.exe\""}, {"outcome", "1 of 1"}}},
     // Another user's copy never shows its window here: waited for, it would fail the job.
     TTraceCase{"StartingInAnotherSession", " td 0312345678",
