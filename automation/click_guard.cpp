@@ -92,13 +92,7 @@ bool ClickTarget(const TRun& run, const TTarget& target, TWindow window, TPoint 
   const std::uint32_t sentAt = ws.GetTickCount();
   TWindow landed = 0;
   const TClickSent sent = SendClick(ws, click, under, landed);
-  if (sent == TClickSent::Unmapped) return refused(run.Trace.On() ? Unmapped(click) : std::string());
-  if (sent == TClickSent::Elsewhere) {
-    return refused(run.Trace.On() ? "not where it was approved: physical " + Point(click.Physical) + " lies in " +
-                                        DescribeWindow(ws, landed) + ", not in " + DescribeWindow(ws, under)
-                                  : std::string());
-  }
-  if (sent == TClickSent::Blocked) return refused("input blocked");
+  if (sent != TClickSent::Sent) return refused(run.Trace.On() ? Unsent(ws, click, sent, under, landed) : std::string());
   run.Say([&] {
     const TPoint physical = click.Physical;
     const bool scaled = physical.X != point.X || physical.Y != point.Y;

@@ -34,7 +34,8 @@ inline const char* const CheckUtf8Ticked =
     "確認できません。このチェックを外してください。弥生販売には何もしていません。";
 // Why a program cannot work on this code page, `check` for pelmora-check; null on 932.
 inline const char* CodePageRefusal(unsigned codePage, bool check) {
-  constexpr unsigned Japanese = 932, Utf8 = 65001;
+  constexpr unsigned Japanese = 932;
+  constexpr unsigned Utf8 = 65001;
   if (codePage == Japanese) return nullptr;
   if (codePage == Utf8) return check ? CheckUtf8Ticked : Utf8Ticked;
   return check ? CheckNotJapanese : NotJapanese;

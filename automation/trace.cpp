@@ -141,7 +141,13 @@ std::string DescribeWindow(TWindowSystem& ws, TWindow window) {
          " pid=" + Decimal(ws.GetWindowThreadProcessId(window));
 }
 
-std::string Unmapped(const TPreparedClick& click) {
+std::string Unsent(TWindowSystem& ws, const TPreparedClick& click, TClickSent sent, TWindow approved,
+                   TWindow landed) {
+  if (sent == TClickSent::Blocked) return "input blocked";
+  if (sent == TClickSent::Elsewhere) {
+    return "not where it was approved: physical " + Point(click.Physical) + " lies in " +
+           DescribeWindow(ws, landed) + ", not in " + DescribeWindow(ws, approved);
+  }
   if (click.Monitor == 0) return "the point lies on no monitor";
   const TRect& s = click.Scaled;
   const TRect& r = click.Real;

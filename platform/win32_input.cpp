@@ -89,7 +89,8 @@ TMonitorMapping TWin32WindowSystem::ReadPhysicalMonitor(TMonitor monitor, TRect&
     }
     // DEVMODE's display fields are a member of Win32's own union.
     const POINTL at = mode.dmPosition;  // NOLINT(cppcoreguidelines-pro-type-union-access)
-    const auto width = static_cast<LONG>(mode.dmPelsWidth), height = static_cast<LONG>(mode.dmPelsHeight);
+    const auto width = static_cast<LONG>(mode.dmPelsWidth);
+    const auto height = static_cast<LONG>(mode.dmPelsHeight);
     scaled = scaled || width != seen.right - seen.left || height != seen.bottom - seen.top;
     if ((mode.dmFields & Placed) != Placed) mapping = TMonitorMapping::None;
     screen.Rect = (mode.dmFields & DM_POSITION) != 0 ? RECT{at.x, at.y, at.x + width, at.y + height}

@@ -3,6 +3,8 @@
 
 #include <sddl.h>
 
+#include <cwchar>
+
 namespace pelmora {
 namespace {
 
@@ -26,7 +28,7 @@ SECURITY_ATTRIBUTES* SharedWithTheUser() {
     // "D:(A;;GA;;;<SID>)S:(ML;;NW;;;ME)"; a SID's text is under 200 characters.
     wchar_t sddl[256] = L"D:(A;;GA;;;";
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (lstrlenW(sid) < 200 && lstrcatW(sddl, sid) != nullptr && lstrcatW(sddl, L")S:(ML;;NW;;;ME)") != nullptr &&
+    if (std::wcslen(sid) < 200 && lstrcatW(sddl, sid) != nullptr && lstrcatW(sddl, L")S:(ML;;NW;;;ME)") != nullptr &&
         ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr)) {
       attributes.lpSecurityDescriptor = descriptor;
     }
