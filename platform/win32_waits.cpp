@@ -25,11 +25,14 @@ SECURITY_ATTRIBUTES* SharedWithTheUser() {
   LPWSTR sid = nullptr;
   if (size >= sizeof(TOKEN_USER) && ::GetTokenInformation(token, TokenUser, user.data(), size, &size) &&
       ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &sid)) {
-    // "D:(A;;GA;;;<SID>)S:(ML;;NW;;;ME)"; a SID's text is under 200 characters.
-    wchar_t sddl[256] = L"D:(A;;GA;;;";
+    // "D:(A;;GA;;;<SID>)S:(ML;;NW;;;ME)", NUL-terminated.
+    const wchar_t head[] = L"D:(A;;GA;;;";
+    const wchar_t tail[] = L")S:(ML;;NW;;;ME)";
+    std::vector<wchar_t> sddl(head, head + std::wcslen(head));
+    sddl.insert(sddl.end(), sid, sid + std::wcslen(sid));
+    sddl.insert(sddl.end(), tail, tail + std::wcslen(tail) + 1);
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (std::wcslen(sid) < 200 && lstrcatW(sddl, sid) != nullptr && lstrcatW(sddl, L")S:(ML;;NW;;;ME)") != nullptr &&
-        ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr)) {
+    if (ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.data(), SDDL_REVISION_1, &descriptor, nullptr)) {
       attributes.lpSecurityDescriptor = descriptor;
     }
     LocalFree(sid);
