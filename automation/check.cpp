@@ -81,12 +81,9 @@ void Picture(TCheckSystem& cs, TWindow window, const std::vector<TPointLine>& li
   if (!written.empty()) result.Pictures.push_back(written);
 }
 
-bool OnAnyMonitor(TWindowSystem& ws, TPoint at) {
-  const int left = ws.GetSystemMetrics(SmXVirtualScreen);
-  const int top = ws.GetSystemMetrics(SmYVirtualScreen);
-  return at.X >= left && at.Y >= top && at.X < left + ws.GetSystemMetrics(SmCxVirtualScreen) &&
-         at.Y < top + ws.GetSystemMetrics(SmCyVirtualScreen);
-}
+// A point in a gap between monitors scaled unlike lies within the virtual desktop yet on
+// none of them: the job refuses a click there.
+bool OnAnyMonitor(TWindowSystem& ws, TPoint at) { return ws.MonitorFromPoint(at) != 0; }
 
 std::string Number2(int value) { return (value < 10 ? "0" : "") + Decimal(static_cast<std::uint64_t>(value)); }
 
@@ -262,7 +259,7 @@ TCheckResult RunCheck(const TRun& run, TCheckSystem& cs, const TSettings& settin
     }
     const TFinerTimer finerTimer(run.Ws);
     TTarget target;
-    if (TFailure failure = StartTarget(run, job, target)) {
+    if (TFailure failure = StartTarget(run, job, target, false)) {
       result.Failure = *failure;
       return;
     }

@@ -137,9 +137,12 @@ bool ClickTarget(const TRun& run, const TTarget& target, TWindow window, TPoint 
     }
     ws.Pause(ClickTestPauseMs);
   }
-  // Nothing between the last test and the click: the trace is written after it.
+  // Nothing between the last test and the click but the physical test: the trace is
+  // written after it.
   const std::uint32_t sentAt = ws.GetTickCount();
-  if (!SendClick(ws, click)) return refused("input blocked");
+  TWindow landed = 0;
+  const TClickSent sent = SendClick(ws, click, under, landed);
+  if (sent != TClickSent::Sent) return refused(run.Trace.On() ? Unsent(ws, click, sent, under, landed) : std::string());
   run.Say([&] {
     const TPoint physical = click.Physical;
     const bool scaled = physical.X != point.X || physical.Y != point.Y;

@@ -61,10 +61,14 @@ class TJobLock {
   TJobLock(const TRun& run, std::size_t screens, std::uint32_t screenExtraMs = 0)
       : ws_(run.Ws), mutex_(ws_.CreateMutexA(JobMutexName)), end_(ws_.OpenSharedValue(JobEndName)),
         patience_(static_cast<std::uint32_t>(run.Patience)), extraMs_(screenExtraMs) {
+    // Refused: made by a program of higher rights with its default security. Waited for all
+    // the same, as another job's; a job never goes on without the lock but past its bound.
+    if (mutex_ == 0) waitOnly_ = (mutex_ = ws_.OpenMutexToWait(JobMutexName)) != 0;
     if (mutex_ == 0) {
-      run.Say([] { return std::string("wait for another job: no lock to be had, going on"); });
+      run.Say([] { return std::string("wait for another job: the lock can be neither had nor waited for, job not run"); });
       return;
     }
+    if (waitOnly_) run.Say([] { return std::string("wait for another job: the lock is a program's of higher rights, opened to wait only"); });
     const std::uint32_t ownMs = JobMaxMs(patience_, screens, extraMs_);
     const std::uint32_t fullMs = JobMaxMs(patience_, KnownScreens);
     const std::uint32_t start = ws_.GetTickCount();
@@ -108,7 +112,8 @@ class TJobLock {
     // A job taking the lock next must not meet this end: one started meanwhile would take
     // it, passed, for a hung job's and go on while that one runs.
     if (own_ != 0) Replace(0, own_);
-    if (wait_ == TWaitResult::Acquired) ws_.ReleaseMutex(mutex_);
+    // One opened to wait only cannot be released: Windows releases it as the program ends.
+    if (wait_ == TWaitResult::Acquired && !waitOnly_) ws_.ReleaseMutex(mutex_);
     ws_.CloseHandle(mutex_);
   }
   TJobLock(const TJobLock&) = delete;
@@ -126,8 +131,10 @@ class TJobLock {
     const std::uint32_t end = Ahead(JobMaxMs(patience_, screensLeft, extraMs_) - JobMaxMs(patience_, 0));
     if (Replace(end, own_) == own_) own_ = end;
   }
-  // How the wait ended; with no lock to be had, as if acquired.
-  TWaitResult Outcome() const { return mutex_ == 0 ? TWaitResult::Acquired : wait_; }
+  // How the wait ended; with no lock to be had, as if timed out.
+  TWaitResult Outcome() const { return wait_; }
+  // Neither created, opened nor opened to wait: no job may run.
+  bool Refused() const { return mutex_ == 0; }
 
  private:
   // The end another job published; 0: none.
@@ -163,6 +170,7 @@ class TJobLock {
   std::uint32_t patience_;
   std::uint32_t extraMs_;
   std::uint32_t own_ = 0;  // the end this job published last; 0: none
+  bool waitOnly_ = false;  // the mutex opened to wait only
   TWaitResult wait_ = TWaitResult::TimedOut;
 };
 
@@ -231,12 +239,12 @@ void GetCurrentWindow(TWindowSystem& ws, TJob& job, const TJobOptions& options) 
     return "code page " + Decimal(codePage) + (codePage == JapaneseCodePage ? "" : ": not Japanese, nothing done");
   });
   TFailure failure;
-  if (codePage != JapaneseCodePage) {
-    failure = msg::NotJapanese;
+  if (const char* refusal = msg::CodePageRefusal(codePage, false)) {
+    failure = refusal;
   } else {
     TJobLock lock(run, job.ScreenCodes.size());
     if (lock.Quit()) return;
-    failure = RunJob(run, job, lock);
+    failure = lock.Refused() ? TFailure(msg::OtherJob) : RunJob(run, job, lock);
   }
   // Released first: the next job need not wait for the user to answer this one's message.
   if (failure) {

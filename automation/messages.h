@@ -20,6 +20,38 @@ inline const char* const NamePhoneNumber = "電話番号";
 inline const char* const NotJapanese =
     "Windowsの「Unicode対応ではないプログラムの言語」が日本語ではないため、弥生販売を操作できません。"
     "この設定を日本語(日本)にしてください。電話番号は入力していません。";
+// The same with Windows' UTF-8 option ticked: the code page is 65001 on a Japanese PC, and
+// the option, not the language, is what to change.
+inline const char* const Utf8Ticked =
+    "Windowsの「ベータ: ワールドワイド言語サポートで Unicode UTF-8 を使用」がオンになっているため、"
+    "弥生販売を操作できません。このチェックを外してください。電話番号は入力していません。";
+// pelmora-check's, which touches nothing either.
+inline const char* const CheckNotJapanese =
+    "Windowsの「Unicode対応ではないプログラムの言語」が日本語ではないため、確認できません。"
+    "この設定を日本語(日本)にしてください。弥生販売には何もしていません。";
+inline const char* const CheckUtf8Ticked =
+    "Windowsの「ベータ: ワールドワイド言語サポートで Unicode UTF-8 を使用」がオンになっているため、"
+    "確認できません。このチェックを外してください。弥生販売には何もしていません。";
+// Why a program cannot work on this code page, `check` for pelmora-check; null on 932.
+inline const char* CodePageRefusal(unsigned codePage, bool check) {
+  constexpr unsigned Japanese = 932;
+  constexpr unsigned Utf8 = 65001;
+  if (codePage == Japanese) return nullptr;
+  if (codePage == Utf8) return check ? CheckUtf8Ticked : Utf8Ticked;
+  return check ? CheckNotJapanese : NotJapanese;
+}
+// The job lock could be neither created nor opened to wait for it: a job running meanwhile
+// cannot be told apart, and the two would interleave their input. Nothing was done.
+inline const char* const OtherJob =
+    "ほかのプログラムの処理と重ならないことを確かめられなかったため、弥生販売を操作できませんでした。"
+    "管理者として実行しているPelmoraやpelmora-checkがあれば終了してから、もう一度実行してください。"
+    "電話番号は入力していません。";
+// pelmora-check run as administrator does not start the target: started so, it would stay
+// elevated and refuse every normal job (HigherRights).
+inline const char* const StartNormallyFirst =
+    "pelmora-checkが管理者として実行されているため、弥生販売を起動しませんでした。"
+    "管理者として起動した弥生販売は、通常のPelmoraから操作できなくなります。"
+    "弥生販売を通常どおり(管理者としてではなく)起動してから、もう一度実行してください。";
 // The session stayed locked or disconnected past the wait: the number was not typed.
 inline const char* const ScreenLocked =
     "画面がロックされていたため、弥生販売を操作できませんでした。電話番号は入力していません。";

@@ -154,7 +154,9 @@ struct TTarget {
 // The start-up phase (start_up.cpp).
 enum class TSession { TakesInput, StaysLocked, Closed };
 TSession WaitForSession(const TRun& run);
-TFailure StartTarget(const TRun& run, TJob& job, TTarget& target);
+// `startElevated` false: a program running elevated asks for the target started normally
+// rather than start it (pelmora-check, which an administrator may run elevated).
+TFailure StartTarget(const TRun& run, TJob& job, TTarget& target, bool startElevated = true);
 
 // The click guard and the field rule (click_guard.cpp).
 // A drop-down list or pop-up menu of the target's that the job's own last click opened, as

@@ -67,7 +67,7 @@ std::vector<std::string> AllMessages() {
     all.push_back(MissingArgument(name));
   }
   all.push_back(std::string(ArgumentPrefix) + NameScreenCode + ArgumentInvalid);
-  all.insert(all.end(), {NotJapanese, ScreenLocked, PathInvalid, StartFailed, std::string(NotStarted) + MainHidden,
+  all.insert(all.end(), {NotJapanese, Utf8Ticked, OtherJob, ScreenLocked, PathInvalid, StartFailed, std::string(NotStarted) + MainHidden,
                          HigherRights, NotResponding, std::string(NotStarted) + NoMdiClient,
                          std::string(NotStarted) + NoMenu,
                          std::string(NotStarted) + NoChild, std::string(NotStarted) + ChildHidden});

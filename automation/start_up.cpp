@@ -15,7 +15,7 @@ std::string MdiClientLine(TWindowSystem& ws, TWindow mdiClient, bool menu) {
 }
 
 // Finds the target's main window, starting the target when it is not running.
-TFailure FindOrStartMain(const TRun& run, const TJob& job, TTarget& target) {
+TFailure FindOrStartMain(const TRun& run, const TJob& job, TTarget& target, bool startElevated) {
   TWindowSystem& ws = run.Ws;
   const char* const MainWindowClass = run.Table.MainWindowClass.c_str();
   auto findMain = [&] { return ws.FindWindowExA(0, MainWindowClass, nullptr); };
@@ -36,6 +36,13 @@ TFailure FindOrStartMain(const TRun& run, const TJob& job, TTarget& target) {
   run.Say([&] {
     return (starting ? "start target: already starting " : "start target ") + Quoted(job.InstallPath);
   });
+  // Started by a program run as administrator, the target would stay elevated, and every
+  // later job of the user's would be refused as of lower rights.
+  constexpr std::int32_t MediumLevel = 0x2000;
+  if (!starting && !startElevated && ws.GetTokenIntegrityLevel(0) > MediumLevel) {
+    run.Say([] { return std::string("refused start: this program runs elevated"); });
+    return std::string(msg::StartNormallyFirst);
+  }
   if (!starting) ws.ShellExecuteA(job.InstallPath);
   int made = 0;
   target.Main = Poll(ws, run.Times(StartSearches), StartSearchPauseMs, findMain, made);
@@ -170,9 +177,9 @@ TSession WaitForSession(const TRun& run) {
 }
 
 // Finds or starts the target and readies it; sets the job's aspect ratio.
-TFailure StartTarget(const TRun& run, TJob& job, TTarget& target) {
+TFailure StartTarget(const TRun& run, TJob& job, TTarget& target, bool startElevated) {
   TWindowSystem& ws = run.Ws;
-  if (TFailure failure = FindOrStartMain(run, job, target)) return failure;
+  if (TFailure failure = FindOrStartMain(run, job, target, startElevated)) return failure;
   // Windows drops posted input and clicks aimed at a process of higher integrity: the job
   // would silently do nothing.
   target.Process = ws.GetWindowThreadProcessId(target.Main);

@@ -138,7 +138,7 @@ TTeachResult TeachScreen(const TRun& run, TCheckSystem& cs, TJob& job, const TTe
       return;
     }
     TTarget target;
-    if (TFailure failure = StartTarget(run, job, target)) {
+    if (TFailure failure = StartTarget(run, job, target, false)) {
       result.Failure = *failure;
       return;
     }

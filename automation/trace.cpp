@@ -141,4 +141,25 @@ std::string DescribeWindow(TWindowSystem& ws, TWindow window) {
          " pid=" + Decimal(ws.GetWindowThreadProcessId(window));
 }
 
+std::string Unsent(TWindowSystem& ws, const TPreparedClick& click, TClickSent sent, TWindow approved,
+                   TWindow landed) {
+  if (sent == TClickSent::Blocked) return "input blocked";
+  if (sent == TClickSent::Elsewhere) {
+    return "not where it was approved: physical " + Point(click.Physical) + " lies in " +
+           DescribeWindow(ws, landed) + ", not in " + DescribeWindow(ws, approved);
+  }
+  if (click.Monitor == 0) return "the point lies on no monitor";
+  const TRect& s = click.Scaled;
+  const TRect& r = click.Real;
+  const auto size = [](const TRect& m) {
+    return Decimal(static_cast<std::uint32_t>(m.Right - m.Left)) + "x" + Decimal(static_cast<std::uint32_t>(m.Bottom - m.Top));
+  };
+  const bool known = r.Right > r.Left && s.Right > s.Left;
+  return "display scaling this Windows cannot map (no per-monitor-aware thread context, no display mode): monitor at " +
+         Point({s.Left, s.Top}) + " is " + size(s) + " here, " +
+         (known ? size(r) + " physical, scaled " +
+                      Decimal(static_cast<std::uint32_t>((r.Right - r.Left) * 100 / (s.Right - s.Left))) + "%"
+                : std::string("physical size unknown"));
+}
+
 }  // namespace pelmora

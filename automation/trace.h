@@ -65,5 +65,9 @@ std::string Thousandths(double value);
 
 // "0x… class="…" title="…" pid=…", or "none" for no window.
 std::string DescribeWindow(TWindowSystem& ws, TWindow window);
+// Why a click was not sent: input blocked; on no monitor, or on one whose scaling this
+// Windows cannot map; or another window than `approved` at its physical point.
+std::string Unsent(TWindowSystem& ws, const TPreparedClick& click, TClickSent sent, TWindow approved,
+                   TWindow landed);
 
 }  // namespace pelmora

@@ -39,13 +39,20 @@ TCheckArgs ReadCheckArgs(const std::string& commandLine) {
   return args;
 }
 
-void TCheckCommands::Start() {
+bool TCheckCommands::Start() {
+  // Before anything is touched: in another code page every title would be misread, and the
+  // screens opened and checked would not be the target's as the job finds them.
+  if (const char* refusal = msg::CodePageRefusal(ws_.GetACP(), true)) {
+    ws_.ShowErrorBox(refusal);
+    return false;
+  }
   Args = ReadCheckArgs(ws_.GetCommandLineA());
   settings_ = ReadSettings(ws_);
-  if (settings_.TracePath.empty()) return;
+  if (settings_.TracePath.empty()) return true;
   trace_.Open(ws_, settings_.TracePath, ws_.GetTickCount());
   trace_.Line("start pelmora-check " PELMORA_VERSION_TEXT " settings=" + Quoted(settings_.File));
   for (const std::string& note : settings_.TableNotes) trace_.Line(note);
+  return true;
 }
 
 std::string TCheckCommands::CodesInForce() const {

@@ -27,8 +27,9 @@ class TCheckCommands {
  public:
   TCheckCommands(TWindowSystem& ws, TCheckSystem& cs) : ws_(ws), cs_(cs) {}
 
-  // Reads the arguments and the settings, and opens the trace they name.
-  void Start();
+  // Reads the arguments and the settings, and opens the trace they name. False, the reason
+  // shown in the error box, on a code page other than 932: nothing is to be done.
+  bool Start();
   // The codes in force, as comma text: the built-in screens and those the settings add.
   std::string CodesInForce() const;
   // The running target's program file, offered when no path is given; empty when none runs.

@@ -162,7 +162,7 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE /*hPrevInstance*/, LPSTR /*lpCmdLine*/, int nShowCmd) {
   HINSTANCE instance = hInstance;
   TShell shell;
-  shell.Commands.Start();
+  if (!shell.Commands.Start()) return pelmora::CheckNothingDone;
   WNDCLASSEXA cls{};
   cls.cbSize = sizeof cls;
   cls.lpfnWndProc = WindowProc;

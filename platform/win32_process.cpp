@@ -8,19 +8,45 @@
 namespace pelmora {
 namespace {
 
-// The file's volume serial number and index; false when it cannot be opened.
-bool ReadFileId(const char* path, BY_HANDLE_FILE_INFORMATION& file) {
+// A file's identity: its volume's serial number and its id, 128 bits where the file
+// system has them (ReFS), else the 64-bit index; `Wide` tells which was read.
+struct TFileId {
+  ULONGLONG Volume = 0;
+  ULONGLONG Low = 0;
+  ULONGLONG High = 0;
+  bool Wide = false;
+};
+
+// False when the file cannot be opened, or answers an id of 0, which some network file
+// systems give every file: no identity, and the paths are compared instead.
+bool ReadFileId(const char* path, TFileId& id) {
   HANDLE handle = CreateFileA(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, 0, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
-  const bool read = GetFileInformationByHandle(handle, &file) != FALSE;
+  // FILE_ID_INFO (Windows 8 and later, loaded there): the volume's 64-bit serial, the id's 16 bytes.
+  struct TFileIdInfo {
+    ULONGLONG Volume;
+    BYTE Id[16];
+  } wide{};
+  using TGetInfo = BOOL(WINAPI*)(HANDLE, int, LPVOID, DWORD);
+  constexpr int FileIdInfo = 18;
+  const auto getInfo = Proc<TGetInfo>(GetModuleHandleA("kernel32.dll"), "GetFileInformationByHandleEx");
+  BY_HANDLE_FILE_INFORMATION file{};
+  id = {};
+  if (getInfo != nullptr && getInfo(handle, FileIdInfo, &wide, sizeof wide)) {
+    id.Volume = wide.Volume;
+    CopyMemory(&id.Low, wide.Id, sizeof id.Low);
+    CopyMemory(&id.High, wide.Id + sizeof id.Low, sizeof id.High);
+    id.Wide = true;
+  } else if (GetFileInformationByHandle(handle, &file)) {
+    id = {file.dwVolumeSerialNumber, (ULONGLONG{file.nFileIndexHigh} << 32) | file.nFileIndexLow, 0, false};
+  }
   ::CloseHandle(handle);
-  return read;
+  return id.Low != 0 || id.High != 0;
 }
 
-bool SameFile(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
-  return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
-         a.nFileIndexLow == b.nFileIndexLow;
+bool SameFile(const TFileId& a, const TFileId& b) {
+  return a.Volume == b.Volume && a.Low == b.Low && a.High == b.High;
 }
 
 }  // namespace
@@ -63,7 +89,7 @@ TProcessId TWin32WindowSystem::FindSessionProcessStartedFrom(const std::string& 
   if (!ProcessIdToSessionId(::GetCurrentProcessId(), &session)) return 0;
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
   if (snapshot == INVALID_HANDLE_VALUE) return 0;
-  BY_HANDLE_FILE_INFORMATION file{};
+  TFileId file;
   const bool identified = ReadFileId(path.c_str(), file);
   PROCESSENTRY32 entry{};
   entry.dwSize = sizeof entry;
@@ -76,10 +102,12 @@ TProcessId TWin32WindowSystem::FindSessionProcessStartedFrom(const std::string& 
     if (process == nullptr) continue;
     char image[MAX_PATH];
     DWORD size = MAX_PATH;
-    BY_HANDLE_FILE_INFORMATION imageFile{};
+    TFileId imageFile;
+    // Ids of one kind only: the same file read otherwise is no other file.
     if (QueryFullProcessImageNameA(process, 0, image, &size) &&
-        (identified && ReadFileId(image, imageFile) ? SameFile(file, imageFile)
-                                                    : lstrcmpiA(image, path.c_str()) == 0)) {
+        (identified && ReadFileId(image, imageFile) && imageFile.Wide == file.Wide
+             ? SameFile(file, imageFile)
+             : lstrcmpiA(image, path.c_str()) == 0)) {
       found = entry.th32ProcessID;
     }
     ::CloseHandle(process);

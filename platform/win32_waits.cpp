@@ -1,8 +1,45 @@
 // The port realised on Win32: time, pauses, the job's lock and the value jobs share.
 #include "platform/win32_common.h"
 
+#include <sddl.h>
+
+#include <cwchar>
+
 namespace pelmora {
 namespace {
+
+// The objects jobs share, for every integrity level of this user: full access for the user's
+// SID, and a medium label, so that a normal program opens what an elevated one made and the
+// other way round. Built once and kept; null where Windows cannot build it (no labels before
+// Vista), and the objects then get the default security.
+SECURITY_ATTRIBUTES* SharedWithTheUser() {
+  static SECURITY_ATTRIBUTES attributes{sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE};
+  static bool built = false;
+  if (built) return attributes.lpSecurityDescriptor != nullptr ? &attributes : nullptr;
+  built = true;
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return nullptr;
+  DWORD size = 0;
+  ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+  std::vector<unsigned char> user(size);
+  LPWSTR sid = nullptr;
+  if (size >= sizeof(TOKEN_USER) && ::GetTokenInformation(token, TokenUser, user.data(), size, &size) &&
+      ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &sid)) {
+    // "D:(A;;GA;;;<SID>)S:(ML;;NW;;;ME)", NUL-terminated.
+    const wchar_t head[] = L"D:(A;;GA;;;";
+    const wchar_t tail[] = L")S:(ML;;NW;;;ME)";
+    std::vector<wchar_t> sddl(head, head + std::wcslen(head));
+    sddl.insert(sddl.end(), sid, sid + std::wcslen(sid));
+    sddl.insert(sddl.end(), tail, tail + std::wcslen(tail) + 1);
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.data(), SDDL_REVISION_1, &descriptor, nullptr)) {
+      attributes.lpSecurityDescriptor = descriptor;
+    }
+    LocalFree(sid);
+  }
+  ::CloseHandle(token);
+  return attributes.lpSecurityDescriptor != nullptr ? &attributes : nullptr;
+}
 
 using TTimePeriod = UINT(WINAPI*)(UINT);
 // The finer timer's resolution, in ms.
@@ -63,7 +100,11 @@ TSystemTime TWin32WindowSystem::GetLocalTime() {
 }
 
 THandle TWin32WindowSystem::CreateMutexA(const char* name) {
-  return reinterpret_cast<THandle>(::CreateMutexA(nullptr, FALSE, name));
+  return Object(::CreateMutexA(SharedWithTheUser(), FALSE, name));
+}
+
+THandle TWin32WindowSystem::OpenMutexToWait(const char* name) {
+  return Object(::OpenMutexA(SYNCHRONIZE, FALSE, name));
 }
 
 TWaitResult TWin32WindowSystem::WaitForLockOrQuit(THandle mutex, std::uint32_t timeoutMs) {
@@ -104,7 +145,7 @@ bool TWin32WindowSystem::WaitForSingleObject(THandle object, std::uint32_t timeo
 }
 
 THandle TWin32WindowSystem::OpenSharedValue(const char* name) {
-  HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+  HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, SharedWithTheUser(), PAGE_READWRITE, 0,
                                       sizeof(LONG), name);
   if (mapping == nullptr) return 0;
   // The view keeps the shared memory alive until the program ends.

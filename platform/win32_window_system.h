@@ -41,7 +41,8 @@ class TWin32WindowSystem final : public TWindowSystem {
   // win32_input.cpp: input, the cursor and the monitors.
   std::uint32_t SendInput(const std::vector<TMouseInput>& events) override;
   TMonitor MonitorFromPoint(TPoint point) override;
-  bool ReadPhysicalMonitor(TMonitor monitor, TRect& rect, TRect& desktop) override;
+  TMonitorMapping ReadPhysicalMonitor(TMonitor monitor, TRect& rect, TRect& desktop) override;
+  TWindow WindowFromPhysicalPoint(TPoint point) override;
   bool GetLastInputInfo(std::uint32_t& tick) override;
   int GetSystemMetrics(int index) override;
   TMonitor MonitorFromWindow(TWindow window) override;
@@ -68,6 +69,7 @@ class TWin32WindowSystem final : public TWindowSystem {
   std::uint32_t GetTickCount() override;
   TSystemTime GetLocalTime() override;
   THandle CreateMutexA(const char* name) override;
+  THandle OpenMutexToWait(const char* name) override;
   TWaitResult WaitForLockOrQuit(THandle mutex, std::uint32_t timeoutMs) override;
   void ReleaseMutex(THandle handle) override;
   bool WaitForSingleObject(THandle object, std::uint32_t timeoutMs) override;

@@ -19,20 +19,23 @@ std::int32_t Scale(std::int32_t offset, std::int32_t from, std::int32_t to) {
 
 // Where Windows puts the program's point on the physical desktop, and that desktop: the
 // monitor holding the point, as this program sees it scaled, maps in a straight line onto
-// the monitor's physical pixels. False where Windows cannot tell them apart.
-bool PhysicalPoint(TWindowSystem& ws, TPoint at, TPoint& physical, TRect& desktop) {
-  const TMonitor monitor = ws.MonitorFromPoint(at);
-  TRect scaled;
-  TRect real;
+// the monitor's physical pixels. False where the point has no physical pixel: on no
+// monitor, or on a desktop scaled where this Windows tells no monitor's physical place.
+bool PhysicalPoint(TWindowSystem& ws, TPoint at, TPreparedClick& click, TRect& desktop) {
   std::string device;
-  if (monitor == 0 || !ws.GetMonitorInfoA(monitor, scaled, device) ||
-      !ws.ReadPhysicalMonitor(monitor, real, desktop) || scaled.Right <= scaled.Left ||
-      scaled.Bottom <= scaled.Top) {
+  click.Monitor = ws.MonitorFromPoint(at);
+  if (click.Monitor == 0 || !ws.GetMonitorInfoA(click.Monitor, click.Scaled, device) ||
+      click.Scaled.Right <= click.Scaled.Left || click.Scaled.Bottom <= click.Scaled.Top) {
+    click.Monitor = 0;
     return false;
   }
-  physical = {real.Left + Scale(at.X - scaled.Left, scaled.Right - scaled.Left, real.Right - real.Left),
-              real.Top + Scale(at.Y - scaled.Top, scaled.Bottom - scaled.Top, real.Bottom - real.Top)};
-  return true;
+  click.Mapping = ws.ReadPhysicalMonitor(click.Monitor, click.Real, desktop);
+  if (click.Mapping == TMonitorMapping::None) return false;
+  const TRect& scaled = click.Scaled;
+  const TRect& real = click.Real;
+  click.Physical = {real.Left + Scale(at.X - scaled.Left, scaled.Right - scaled.Left, real.Right - real.Left),
+                    real.Top + Scale(at.Y - scaled.Top, scaled.Bottom - scaled.Top, real.Bottom - real.Top)};
+  return desktop.Right > desktop.Left && desktop.Bottom > desktop.Top;
 }
 
 }  // namespace
@@ -41,18 +44,14 @@ TPreparedClick PrepareClick(TWindowSystem& ws, int x, int y) {
   // SendInput injects physical buttons: with the buttons swapped, the physical right
   // button is the logical left one, and a physical left click would open context menus.
   const bool swapped = ws.GetSystemMetrics(SmSwapButton) != 0;
-  // Absolute input is mapped in a straight line onto the physical desktop. With every
-  // monitor scaled alike, the scaled point over the scaled desktop is the same fraction;
-  // with mixed scaling only the physical point over the physical desktop is.
+  // Absolute input is mapped in a straight line onto the physical desktop, the union of the
+  // monitors' physical rectangles. With every monitor scaled alike, the scaled point over
+  // the scaled desktop is the same fraction; with mixed scaling only the physical point
+  // over the physical desktop is.
   TPreparedClick click;
+  click.Physical = {x, y};
   TRect desktop;
-  if (!PhysicalPoint(ws, {x, y}, click.Physical, desktop)) {
-    click.Physical = {x, y};
-    desktop.Left = ws.GetSystemMetrics(SmXVirtualScreen);
-    desktop.Top = ws.GetSystemMetrics(SmYVirtualScreen);
-    desktop.Right = desktop.Left + ws.GetSystemMetrics(SmCxVirtualScreen);
-    desktop.Bottom = desktop.Top + ws.GetSystemMetrics(SmCyVirtualScreen);
-  }
+  if (!PhysicalPoint(ws, {x, y}, click, desktop)) return click;
   // Every event carries the point, so a hand moving the mouse between them cannot move
   // the click.
   const TMouseInput at{Normalised(click.Physical.X, desktop.Left, desktop.Right - desktop.Left),
@@ -66,8 +65,14 @@ TPreparedClick PrepareClick(TWindowSystem& ws, int x, int y) {
   return click;
 }
 
-bool SendClick(TWindowSystem& ws, const TPreparedClick& click) {
-  return ws.SendInput(click.Events) == click.Events.size();
+TClickSent SendClick(TWindowSystem& ws, const TPreparedClick& click, TWindow approved, TWindow& landed) {
+  if (click.Events.empty()) return TClickSent::Unmapped;
+  // Proven where it lands: the scaled view the guard tested and the physical desktop the
+  // input goes to must agree on the window.
+  if (approved != 0 && (landed = ws.WindowFromPhysicalPoint(click.Physical)) != approved) {
+    return TClickSent::Elsewhere;
+  }
+  return ws.SendInput(click.Events) == click.Events.size() ? TClickSent::Sent : TClickSent::Blocked;
 }
 
 }  // namespace pelmora

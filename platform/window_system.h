@@ -109,6 +109,15 @@ struct TOsVersion {
 // Opaque display monitor handle; 0 means none.
 using TMonitor = std::uintptr_t;
 
+// How the monitors' physical rectangles were read.
+enum class TMonitorMapping {
+  Context,       // in a per-monitor-aware thread context (Windows 10 1607 and later)
+  DisplayModes,  // from each monitor's display mode, its position and size (8.1, 10 before 1607),
+                 // or, where none is scaled, as this program sees them
+  None,          // not at all, some monitor being scaled: the rectangle holds the monitor's
+                 // physical size where its mode tells it (0x0 where not), at its scaled corner
+};
+
 constexpr std::uintptr_t ScRestore = 0xF120;
 // GetSystemMetrics indices.
 constexpr int SmSwapButton = 23;
@@ -183,10 +192,12 @@ class TWindowSystem {
   virtual TMonitor MonitorFromPoint(TPoint point) = 0;
   // This program, unaware of display scaling, sees each monitor, the windows on it and the
   // points in them scaled by the monitor's own factor; absolute input is mapped onto the
-  // physical desktop. The monitor's rectangle and the virtual desktop's in physical pixels,
-  // read in a per-monitor-aware thread context; false where Windows has no such context
-  // (before Windows 10 1607).
-  virtual bool ReadPhysicalMonitor(TMonitor monitor, TRect& rect, TRect& desktop) = 0;
+  // physical desktop. The monitor's rectangle and the union of every monitor's, in physical
+  // pixels; how they were read tells whether they could be (TMonitorMapping).
+  virtual TMonitorMapping ReadPhysicalMonitor(TMonitor monitor, TRect& rect, TRect& desktop) = 0;
+  // The window at a point of the physical desktop, as Windows routes input there: read in a
+  // per-monitor-aware thread context (WindowFromPhysicalPoint where there is none); 0: none.
+  virtual TWindow WindowFromPhysicalPoint(TPoint point) = 0;
   // The tick count of the last input event the system routed, this program's included.
   virtual bool GetLastInputInfo(std::uint32_t& tick) = 0;
   virtual int GetSystemMetrics(int index) = 0;
@@ -207,8 +218,9 @@ class TWindowSystem {
   // Opens the file as the shell does, in the file's own folder as the working folder.
   virtual void ShellExecuteA(const std::string& path) = 0;
   // A running process of this program's session started from the file at `path`, however
-  // either path is written (the file's volume and index compared; the full paths, letter
-  // case aside, where either cannot be opened); 0 when none runs or none can be asked.
+  // either path is written (the file's volume and id compared, 128 bits where the file
+  // system has them; the full paths, letter case aside, where either cannot be opened or
+  // answers an id of 0, as some network file systems do); 0 when none runs or none can be asked.
   virtual TProcessId FindSessionProcessStartedFrom(const std::string& path) = 0;
   // The integrity level (mandatory-label RID) of a process's token, or -1 when it cannot
   // be read; process 0 is this program.
@@ -240,8 +252,16 @@ class TWindowSystem {
   // Milliseconds since an arbitrary start; wraps after 49.7 days.
   virtual std::uint32_t GetTickCount() = 0;
   virtual TSystemTime GetLocalTime() = 0;
-  // A named mutex, opened or created; 0 when it cannot be had.
+  // A named mutex, opened or created; 0 when it cannot be had. One it creates every program
+  // of this user opens, at any integrity level: full access for the user's SID and a
+  // mandatory label no higher than medium, where an elevated program's default security
+  // would shut the user's normal programs out.
   virtual THandle CreateMutexA(const char* name) = 0;
+  // The named mutex opened only to wait for it (SYNCHRONIZE), where CreateMutexA is refused:
+  // one a program of higher rights made with its default security (an older version run as
+  // administrator). Its wait acquires it, but it cannot be released: Windows releases it as
+  // this program ends. 0 when that is refused too, or it does not exist.
+  virtual THandle OpenMutexToWait(const char* name) = 0;
   // Waits for the mutex at most `timeoutMs`, dispatching this program's own messages so its
   // window keeps painting; ends early when the program is asked to quit, leaving the quit
   // for the message loop. With no mutex (0), a pause of `timeoutMs` of the same kind.
@@ -251,7 +271,8 @@ class TWindowSystem {
   // Unlike WaitForLockOrQuit it handles no messages: for short waits only.
   virtual bool WaitForSingleObject(THandle object, std::uint32_t timeoutMs) = 0;
   // One named 32-bit value shared by every program of the session, opened or created
-  // holding 0, kept for the rest of the program's life; 0 when it cannot be had. Other
+  // holding 0 with the security of CreateMutexA, kept for the rest of the program's life; 0
+  // when it cannot be had. Other
   // programs may change the value at any time.
   virtual THandle OpenSharedValue(const char* name) = 0;
   // The shared value as it is now, read as one step.
@@ -296,10 +317,27 @@ class TWindowSystem {
 struct TPreparedClick {
   std::vector<TMouseInput> Events;
   TPoint Physical;
+  // The monitor holding the point (0: none, as in the gaps a program unaware of scaling sees
+  // between monitors scaled unlike), as this program sees it and in physical pixels, and
+  // how those were read. No events where it has no physical pixel.
+  TMonitor Monitor = 0;
+  TRect Scaled;
+  TRect Real;
+  TMonitorMapping Mapping = TMonitorMapping::None;
 };
 TPreparedClick PrepareClick(TWindowSystem& ws, int x, int y);
-// False when input was blocked and not all of it went in. The cursor stays at the point.
-bool SendClick(TWindowSystem& ws, const TPreparedClick& click);
-inline bool ClickAt(TWindowSystem& ws, int x, int y) { return SendClick(ws, PrepareClick(ws, x, y)); }
+enum class TClickSent {
+  Sent,
+  Unmapped,   // on no monitor, or scaled where this Windows cannot map it: nothing sent
+  Elsewhere,  // the window at the physical point is not the one approved: nothing sent
+  Blocked,    // input was blocked and not all of it went in
+};
+// Sends the click, where `approved` is not 0 only once the window at its physical point is
+// that one; `landed`: the window found there. The cursor stays at the point.
+TClickSent SendClick(TWindowSystem& ws, const TPreparedClick& click, TWindow approved, TWindow& landed);
+inline bool ClickAt(TWindowSystem& ws, int x, int y) {
+  TWindow landed = 0;
+  return SendClick(ws, PrepareClick(ws, x, y), 0, landed) == TClickSent::Sent;
+}
 
 }  // namespace pelmora

@@ -233,6 +233,20 @@ TEST(CheckTest, TheTeachsEndCoversItsWaitsForClicks) {
   EXPECT_GE(firstEnd(true), firstEnd(false) + 4 * TeachClickWaitMs * 2);
 }
 
+// Run as administrator, the check would start the target elevated, and every later job be
+// refused as of lower rights: it asks for the target started normally and starts nothing.
+TEST(CheckTest, ElevatedCheckStartsNoTarget) {
+  sim::TSimDesktop d;
+  d.IntegrityLevels[0] = 0x3000, d.Files.insert(sim::TargetPath);
+  sim::TSimCheckSystem cs(d);
+  TTrace off;
+  TJob job;
+  job.InstallPath = sim::TargetPath, job.ScreenCodes = {"td"};
+  const TCheckResult result = RunCheck({d, off, 1, BuiltInTable()}, cs, TSettings{}, job, "C:\\Temp\\");
+  EXPECT_EQ(std::make_pair(result.Failure, result.ExitCode), std::make_pair(std::string(msg::StartNormallyFirst), CheckNothingDone));
+  EXPECT_EQ(d.Count("ShellExecuteA"), 0);
+}
+
 // What a teach writes is what the job then reads, for the class it was taught on only.
 TEST(CheckTest, TaughtSettingsAreReadBackByTheJobForTheirAspectClass) {
   for (const TAspectClass aspect : {acNarrow, acMiddle, acWide}) {

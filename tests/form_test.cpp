@@ -4,6 +4,7 @@
 
 #include <stdexcept>
 
+#include "automation/messages.h"
 #include "tests/sim_desktop.h"
 
 namespace pelmora {
@@ -86,7 +87,8 @@ INSTANTIATE_TEST_SUITE_P(
                     "pelmora.exe C:\\Program Files\\h.exe td 1",
                     {"C:\\Program", "Files\\h.exe", "td", "1"}, PathInvalid},
         // Every title would be misread there: the job would end as if the target were gone.
-        TIntakeCase{"Utf8CodePage", "pelmora.exe C:\\h.exe td 1", {"C:\\h.exe", "td", "1"}, NotJapanese, 65001},
+        TIntakeCase{"WesternCodePage", "pelmora.exe C:\\h.exe td 1", {"C:\\h.exe", "td", "1"}, NotJapanese, 1252},
+        TIntakeCase{"Utf8CodePage", "pelmora.exe C:\\h.exe td 1", {"C:\\h.exe", "td", "1"}, pelmora::msg::Utf8Ticked, 65001},
         TIntakeCase{"DoubleByteArguments", "pelmora.exe \"C:\\弥生 表\\h.exe\" td ０３",
                     {"C:\\弥生 表\\h.exe", "td", "０３"}, PathInvalid}),
     [](const auto& info) { return std::string(info.param.Name); });

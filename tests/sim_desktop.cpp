@@ -462,12 +462,20 @@ TMonitor TSimDesktop::MonitorFromPoint(TPoint p) {
   return 0;
 }
 
-bool TSimDesktop::ReadPhysicalMonitor(TMonitor monitor, TRect& rect, TRect& desktop) {
+TMonitorMapping TSimDesktop::ReadPhysicalMonitor(TMonitor monitor, TRect& rect, TRect& desktop) {
   Log("ReadPhysicalMonitor", 0, static_cast<std::uint32_t>(monitor));
-  if (monitor == 0 || monitor > Monitors.size()) return false;
+  if (monitor == 0 || monitor > Monitors.size()) return TMonitorMapping::None;
   rect = Monitors[monitor - 1];
   desktop = VirtualScreen(true);
-  return true;
+  if (Mapping != TMonitorMapping::None) return Mapping;
+  const TRect at = Scaled(monitor - 1);  // nothing maps: the physical size only
+  rect = {at.Left, at.Top, at.Left + rect.Right - rect.Left, at.Top + rect.Bottom - rect.Top};
+  return Mapping;
+}
+
+TWindow TSimDesktop::WindowFromPhysicalPoint(TPoint point) {
+  Log("WindowFromPhysicalPoint");
+  return PhysicalHit != 0 ? PhysicalHit : HitTest(0, Scaled(point));
 }
 
 bool TSimDesktop::GetLastInputInfo(std::uint32_t& tick) {
@@ -537,8 +545,10 @@ TProcessId TSimDesktop::FindSessionProcessStartedFrom(const std::string& path) {
   const auto file = FileIds.find(path);
   for (const auto& [image, process] : Processes) {
     const auto imageFile = FileIds.find(image);
-    const bool same = file != FileIds.end() && imageFile != FileIds.end() ? file->second == imageFile->second
-                                                                            : SameText(image, path);
+    // An id of 0 is none.
+    const bool same = file != FileIds.end() && imageFile != FileIds.end() && file->second != 0 && imageFile->second != 0
+                          ? file->second == imageFile->second
+                          : SameText(image, path);
     if (same && OtherSessions.count(process) == 0) return process;
   }
   return 0;
@@ -577,6 +587,13 @@ std::int32_t TSimDesktop::GetTokenIntegrityLevel(TProcessId process) {
 
 THandle TSimDesktop::CreateMutexA(const char* name) {
   Log("CreateMutexA", 0, 0, 0, name);
+  if (!MutexAvailable || MadeByHigherRights) return 0;
+  handles_[++nextHandle_] = std::string("mutex:") + name;
+  return nextHandle_;
+}
+
+THandle TSimDesktop::OpenMutexToWait(const char* name) {
+  Log("OpenMutexToWait", 0, 0, 0, name);
   if (!MutexAvailable) return 0;
   handles_[++nextHandle_] = std::string("mutex:") + name;
   return nextHandle_;
@@ -603,7 +620,7 @@ void TSimDesktop::ReleaseMutex(THandle handle) {
 
 THandle TSimDesktop::OpenSharedValue(const char* name) {
   Log("OpenSharedValue", 0, 0, 0, name);
-  return 1;
+  return MadeByHigherRights ? 0 : 1;
 }
 
 std::uint32_t TSimDesktop::LoadSharedValue(THandle) { return SharedValue; }

@@ -74,6 +74,8 @@ class TSimDesktop : public TWindowSystem {
   // unaware of scaling: window rectangles and the cursor's position are in scaled pixels.
   std::vector<TRect> Monitors = {{0, 0, 1920, 1080}};
   std::vector<int> Scales;
+  TMonitorMapping Mapping = TMonitorMapping::Context;  // DisplayModes: 8.1; None: nothing maps
+  TWindow PhysicalHit = 0;  // not 0: the window at every physical point, whatever is scaled there
   std::uint64_t RouteDelayMs = 0;  // input reaches the windows this late, as past a slow hook
   bool SwapButtons = false;
   bool InputBlocked = false;  // SendInput inserts nothing, as on a locked or foreign desktop
@@ -115,11 +117,13 @@ class TSimDesktop : public TWindowSystem {
   std::function<void(const std::string&)> OnErrorBox;
   std::map<TProcessId, std::int32_t> IntegrityLevels;  // absent: cannot be read; 0: this program
   bool MutexAvailable = true;
+  bool MadeByHigherRights = false;  // the mutexes and shared value: opened to wait only
   std::uint64_t OtherJobUntil = 0;  // another program holds the job mutex until then
   std::uint32_t SharedValue = 0;    // the shared memory's value, whatever its name
   std::map<std::string, TProcessId> Processes;  // running, by their executable's path
   std::set<TProcessId> OtherSessions;           // processes of another user's session
-  // The file each path opens, as its volume's serial number and index; absent: it cannot be opened.
+  // The file each path opens, as its volume's serial number and index; absent: it cannot be
+  // opened; 0: a network file system answering no index.
   std::map<std::string, std::uint64_t> FileIds;
   std::uint32_t CodePage = 932;  // of programs that are not Unicode
   // Each change this program made to the shared value: when, and to what.
@@ -178,7 +182,8 @@ class TSimDesktop : public TWindowSystem {
   std::string GetWindowTextA(TWindow window) override;
   std::uint32_t SendInput(const std::vector<TMouseInput>& events) override;
   TMonitor MonitorFromPoint(TPoint point) override;
-  bool ReadPhysicalMonitor(TMonitor monitor, TRect& rect, TRect& desktop) override;
+  TMonitorMapping ReadPhysicalMonitor(TMonitor monitor, TRect& rect, TRect& desktop) override;
+  TWindow WindowFromPhysicalPoint(TPoint point) override;
   bool GetLastInputInfo(std::uint32_t& tick) override;
   bool GetGUIThreadInfo(std::uint32_t thread, TGuiThreadInfo& info) override;
   int GetSystemMetrics(int index) override;
@@ -193,6 +198,7 @@ class TSimDesktop : public TWindowSystem {
   std::string GetCommandLineA() override;
   std::int32_t GetTokenIntegrityLevel(TProcessId process) override;
   THandle CreateMutexA(const char* name) override;
+  THandle OpenMutexToWait(const char* name) override;
   TWaitResult WaitForLockOrQuit(THandle handle, std::uint32_t timeoutMs) override;
   void ReleaseMutex(THandle handle) override;
   THandle OpenSharedValue(const char* name) override;

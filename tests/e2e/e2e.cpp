@@ -87,7 +87,7 @@ struct Group {
   int width, height, aspect;
 };
 const Group kGroups[] = {{"narrow", 1280, 1024, 0}, {"middle", 1024, 768, 1}, {"wide", 1920, 1080, 2},
-                         {"dual", 1280, 1024, 0}};
+                         {"dual", 1280, 1024, 0}, {"western", 1920, 1080, 2}};
 // The dual group's virtual desktop: both monitors side by side.
 const SIZE kDualDesktop = {3200, 1080};
 
@@ -1371,7 +1371,7 @@ int main(int argc, char** argv) {
   }
   for (const CheckScenario& c : kCheckScenarios) {
     ++index;
-    if (group != "wide" || g_check.empty() || (!only.empty() && only != c.name)) continue;
+    if (group != (c.western ? "western" : "wide") || g_check.empty() || (!only.empty() && only != c.name)) continue;
     Result r;
     const DWORD start = GetTickCount();
     RunCheckScenario(c, index, r);
