@@ -209,7 +209,7 @@ TFailure LookUpScreen(const TRun& run, const TJob& job, const TTarget& target,
   ws.PostMessageA(target.MdiClient, wm::MdiActivate, screen, 0);
   ws.Pause(ActivatePauseMs);
 
-  bool focused = false;
+  bool focused = false;  // the job goes on either way; the trace says which
   if (!ClickScreen(run, target, screen, row->ClickOffset[AspectClassOf(job.AspectRatio)], code, focused)) {
     return NotStarted(msg::NoChild);
   }
