@@ -148,6 +148,12 @@ TEST(CheckTest, EachScreenIsJudgedAndClickedAsTheJobWouldWorkIt) {
       {"exit code 0 with no screen code given", {}, nullptr, nullptr, 1, "", 0},
       {"the check going on after its wait for the job lock timed out", {"td"}, [](TScreen& s) { s.ControlAtClick = true; },
        [](sim::TSimDesktop& d, sim::TSimTarget&) { d.OtherJobUntil = UINT64_MAX; }, 2, "", 0},
+      // The lookup's first button keeps the mouse: its click is never taken, and the points
+      // after it are judged as they lie.
+      {"a lookup point whose click was refused reported OK", {"td"}, [](TScreen& s) { s.ControlAtClick = true; },
+       [](sim::TSimDesktop& d, sim::TSimTarget&) {
+         d.OnClick = [&d, click = d.OnClick](TWindow w) { click(w), d.Capture[TargetProcess] = d.Window(w).Class == "Button" ? w : 0; };
+       }, 1, "ONOO", 1},
   };
   for (const auto& c : cases) {
     sim::TSimDesktop d;
