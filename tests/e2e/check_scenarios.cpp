@@ -1,7 +1,9 @@
 // pelmora-check under Wine against the stand-in, in the wide group: the default layout
 // checked, td's field moved checked, and that layout taught by real clicks, after which a
-// job types the number into td's lookup. Included inside e2e.cpp's namespace, on that
-// runner's helpers.
+// job types the number into td's lookup.
+#include "tests/e2e/runner.h"
+
+namespace e2e {
 
 std::string g_check;  // pelmora-check.exe (--check); empty: these scenarios are not run
 
@@ -81,15 +83,6 @@ void PhoneKindPickedUnsearched(Result& r) {
   }
   r.Expect(picked == 3 && other == 0, Format("the phone kind picked %d times, another %d", picked, other));
 }
-
-struct CheckScenario {
-  const char* name;
-  const char* fault;
-  bool teach;
-  int exit;
-  std::map<std::string, std::string> states;  // report lines that must read so; others OK
-  bool western = false;  // run in the group whose Wine has code page 1252 (scripts/e2e), not in wide
-};
 
 // Started in another code page, the check shows its message before anything else: answered here.
 void AnswerCodePageBox(DWORD pid, Result& r) {
@@ -177,7 +170,7 @@ void RunCheckScenario(const CheckScenario& c, int index, Result& r) {
   for (int i = 0; i < 100 && FindWindowExA(nullptr, nullptr, "Hanbai16Main", nullptr); ++i) Settle(50);
 }
 
-const CheckScenario kCheckScenarios[] = {
+const std::vector<CheckScenario> kCheckScenarios = {
     {"check: default layout, every point OK, nothing typed", nullptr, false, 0, {}},
     {"check: td's field moved, td's screen point NG", "new_version", false, 1,
      {{"td wide", "NG"}, {"td click1", "SKIP"}, {"td click2", "SKIP"}, {"td click3", "SKIP"}}},
@@ -185,3 +178,5 @@ const CheckScenario kCheckScenarios[] = {
     {"check: search kinds in a drop-down list, the second point on it OK", "kinds_list", false, 0, {}},
     {"check: code page 1252, its message shown, nothing touched, exit 2", nullptr, false, 2, {}, true},
 };
+
+}  // namespace e2e
