@@ -15,14 +15,16 @@
 // spell the whole phone number, and every search the target starts is for the number
 // alone, whatever the field held before; a multi-screen job shows no per-screen message; every
 // error box text is one of the fixed messages; at most one error box; the window closes
-// exactly once; every click is a logical left click; every pause is of a fixed length
-// and every polling loop within its count. When no fault is injected and the target does
-// everything in time, every known screen code must end in its search, without a message.
+// exactly once; every click is a logical left click; every pause is of a fixed length,
+// every polling loop within its count and every loop of 1 ms re-tests within its time. When
+// no fault is injected and the target does everything in time, every known screen code must
+// end in its search, without a message.
 #include "tests/fuzz/job_fuzz.h"
 
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <optional>
 #include <stdexcept>
 
 #include "automation/messages.h"
@@ -55,7 +57,22 @@ class TCheckedDesktop : public TSimDesktop {
     return TSimDesktop::PostMessageA(window, message, wParam, lParam);
   }
 
+  // A run of 1 ms re-tests, watched by its time as it goes: one that never ended would
+  // hang the run rather than fail it.
+  void Pause(std::uint32_t ms) override {
+    if (ms != 1) {
+      retestFrom_.reset();
+    } else if (!retestFrom_) {
+      retestFrom_ = Now();
+    } else if (Now() - *retestFrom_ > RetestLoopMs) {
+      Fail("1 ms re-tests going on past 5 s");
+    }
+    TSimDesktop::Pause(ms);
+  }
+
  private:
+  std::optional<std::uint64_t> retestFrom_;
+
   void CheckTypedInto(TWindow window) {
     const TSimWindow* w = Known(window);
     if (w == nullptr || !w->Alive) Fail("typed into a window that does not exist");

@@ -39,6 +39,8 @@ constexpr std::uint64_t SingleScreenMs = MultiScreenMs + std::uint64_t{2} * 499 
 constexpr int MainSearchPauses = 75;
 constexpr int ScreenSearchPauses = 30;
 constexpr int VisibilityTests = 500;
+// The longest wait re-tested every 1 ms: a click taken whole, in virtual ms.
+constexpr std::uint64_t RetestLoopMs = 5000;
 
 extern std::string CurrentInput;
 

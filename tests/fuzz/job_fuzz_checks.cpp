@@ -64,7 +64,8 @@ class TPollWatch {
 
  private:
   void Pause(std::uint32_t ms) {
-    // The re-tests of the waits for a click to be taken and for the focus, bounded by time.
+    // The re-tests of the waits for a click to be taken and for the focus: watched by
+    // their time as the run goes (TCheckedDesktop).
     if (ms == 1) return;
     if (ms != 10 && ms != 50 && ms != 100 && ms != 200) {
       Fail("a pause of " + std::to_string(ms) + " ms, not one of the fixed lengths");
