@@ -13,7 +13,7 @@ void TraceReadBack(Result& r) {
       "] settings patience=2\r\n",
       "codes=\"td,ud\" phone=\"******5678\" (10 characters)\r\n",
       "] wait for another job: ",
-      " (limit 984261 ms), acquired\r\n",
+      " ms), acquired\r\n",
       "] search main window class=Hanbai15Main: found 0x",
       "] input idle wait pid=",
       "] foreground: the target's\r\n",
@@ -34,6 +34,15 @@ void TraceReadBack(Result& r) {
     r.Expect(found != std::string::npos, "trace does not say, in order: " + text);
     if (found != std::string::npos) at = found + text.size();
   }
+  // The lock's bound is stated: the wait ended within it, it covers the whole job the trace
+  // tells, and it is a bound (a thousand screens' would take a day), not a number wrapped round.
+  unsigned long waited = 0, limit = 0, ended = 0;
+  const size_t wait = trace.find("] wait for another job: "), end = trace.rfind("] end\r\n");
+  const bool stated = wait != std::string::npos &&
+                      sscanf(trace.c_str() + wait, "] wait for another job: %lu ms (limit %lu ms)", &waited, &limit) == 2;
+  if (end != std::string::npos) ended = strtoul(trace.c_str() + trace.rfind(" +", end) + 2, nullptr, 10);
+  r.Expect(stated && waited <= limit && ended > 0 && ended < limit && limit < 24ul * 3600 * 1000,
+           Format("the lock's bound %lu ms for a wait of %lu ms and a job of %lu ms", limit, waited, ended));
   r.Expect(trace.find(kPhone) == std::string::npos, "the trace holds the whole number");
   r.Expect(trace.size() > 0 && trace.compare(trace.size() - 2, 2, "\r\n") == 0, "trace does not end in a whole line");
 }
