@@ -140,6 +140,16 @@ std::int32_t TWin32WindowSystem::GetTokenIntegrityLevel(TProcessId process) {
   return level;
 }
 
+bool TWin32WindowSystem::RunsElevated() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
+  DWORD size = 0;
+  const bool read = ::GetTokenInformation(token, TokenElevationType, &type, sizeof type, &size) != FALSE;
+  ::CloseHandle(token);
+  return read && type == TokenElevationTypeFull;
+}
+
 std::string TWin32WindowSystem::GetInputDesktopName() {
   HDESK desktop = ::OpenInputDesktop(0, FALSE, DESKTOP_READOBJECTS);
   if (desktop == nullptr) return {};

@@ -475,7 +475,8 @@ TMonitorMapping TSimDesktop::ReadPhysicalMonitor(TMonitor monitor, TRect& rect, 
 
 TWindow TSimDesktop::WindowFromPhysicalPoint(TPoint point) {
   Log("WindowFromPhysicalPoint");
-  return PhysicalHit != 0 ? PhysicalHit : HitTest(0, Scaled(point));
+  if (PhysicalHit != 0) return PhysicalHit;
+  return HitTest(0, Mapping == TMonitorMapping::Context ? Scaled(point) : point);
 }
 
 bool TSimDesktop::GetLastInputInfo(std::uint32_t& tick) {
@@ -583,6 +584,12 @@ std::int32_t TSimDesktop::GetTokenIntegrityLevel(TProcessId process) {
   Log("GetTokenIntegrityLevel", 0, process);
   auto level = IntegrityLevels.find(process);
   return level == IntegrityLevels.end() ? -1 : level->second;
+}
+
+bool TSimDesktop::RunsElevated() {
+  Log("RunsElevated");
+  const auto own = IntegrityLevels.find(0);
+  return !UacOff && own != IntegrityLevels.end() && own->second > 0x2000;
 }
 
 THandle TSimDesktop::CreateMutexA(const char* name) {
