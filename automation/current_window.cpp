@@ -147,7 +147,10 @@ class TJobLock {
   bool Claim(std::uint32_t ownMs, std::uint32_t& seen, std::uint32_t& until) {
     const std::uint32_t end = Ahead(ownMs);
     const std::uint32_t held = Replace(end, seen);
-    if (held == seen) return (own_ = end, true);
+    if (held == seen) {
+      own_ = end;
+      return true;
+    }
     seen = held;
     // None: the job waited for has ended, and one that took the lock since may not have
     // published yet.

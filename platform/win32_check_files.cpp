@@ -40,7 +40,7 @@ std::string TWin32CheckSystem::GetTempPathA() {
 
 bool TWin32CheckSystem::CreateDirectoryA(const std::string& path) {
   if (::CreateDirectoryA(path.c_str(), nullptr)) return true;
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+  const DWORD attributes = ::GetFileAttributesA(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
