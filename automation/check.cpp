@@ -266,7 +266,10 @@ TCheckResult RunCheck(const TRun& run, TCheckSystem& cs, const TSettings& settin
     result.Context = ContextLines(run, cs, settings, job, target);
     std::size_t left = job.ScreenCodes.size();
     for (const std::string& code : job.ScreenCodes) {
-      publishAgain(left--);
+      if (!publishAgain(left--)) {
+        result.Failure = msg::OtherJob;
+        break;
+      }
       job.ScreenCode = code;
       CheckScreen(run, cs, job, target, folder, result);
     }

@@ -51,60 +51,34 @@ std::uint32_t JobMaxMs(std::uint32_t patience, std::size_t screens, std::uint32_
 }
 
 // Holds the session's job mutex for its lifetime, an error raised by the job included, and
-// publishes when this job will be done at the latest, again after each screen and cleared
+// publishes when this job will be done at the latest, again before each screen and cleared
 // as it ends. Another program's job goes first, until the end it published (none yet: as
 // long as a job naming every screen once); past that it is taken to hang, as a job left
-// hanging must not block every later call for ever, and this one goes on regardless. The
-// job to take the lock next waits for one gone on so, as far as the end that one published.
+// hanging must not block every later call for ever, and this one goes on regardless, unless
+// it is one that never goes on without the lock. The job to take the lock next waits for one
+// gone on so, as far as the end that one published; the holder it overtook stops.
 class TJobLock {
  public:
-  TJobLock(const TRun& run, std::size_t screens, std::uint32_t screenExtraMs = 0)
+  TJobLock(const TRun& run, std::size_t screens, std::uint32_t screenExtraMs, bool goesOnWithout)
       : ws_(run.Ws), mutex_(ws_.CreateMutexA(JobMutexName)), end_(ws_.OpenSharedValue(JobEndName)),
         patience_(static_cast<std::uint32_t>(run.Patience)), extraMs_(screenExtraMs) {
-    // Refused: made by a program of higher rights with its default security. Waited for all
-    // the same, as another job's; a job never goes on without the lock but past its bound.
-    if (mutex_ == 0) waitOnly_ = (mutex_ = ws_.OpenMutexToWait(JobMutexName)) != 0;
-    if (mutex_ == 0) {
-      run.Say([] { return std::string("wait for another job: the lock can be neither had nor waited for, job not run"); });
-      return;
-    }
-    if (waitOnly_) run.Say([] { return std::string("wait for another job: the lock is a program's of higher rights, opened to wait only"); });
-    const std::uint32_t ownMs = JobMaxMs(patience_, screens, extraMs_);
-    const std::uint32_t fullMs = JobMaxMs(patience_, KnownScreens);
+    if (!Open(run)) return;
     const std::uint32_t start = ws_.GetTickCount();
     std::uint32_t seen = ReadPublished();
-    std::uint32_t until = seen != 0 ? seen : start + fullMs;
-    for (;;) {
-      if (wait_ != TWaitResult::Acquired) {
-        const auto left = static_cast<std::int32_t>(until - ws_.GetTickCount());
-        wait_ = ws_.WaitForLockOrQuit(mutex_, left > 0 ? static_cast<std::uint32_t>(left) : 0);
-        if (wait_ == TWaitResult::Quit) break;
-      }
-      if (wait_ == TWaitResult::Acquired && !OutwaitJobGoneOn(seen, until)) {
-        ws_.ReleaseMutex(mutex_);
-        wait_ = TWaitResult::Quit;
-        break;
-      }
-      // With the lock, this job's end replaces an end passed or left behind. Past the end seen,
-      // only if that still stands: of several jobs waiting past it only one goes on, and
-      // the others wait for the end it published, as for one that took the lock meanwhile.
-      const std::uint32_t end = Ahead(ownMs);
-      const std::uint32_t held = Replace(end, seen);
-      if (held == seen) {
-        own_ = end;
-        break;
-      }
-      seen = held;
-      // None: the job waited for has ended, and one that took the lock since may not have
-      // published yet.
-      if (wait_ != TWaitResult::Acquired) until = held != 0 ? held : ws_.GetTickCount() + fullMs;
-    }
+    std::uint32_t until = seen != 0 ? seen : start + FullMs();
+    // Take the lock (and outwait a job gone on without it), or go on past the bound; either
+    // claims the end seen for this job's own, else waits for whichever end replaced it.
+    do {
+      wait_ = TakeOrPass(seen, until);
+      if (wait_ == TWaitResult::Quit || (wait_ == TWaitResult::TimedOut && !goesOnWithout)) break;
+    } while (!Claim(JobMaxMs(patience_, screens, extraMs_), seen, until));
     run.Say([&] {
       static const char* const Outcomes[] = {"acquired", "timed out, going on regardless",
                                              "program closed while waiting, job dropped"};
+      const bool gaveUp = wait_ == TWaitResult::TimedOut && own_ == 0;
       return "wait for another job: " + Decimal(ws_.GetTickCount() - start) + " ms (limit " +
              Decimal(static_cast<std::int32_t>(until - start) > 0 ? until - start : 0) + " ms), " +
-             Outcomes[static_cast<int>(wait_)];
+             (gaveUp ? "timed out, not run" : Outcomes[static_cast<int>(wait_)]);
     });
   }
   ~TJobLock() {
@@ -112,8 +86,8 @@ class TJobLock {
     // A job taking the lock next must not meet this end: one started meanwhile would take
     // it, passed, for a hung job's and go on while that one runs.
     if (own_ != 0) Replace(0, own_);
-    // One opened to wait only cannot be released: Windows releases it as the program ends.
-    if (wait_ == TWaitResult::Acquired && !waitOnly_) ws_.ReleaseMutex(mutex_);
+    // Opened to wait only, it is released all the same: its wait made this thread its owner.
+    if (wait_ == TWaitResult::Acquired) ws_.ReleaseMutex(mutex_);
     ws_.CloseHandle(mutex_);
   }
   TJobLock(const TJobLock&) = delete;
@@ -124,12 +98,14 @@ class TJobLock {
   bool Quit() const { return wait_ == TWaitResult::Quit; }
   // Publishes the end again from the limits of the screens still ahead, while this job's
   // end still stands: a start the shell held, a trace rolled over or a foreground call
-  // made with a busy thread's input take what they take, and a live job is never
-  // overtaken for it.
-  void PublishAgain(std::size_t screensLeft) {
-    if (own_ == 0) return;
+  // made with a busy thread's input take what they take. False when another job's end
+  // stands in its place: that job went on past this one's end, and this one must stop.
+  bool PublishAgain(std::size_t screensLeft) {
+    if (own_ == 0) return true;
     const std::uint32_t end = Ahead(JobMaxMs(patience_, screensLeft, extraMs_) - JobMaxMs(patience_, 0));
-    if (Replace(end, own_) == own_) own_ = end;
+    if (Replace(end, own_) != own_) return false;
+    own_ = end;
+    return true;
   }
   // How the wait ended; with no lock to be had, as if timed out.
   TWaitResult Outcome() const { return wait_; }
@@ -137,6 +113,50 @@ class TJobLock {
   bool Refused() const { return mutex_ == 0; }
 
  private:
+  // The mutex created, or refused (made by a program of higher rights with its default
+  // security) and opened to wait only: waited for all the same, as another job's.
+  bool Open(const TRun& run) {
+    if (mutex_ == 0 && (mutex_ = ws_.OpenMutexToWait(JobMutexName)) != 0) {
+      run.Say([] { return std::string("wait for another job: the lock is a program's of higher rights, opened to wait only"); });
+    }
+    if (mutex_ == 0) run.Say([] { return std::string("wait for another job: the lock can be neither had nor waited for, job not run"); });
+    return mutex_ != 0;
+  }
+  std::uint32_t FullMs() const { return JobMaxMs(patience_, KnownScreens); }
+  // Waits for the lock as far as the end `seen`, and as far as each end published in its
+  // place meanwhile (`until`: the one waited for); TimedOut with `seen` passed and standing.
+  // With the lock, outwaits a job gone on without it.
+  TWaitResult TakeOrPass(std::uint32_t& seen, std::uint32_t& until) {
+    TWaitResult wait = wait_;
+    while (wait != TWaitResult::Acquired) {
+      const auto left = static_cast<std::int32_t>(until - ws_.GetTickCount());
+      wait = ws_.WaitForLockOrQuit(mutex_, left > 0 ? static_cast<std::uint32_t>(left) : 0);
+      if (wait == TWaitResult::Quit) return wait;
+      const std::uint32_t held = ReadPublished();
+      if (wait == TWaitResult::TimedOut && held == seen) return wait;
+      if (wait == TWaitResult::TimedOut) until = (seen = held) != 0 ? held : ws_.GetTickCount() + FullMs();
+    }
+    if (OutwaitJobGoneOn(seen, until)) return wait;
+    ws_.ReleaseMutex(mutex_);
+    return TWaitResult::Quit;
+  }
+  // Publishes this job's end in place of the end `seen`, if that still stands: of several
+  // jobs waiting past it only one goes on, and the others wait for the end it published, as
+  // for one that took the lock meanwhile. False, with `seen` the end that stands and `until`
+  // what to wait for, when another end replaced it.
+  bool Claim(std::uint32_t ownMs, std::uint32_t& seen, std::uint32_t& until) {
+    const std::uint32_t end = Ahead(ownMs);
+    const std::uint32_t held = Replace(end, seen);
+    if (held == seen) {
+      own_ = end;
+      return true;
+    }
+    seen = held;
+    // None: the job waited for has ended, and one that took the lock since may not have
+    // published yet.
+    if (wait_ != TWaitResult::Acquired) until = held != 0 ? held : ws_.GetTickCount() + FullMs();
+    return false;
+  }
   // The end another job published; 0: none.
   std::uint32_t ReadPublished() { return end_ != 0 ? ws_.LoadSharedValue(end_) : 0; }
   // With the lock, waits as far as an end still ahead that a job gone on without it
@@ -170,7 +190,6 @@ class TJobLock {
   std::uint32_t patience_;
   std::uint32_t extraMs_;
   std::uint32_t own_ = 0;  // the end this job published last; 0: none
-  bool waitOnly_ = false;  // the mutex opened to wait only
   TWaitResult wait_ = TWaitResult::TimedOut;
 };
 
@@ -190,8 +209,12 @@ TFailure RunJob(const TRun& run, TJob& job, TJobLock& lock) {
   std::string passedOver;
   std::size_t left = job.ScreenCodes.size();
   for (const std::string& code : job.ScreenCodes) {
-    // After the start-up, and after each screen.
-    lock.PublishAgain(left--);
+    // After the start-up, and after each screen. Overtaken by a job that went on past this
+    // one's end: that one is clicking and typing now.
+    if (!lock.PublishAgain(left--)) {
+      run.Say([] { return std::string("wait for another job: overtaken by one gone on past this job's end, stopped"); });
+      return std::string(msg::OtherJob);
+    }
     // Locked since (the person stepped away), each click would be refused and every screen
     // passed over: waited for as at the start, and past the bound no screen is tried.
     session = WaitForSession(run);
@@ -221,8 +244,8 @@ TFailure RunJob(const TRun& run, TJob& job, TJobLock& lock) {
 
 void RunUnderJobLock(const TRun& run, std::size_t screens, std::uint32_t screenExtraMs,
                      const std::function<void(TWaitResult, const TPublishEnd&)>& work) {
-  TJobLock lock(run, screens, screenExtraMs);
-  if (!lock.Quit()) work(lock.Outcome(), [&lock](std::size_t screensLeft) { lock.PublishAgain(screensLeft); });
+  TJobLock lock(run, screens, screenExtraMs, false);
+  if (!lock.Quit()) work(lock.Outcome(), [&lock](std::size_t screensLeft) { return lock.PublishAgain(screensLeft); });
 }
 
 void GetCurrentWindow(TWindowSystem& ws, TJob& job, const TJobOptions& options) {
@@ -242,7 +265,7 @@ void GetCurrentWindow(TWindowSystem& ws, TJob& job, const TJobOptions& options) 
   if (const char* refusal = msg::CodePageRefusal(codePage, false)) {
     failure = refusal;
   } else {
-    TJobLock lock(run, job.ScreenCodes.size());
+    TJobLock lock(run, job.ScreenCodes.size(), 0, true);
     if (lock.Quit()) return;
     failure = lock.Refused() ? TFailure(msg::OtherJob) : RunJob(run, job, lock);
   }

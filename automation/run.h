@@ -223,9 +223,10 @@ TWindow OpenOwnLookup(const TRun& run, const TTarget& target, TWindow screen,
 // end published as a job's naming `screens` screens would be, `screenExtraMs` later a
 // screen for the run's own waits. `work` is told whether the lock was acquired or another
 // job held it past its published end, and is given the call that publishes the end again
-// from the screens still ahead, made before each screen as the job makes it. Not run when
-// the program was closed while it waited.
-using TPublishEnd = std::function<void(std::size_t screensLeft)>;
+// from the screens still ahead, made before each screen as the job makes it, false when a
+// job that went on past this end overtook it. Not run when the program was closed while it
+// waited. Given no lock, `work` must not go on: nothing was published for it.
+using TPublishEnd = std::function<bool(std::size_t screensLeft)>;
 void RunUnderJobLock(const TRun& run, std::size_t screens, std::uint32_t screenExtraMs,
                      const std::function<void(TWaitResult, const TPublishEnd&)>& work);
 

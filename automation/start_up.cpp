@@ -37,9 +37,9 @@ TFailure FindOrStartMain(const TRun& run, const TJob& job, TTarget& target, bool
     return (starting ? "start target: already starting " : "start target ") + Quoted(job.InstallPath);
   });
   // Started by a program run as administrator, the target would stay elevated, and every
-  // later job of the user's would be refused as of lower rights.
-  constexpr std::int32_t MediumLevel = 0x2000;
-  if (!starting && !startElevated && ws.GetTokenIntegrityLevel(0) > MediumLevel) {
+  // later job of the user's would be refused as of lower rights. With UAC off every program
+  // runs so, and nothing would differ.
+  if (!starting && !startElevated && ws.RunsElevated()) {
     run.Say([] { return std::string("refused start: this program runs elevated"); });
     return std::string(msg::StartNormallyFirst);
   }

@@ -142,7 +142,10 @@ TTeachResult TeachScreen(const TRun& run, TCheckSystem& cs, TJob& job, const TTe
       result.Failure = *failure;
       return;
     }
-    publishAgain(1);
+    if (!publishAgain(1)) {
+      result.Failure = msg::OtherJob;
+      return;
+    }
     result = TakeClicks(run, cs, job, target, say);
   });
   return result;

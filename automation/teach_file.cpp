@@ -1,5 +1,6 @@
 // The teach's settings written into pelmora.ini: its own encoding and every other line kept,
 // a copy of it made first.
+#include "automation/file_replace.h"
 #include "automation/settings_file.h"
 #include "automation/teach.h"
 
@@ -35,8 +36,13 @@ std::string WriteTaught(TCheckSystem& cs, const std::string& file, const TTaught
       !cs.CopyFileA(file, copy = file + "." + Stamp(now) + ".bak", true)) {
     return "バックアップ " + copy + " を作れません";
   }
-  if (!cs.WriteWholeFile(file, bytes)) return "ファイルに書き込めません (読み取り専用か、権限がありません)";
-  return {};
+  switch (ReplaceWholeFile(cs, file, bytes)) {
+    case TReplaced::New: return {};
+    case TReplaced::Old:
+      return "ファイルに書き込めません (読み取り専用か、権限がないか、ほかのプログラムが使っています)。" + file + " はもとのままです";
+    case TReplaced::Neither: break;
+  }
+  return file + " を置き換えられませんでした。もとの内容は " + file + ".old に、新しい内容は " + file + ".new にあります";
 }
 
 }  // namespace pelmora

@@ -84,6 +84,7 @@ void ShowResult(TShell& shell, const std::string& text) {
 void RunCommand(TShell& shell, bool teach) {
   if (shell.Busy) return;
   SetBusy(shell, true);
+  shell.Ws.CancelLockWait(false);
   const std::string path = TextOf(Item(shell, IdPath));
   const std::string codes = TextOf(Item(shell, IdCodes));
   if (teach) {
@@ -99,7 +100,9 @@ void OnCommand(TShell& shell, int id) {
   switch (id) {
     case IdCheck: return RunCommand(shell, false);
     case IdTeach: return RunCommand(shell, true);
-    case IdCancel: return shell.Cs.CancelClickWait();
+    case IdCancel:
+      shell.Ws.CancelLockWait(true);
+      return shell.Cs.CancelClickWait();
     case IdOpen:
       if (!shell.Commands.Folder.empty()) shell.Cs.OpenFolder(shell.Commands.Folder);
       return;
@@ -141,8 +144,10 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
       OnCommand(*shell, LOWORD(wParam));
       return 0;
     case WM_CLOSE:
-      // Closed during a click wait: the wait ends as cancelled, and the window with it.
+      // Closed during a click wait or the wait for the lock: the wait ends as cancelled, and
+      // the window with it.
       if (shell->Busy) {
+        shell->Ws.CancelLockWait(true);
         shell->Cs.CancelClickWait();
         shell->Commands.Args.Unattended = true;
         return 0;

@@ -31,6 +31,24 @@ enum class TClickWait {
   TimedOut,
 };
 
+// The errors a replace tells apart, as GetLastError gives them.
+namespace file_error {
+constexpr std::uint32_t AccessDenied = 5;
+constexpr std::uint32_t SharingViolation = 32;
+constexpr std::uint32_t UnableToRemoveReplaced = 1175;    // both files keep their names
+constexpr std::uint32_t UnableToMoveReplacement = 1176;   // with a backup name: both keep their names
+constexpr std::uint32_t UnableToMoveReplacement2 = 1177;  // the old file under the backup's name, the
+                                                          // new one under its own with the old one's attributes
+}  // namespace file_error
+namespace file_attribute {
+constexpr std::uint32_t ReadOnly = 0x1;
+constexpr std::uint32_t Hidden = 0x2;
+constexpr std::uint32_t System = 0x4;
+constexpr std::uint32_t Normal = 0x80;
+constexpr std::uint32_t NotIndexed = 0x2000;
+constexpr std::uint32_t None = 0xFFFFFFFF;  // INVALID_FILE_ATTRIBUTES
+}  // namespace file_attribute
+
 class TCheckSystem {
  public:
   virtual ~TCheckSystem() = default;
@@ -62,9 +80,22 @@ class TCheckSystem {
   virtual bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists) = 0;
   // The file's content whole.
   virtual TFileRead ReadWholeFile(const std::string& path, std::string& bytes) = 0;
-  // Replaces the file's content whole, in one step, keeping its attributes, owner and
-  // permissions where the file system lets it; false when it cannot be written.
+  // Creates the file, or empties the one there, writes the bytes and flushes them to the
+  // disk; false when any step fails. ReplaceWholeFile (automation/file_replace.h) puts a
+  // file in place of another in one step.
   virtual bool WriteWholeFile(const std::string& path, const std::string& bytes) = 0;
+  // Puts `replacement` in the place of `replaced`, which keeps its attributes, owner and
+  // permissions, the old file renamed to `backup`; 0, or the error (file_error::), half way
+  // for some of them.
+  virtual std::uint32_t ReplaceFileA(const std::string& replaced, const std::string& replacement,
+                                     const std::string& backup) = 0;
+  // Renames, replacing `to` if it exists, written through; 0, or the error.
+  virtual std::uint32_t MoveFileExA(const std::string& from, const std::string& to) = 0;
+  // The file's attributes (file_attribute::), file_attribute::None when there is no file.
+  virtual std::uint32_t GetFileAttributesA(const std::string& path) = 0;
+  virtual bool SetFileAttributesA(const std::string& path, std::uint32_t attributes) = 0;
+  virtual bool DeleteFileA(const std::string& path) = 0;
+  virtual void Sleep(std::uint32_t ms) = 0;
   // Opens the folder in Explorer.
   virtual void OpenFolder(const std::string& path) = 0;
   // The full path of the program file the process runs; empty when it cannot be read.

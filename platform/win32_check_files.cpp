@@ -40,7 +40,7 @@ std::string TWin32CheckSystem::GetTempPathA() {
 
 bool TWin32CheckSystem::CreateDirectoryA(const std::string& path) {
   if (::CreateDirectoryA(path.c_str(), nullptr)) return true;
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+  const DWORD attributes = ::GetFileAttributesA(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
@@ -71,39 +71,36 @@ TFileRead TWin32CheckSystem::ReadWholeFile(const std::string& path, std::string&
 }
 
 bool TWin32CheckSystem::WriteWholeFile(const std::string& path, const std::string& bytes) {
-  // Written beside the file under another name, then put in its place in one step: a full
-  // disk or a crash leaves the old file as it was, never half of the new one. In the same
-  // folder, so that the move is a rename on the same volume.
-  // A read-only file stays as it is: the move below would replace it.
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) return false;
-  const std::string temporary = path + ".new";
-  HANDLE file = ::CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   DWORD written = 0;
-  const bool complete = ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                                    nullptr) != FALSE &&
+  const bool complete = ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) != FALSE &&
                         written == bytes.size() && FlushFileBuffers(file) != FALSE;
   ::CloseHandle(file);
-  // ReplaceFile gives the new file the old one's attributes, owner and permissions, which a
-  // rename would take from the folder; renamed where it cannot (no file yet, a file system
-  // without it).
-  constexpr DWORD Rename = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
-  if (complete && (::ReplaceFileA(path.c_str(), temporary.c_str(), nullptr, 0, nullptr, nullptr) ||
-                   ::MoveFileExA(temporary.c_str(), path.c_str(), Rename))) {
-    // After the rename, or a ReplaceFile that only renames (Wine's), the attributes at least
-    // are the old file's; added only, so that the archive bit set for the change stays.
-    constexpr DWORD Kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-    const DWORD now = GetFileAttributesA(path.c_str());
-    const bool lost = attributes != INVALID_FILE_ATTRIBUTES && now != INVALID_FILE_ATTRIBUTES &&
-                      (attributes & Kept & ~now) != 0;
-    if (lost) SetFileAttributesA(path.c_str(), (now & ~FILE_ATTRIBUTE_NORMAL) | (attributes & Kept));
-    return true;
-  }
-  DeleteFileA(temporary.c_str());
-  return false;
+  return complete;
 }
+
+std::uint32_t TWin32CheckSystem::ReplaceFileA(const std::string& replaced, const std::string& replacement,
+                                              const std::string& backup) {
+  return ::ReplaceFileA(replaced.c_str(), replacement.c_str(), backup.c_str(), 0, nullptr, nullptr) ? 0 : GetLastError();
+}
+
+std::uint32_t TWin32CheckSystem::MoveFileExA(const std::string& from, const std::string& to) {
+  constexpr DWORD Rename = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+  return ::MoveFileExA(from.c_str(), to.c_str(), Rename) ? 0 : GetLastError();
+}
+
+std::uint32_t TWin32CheckSystem::GetFileAttributesA(const std::string& path) {
+  return ::GetFileAttributesA(path.c_str());
+}
+
+bool TWin32CheckSystem::SetFileAttributesA(const std::string& path, std::uint32_t attributes) {
+  return ::SetFileAttributesA(path.c_str(), attributes) != FALSE;
+}
+
+bool TWin32CheckSystem::DeleteFileA(const std::string& path) { return ::DeleteFileA(path.c_str()) != FALSE; }
+
+void TWin32CheckSystem::Sleep(std::uint32_t ms) { ::Sleep(ms); }
 
 void TWin32CheckSystem::OpenFolder(const std::string& path) {
   // shell32 is loaded when asked, as for starting the target.

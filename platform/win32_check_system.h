@@ -25,6 +25,13 @@ class TWin32CheckSystem final : public TCheckSystem {
   bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists) override;
   TFileRead ReadWholeFile(const std::string& path, std::string& bytes) override;
   bool WriteWholeFile(const std::string& path, const std::string& bytes) override;
+  std::uint32_t ReplaceFileA(const std::string& replaced, const std::string& replacement,
+                             const std::string& backup) override;
+  std::uint32_t MoveFileExA(const std::string& from, const std::string& to) override;
+  std::uint32_t GetFileAttributesA(const std::string& path) override;
+  bool SetFileAttributesA(const std::string& path, std::uint32_t attributes) override;
+  bool DeleteFileA(const std::string& path) override;
+  void Sleep(std::uint32_t ms) override;
   void OpenFolder(const std::string& path) override;
   std::string GetProcessImagePath(TProcessId process) override;
 };

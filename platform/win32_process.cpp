@@ -1,6 +1,8 @@
 // The port realised on Win32: processes, rights and the session.
 #include "platform/win32_common.h"
 
+#include "platform/file_identity.h"
+
 #include <tlhelp32.h>
 
 #include <vector>
@@ -8,17 +10,7 @@
 namespace pelmora {
 namespace {
 
-// A file's identity: its volume's serial number and its id, 128 bits where the file
-// system has them (ReFS), else the 64-bit index; `Wide` tells which was read.
-struct TFileId {
-  ULONGLONG Volume = 0;
-  ULONGLONG Low = 0;
-  ULONGLONG High = 0;
-  bool Wide = false;
-};
-
-// False when the file cannot be opened, or answers an id of 0, which some network file
-// systems give every file: no identity, and the paths are compared instead.
+// False when the file cannot be opened; what its id tells, SameFileById judges.
 bool ReadFileId(const char* path, TFileId& id) {
   HANDLE handle = CreateFileA(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, 0, nullptr);
@@ -35,6 +27,7 @@ bool ReadFileId(const char* path, TFileId& id) {
   id = {};
   if (getInfo != nullptr && getInfo(handle, FileIdInfo, &wide, sizeof wide)) {
     id.Volume = wide.Volume;
+    id.Low = 0, id.High = 0;
     CopyMemory(&id.Low, wide.Id, sizeof id.Low);
     CopyMemory(&id.High, wide.Id + sizeof id.Low, sizeof id.High);
     id.Wide = true;
@@ -42,11 +35,7 @@ bool ReadFileId(const char* path, TFileId& id) {
     id = {file.dwVolumeSerialNumber, (ULONGLONG{file.nFileIndexHigh} << 32) | file.nFileIndexLow, 0, false};
   }
   ::CloseHandle(handle);
-  return id.Low != 0 || id.High != 0;
-}
-
-bool SameFile(const TFileId& a, const TFileId& b) {
-  return a.Volume == b.Volume && a.Low == b.Low && a.High == b.High;
+  return true;
 }
 
 }  // namespace
@@ -103,12 +92,11 @@ TProcessId TWin32WindowSystem::FindSessionProcessStartedFrom(const std::string& 
     char image[MAX_PATH];
     DWORD size = MAX_PATH;
     TFileId imageFile;
-    // Ids of one kind only: the same file read otherwise is no other file.
-    if (QueryFullProcessImageNameA(process, 0, image, &size) &&
-        (identified && ReadFileId(image, imageFile) && imageFile.Wide == file.Wide
-             ? SameFile(file, imageFile)
-             : lstrcmpiA(image, path.c_str()) == 0)) {
-      found = entry.th32ProcessID;
+    if (QueryFullProcessImageNameA(process, 0, image, &size)) {
+      const TSameFile same = SameFileById(identified ? &file : nullptr, ReadFileId(image, imageFile) ? &imageFile : nullptr);
+      if (same == TSameFile::Same || (same == TSameFile::Unknown && lstrcmpiA(image, path.c_str()) == 0)) {
+        found = entry.th32ProcessID;
+      }
     }
     ::CloseHandle(process);
   }
@@ -138,6 +126,16 @@ std::int32_t TWin32WindowSystem::GetTokenIntegrityLevel(TProcessId process) {
   }
   if (process != 0) ::CloseHandle(handle);
   return level;
+}
+
+bool TWin32WindowSystem::RunsElevated() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
+  DWORD size = 0;
+  const bool read = ::GetTokenInformation(token, TokenElevationType, &type, sizeof type, &size) != FALSE;
+  ::CloseHandle(token);
+  return read && type == TokenElevationTypeFull;
 }
 
 std::string TWin32WindowSystem::GetInputDesktopName() {

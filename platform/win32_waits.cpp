@@ -3,10 +3,30 @@
 
 #include <sddl.h>
 
-#include <cwchar>
+#include <string>
 
 namespace pelmora {
 namespace {
+
+// The token's logon SID (the logon session's group) as a string; empty when it has none.
+std::wstring LogonSid(HANDLE token) {
+  DWORD size = 0;
+  ::GetTokenInformation(token, TokenGroups, nullptr, 0, &size);
+  std::vector<unsigned char> buffer(size);
+  std::wstring text;
+  if (size < sizeof(TOKEN_GROUPS) || !::GetTokenInformation(token, TokenGroups, buffer.data(), size, &size)) return text;
+  const auto* groups = reinterpret_cast<const TOKEN_GROUPS*>(buffer.data());
+  for (DWORD i = 0; i < groups->GroupCount && text.empty(); ++i) {
+    LPWSTR sid = nullptr;
+    // NOLINTNEXTLINE(cppcoreguidelines-pro-bounds-constant-array-index): GroupCount entries follow
+    const SID_AND_ATTRIBUTES& group = groups->Groups[i];
+    if ((group.Attributes & SE_GROUP_LOGON_ID) == SE_GROUP_LOGON_ID && ConvertSidToStringSidW(group.Sid, &sid)) {
+      text = sid;
+      LocalFree(sid);
+    }
+  }
+  return text;
+}
 
 // The objects jobs share, for every integrity level of this user: full access for the user's
 // SID, and a medium label, so that a normal program opens what an elevated one made and the
@@ -25,14 +45,15 @@ SECURITY_ATTRIBUTES* SharedWithTheUser() {
   LPWSTR sid = nullptr;
   if (size >= sizeof(TOKEN_USER) && ::GetTokenInformation(token, TokenUser, user.data(), size, &size) &&
       ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &sid)) {
-    // "D:(A;;GA;;;<SID>)S:(ML;;NW;;;ME)", NUL-terminated.
-    const wchar_t head[] = L"D:(A;;GA;;;";
-    const wchar_t tail[] = L")S:(ML;;NW;;;ME)";
-    std::vector<wchar_t> sddl(head, head + std::wcslen(head));
-    sddl.insert(sddl.end(), sid, sid + std::wcslen(sid));
-    sddl.insert(sddl.end(), tail, tail + std::wcslen(tail) + 1);
+    // "D:(A;;GA;;;<SID>)(A;;GA;;;<logon SID>)S:(ML;;NW;;;ME)", NUL-terminated: the session's
+    // logon SID too, so that an administrator's program run on a user's desktop with its own
+    // account shares the lock with the user's jobs.
+    const std::wstring logon = LogonSid(token);
+    std::wstring sddl = L"D:(A;;GA;;;" + std::wstring(sid) + L")";
+    if (!logon.empty()) sddl += L"(A;;GA;;;" + logon + L")";
+    sddl += L"S:(ML;;NW;;;ME)";
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.data(), SDDL_REVISION_1, &descriptor, nullptr)) {
+    if (ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr)) {
       attributes.lpSecurityDescriptor = descriptor;
     }
     LocalFree(sid);
@@ -112,6 +133,8 @@ TWaitResult TWin32WindowSystem::WaitForLockOrQuit(THandle mutex, std::uint32_t t
   const DWORD count = object != nullptr ? 1 : 0;
   const DWORD start = GetTickCount();
   for (;;) {
+    // The cancel button or the close box, pressed before or handled during the wait.
+    if (count == 1 && lockWaitCancelled_) return TWaitResult::Quit;
     const DWORD elapsed = GetTickCount() - start;
     const DWORD left = elapsed >= timeoutMs ? 0 : timeoutMs - elapsed;
     // Messages already queued when the wait begins wake it as well.

@@ -54,6 +54,7 @@ class TWin32WindowSystem final : public TWindowSystem {
   void ShellExecuteA(const std::string& path) override;
   TProcessId FindSessionProcessStartedFrom(const std::string& path) override;
   std::int32_t GetTokenIntegrityLevel(TProcessId process) override;
+  bool RunsElevated() override;
   std::string GetInputDesktopName() override;
   bool WTSQuerySessionInformationW(TSessionInfo& info) override;
   TOsVersion RtlGetVersion() override;
@@ -71,6 +72,9 @@ class TWin32WindowSystem final : public TWindowSystem {
   THandle CreateMutexA(const char* name) override;
   THandle OpenMutexToWait(const char* name) override;
   TWaitResult WaitForLockOrQuit(THandle mutex, std::uint32_t timeoutMs) override;
+  // The window's cancel button or close box: a wait for the lock then in progress, or the
+  // next, ends as if the program were closed; false again for the next command.
+  void CancelLockWait(bool cancel) { lockWaitCancelled_ = cancel; }
   void ReleaseMutex(THandle handle) override;
   bool WaitForSingleObject(THandle object, std::uint32_t timeoutMs) override;
   THandle OpenSharedValue(const char* name) override;
@@ -99,6 +103,7 @@ class TWin32WindowSystem final : public TWindowSystem {
   // The finer timer: a high-resolution waitable timer, or else the system's period raised
   // through winmm (0: not raised).
   HANDLE timer_ = nullptr;
+  bool lockWaitCancelled_ = false;
   HMODULE winmm_ = nullptr;
   UINT period_ = 0;
 };

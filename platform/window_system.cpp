@@ -49,7 +49,7 @@ TPreparedClick PrepareClick(TWindowSystem& ws, int x, int y) {
   // the scaled desktop is the same fraction; with mixed scaling only the physical point
   // over the physical desktop is.
   TPreparedClick click;
-  click.Physical = {x, y};
+  click.At = click.Physical = {x, y};
   TRect desktop;
   if (!PhysicalPoint(ws, {x, y}, click, desktop)) return click;
   // Every event carries the point, so a hand moving the mouse between them cannot move
@@ -68,8 +68,11 @@ TPreparedClick PrepareClick(TWindowSystem& ws, int x, int y) {
 TClickSent SendClick(TWindowSystem& ws, const TPreparedClick& click, TWindow approved, TWindow& landed) {
   if (click.Events.empty()) return TClickSent::Unmapped;
   // Proven where it lands: the scaled view the guard tested and the physical desktop the
-  // input goes to must agree on the window.
-  if (approved != 0 && (landed = ws.WindowFromPhysicalPoint(click.Physical)) != approved) {
+  // input goes to must agree on the window. Without a per-monitor context Windows tests any
+  // point in the scaled view: there the program's own point is the one it routes.
+  const bool physical = click.Mapping == TMonitorMapping::Context;
+  if (approved != 0 &&
+      (landed = physical ? ws.WindowFromPhysicalPoint(click.Physical) : ws.WindowFromPoint(click.At)) != approved) {
     return TClickSent::Elsewhere;
   }
   return ws.SendInput(click.Events) == click.Events.size() ? TClickSent::Sent : TClickSent::Blocked;

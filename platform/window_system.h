@@ -75,7 +75,8 @@ class TWindowSystem {
   // pixels; how they were read tells whether they could be (TMonitorMapping).
   virtual TMonitorMapping ReadPhysicalMonitor(TMonitor monitor, TRect& rect, TRect& desktop) = 0;
   // The window at a point of the physical desktop, as Windows routes input there: read in a
-  // per-monitor-aware thread context (WindowFromPhysicalPoint where there is none); 0: none.
+  // per-monitor-aware thread context; 0: none. Where there is none (Windows 8.1, 10 before
+  // 1607) Windows takes the point for this program's own scaled one, as WindowFromPoint does.
   virtual TWindow WindowFromPhysicalPoint(TPoint point) = 0;
   // The tick count of the last input event the system routed, this program's included.
   virtual bool GetLastInputInfo(std::uint32_t& tick) = 0;
@@ -104,6 +105,10 @@ class TWindowSystem {
   // The integrity level (mandatory-label RID) of a process's token, or -1 when it cannot
   // be read; process 0 is this program.
   virtual std::int32_t GetTokenIntegrityLevel(TProcessId process) = 0;
+  // True when this program runs with the full token of an administrator that UAC split from
+  // a limited one (TokenElevationTypeFull): started as administrator. With UAC off every
+  // program of an administrator runs at high integrity, yet none is elevated so.
+  virtual bool RunsElevated() = 0;
   // The name of the desktop that receives the user's input (OpenInputDesktop, UOI_NAME);
   // empty when it cannot be opened, as a locked workstation's secure desktop cannot.
   virtual std::string GetInputDesktopName() = 0;
@@ -138,8 +143,9 @@ class TWindowSystem {
   virtual THandle CreateMutexA(const char* name) = 0;
   // The named mutex opened only to wait for it (SYNCHRONIZE), where CreateMutexA is refused:
   // one a program of higher rights made with its default security (an older version run as
-  // administrator). Its wait acquires it, but it cannot be released: Windows releases it as
-  // this program ends. 0 when that is refused too, or it does not exist.
+  // administrator). Its wait acquires it, and ReleaseMutex releases it as any other: a handle with
+  // SYNCHRONIZE may release a mutex its thread owns. 0 when that is refused too, or it does
+  // not exist.
   virtual THandle OpenMutexToWait(const char* name) = 0;
   // Waits for the mutex at most `timeoutMs`, dispatching this program's own messages so its
   // window keeps painting; ends early when the program is asked to quit, leaving the quit
@@ -195,6 +201,7 @@ class TWindowSystem {
 // physical desktop it goes.
 struct TPreparedClick {
   std::vector<TMouseInput> Events;
+  TPoint At;  // as this program sees it
   TPoint Physical;
   // The monitor holding the point (0: none, as in the gaps a program unaware of scaling sees
   // between monitors scaled unlike), as this program sees it and in physical pixels, and

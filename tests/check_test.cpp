@@ -146,7 +146,7 @@ TEST(CheckTest, EachScreenIsJudgedAndClickedAsTheJobWouldWorkIt) {
        [](sim::TSimDesktop& d, sim::TSimTarget& t) { d.Window(d.FindWindowExA(t.ScreenWindow(TdNew), "Edit", nullptr)).TakesFocus = false; }, 1, "NSSS", 0},
       {"exit code 0 with skipped points", {"xx"}, nullptr, nullptr, 1, "SSSS", 0},
       {"exit code 0 with no screen code given", {}, nullptr, nullptr, 1, "", 0},
-      {"the check going on after its wait for the job lock timed out", {"td"}, [](TScreen& s) { s.ControlAtClick = true; },
+      {"the check going on after its wait for the job lock timed out, or publishing an end as it gave up", {"td"}, [](TScreen& s) { s.ControlAtClick = true; },
        [](sim::TSimDesktop& d, sim::TSimTarget&) { d.OtherJobUntil = UINT64_MAX; }, 2, "", 0},
       // The lookup's first button keeps the mouse: its click is never taken, and the points
       // after it are judged as they lie.
@@ -173,6 +173,7 @@ TEST(CheckTest, EachScreenIsJudgedAndClickedAsTheJobWouldWorkIt) {
     EXPECT_EQ(result.ExitCode, c.Exit) << c.Fault;
     EXPECT_EQ(states, c.States) << c.Fault;
     EXPECT_EQ(std::count_if(posts.begin(), posts.end(), [](const sim::TCall& p) { return p.Message == wm::KeyDown && p.WParam == vk::F8; }), c.F8s) << c.Fault;
+    EXPECT_TRUE(c.Exit != CheckNothingDone || d.SharedValues.empty()) << c.Fault;
   }
 }
 
@@ -241,16 +242,19 @@ TEST(CheckTest, TheTeachsEndCoversItsWaitsForClicks) {
 
 // Run as administrator, the check would start the target elevated, and every later job be
 // refused as of lower rights: it asks for the target started normally and starts nothing.
+// With UAC off every program runs at that level: refusing there was the fault.
 TEST(CheckTest, ElevatedCheckStartsNoTarget) {
-  sim::TSimDesktop d;
-  d.IntegrityLevels[0] = 0x3000, d.Files.insert(sim::TargetPath);
-  sim::TSimCheckSystem cs(d);
-  TTrace off;
-  TJob job;
-  job.InstallPath = sim::TargetPath, job.ScreenCodes = {"td"};
-  const TCheckResult result = RunCheck({d, off, 1, BuiltInTable()}, cs, TSettings{}, job, "C:\\Temp\\");
-  EXPECT_EQ(std::make_pair(result.Failure, result.ExitCode), std::make_pair(std::string(msg::StartNormallyFirst), CheckNothingDone));
-  EXPECT_EQ(d.Count("ShellExecuteA"), 0);
+  for (const bool uacOff : {false, true}) {
+    sim::TSimDesktop d;
+    d.IntegrityLevels[0] = 0x3000, d.Files.insert(sim::TargetPath), d.UacOff = uacOff;
+    sim::TSimCheckSystem cs(d);
+    TTrace off;
+    TJob job;
+    job.InstallPath = sim::TargetPath, job.ScreenCodes = {"td"};
+    const TCheckResult result = RunCheck({d, off, 1, BuiltInTable()}, cs, TSettings{}, job, "C:\\Temp\\");
+    EXPECT_EQ(result.Failure == msg::StartNormallyFirst, !uacOff);
+    EXPECT_EQ(d.Count("ShellExecuteA"), uacOff ? 1 : 0);
+  }
 }
 
 // What a teach writes is what the job then reads, for the class it was taught on only.

@@ -6,7 +6,9 @@
 #include <sstream>
 
 #include "app/form.h"
+#include "automation/file_replace.h"
 #include "automation/settings_file.h"
+#include "tests/sim_check.h"
 #include "tests/sim_desktop.h"
 
 namespace pelmora {
@@ -102,6 +104,34 @@ TEST(SettingsFileTest, KeySetInTheFilesOwnEncodingKeepingEveryOtherLine) {
     EXPECT_EQ(lone, encoding == TEncoding::Ansi);
     EXPECT_FALSE(SetSettingValue(bytes = before, "trace", "file", "a\r\nb"));
     EXPECT_EQ(bytes, before);
+  }
+}
+
+// A replace failing half way, as an antivirus or indexer holding the fresh file makes it:
+// the hidden pelmora.ini holds its old text or the new, never nothing, and stays hidden.
+TEST(SettingsFileTest, AReplaceFailingHalfWayKeepsTheOldFileOrTheNew) {
+  const std::string ini = "C:\\Pelmora\\pelmora.ini";
+  const std::vector<std::uint32_t> held(5, file_error::SharingViolation);
+  const struct {
+    const char* Fault;
+    std::vector<std::uint32_t> Replace, Move;
+    bool StaleHiddenNew;
+    TReplaced Result;
+  } cases[] = {{"the old file left under the backup's name", {file_error::UnableToMoveReplacement2}, {}, false, TReplaced::New},
+               {"the new file deleted with no pelmora.ini left", {file_error::UnableToMoveReplacement2}, held, false, TReplaced::Old},
+               {"the rename not tried where the replace gave up", {file_error::UnableToMoveReplacement}, {}, false, TReplaced::New},
+               {"a file held a moment not tried again", {32, 32}, held, false, TReplaced::New},
+               {"a .new an earlier failure left hidden refusing every later write", {}, {}, true, TReplaced::New}};
+  for (const auto& c : cases) {
+    sim::TSimDesktop desktop;
+    sim::TSimCheckSystem cs(desktop);
+    cs.Files[ini] = "old", cs.Attributes[ini] = file_attribute::Hidden;
+    if (c.StaleHiddenNew) cs.Files[ini + ".new"] = "", cs.Attributes[ini + ".new"] = file_attribute::Hidden;
+    cs.ReplaceErrors = c.Replace, cs.MoveErrors = c.Move;
+    EXPECT_EQ(ReplaceWholeFile(cs, ini, "new"), c.Result) << c.Fault;
+    EXPECT_EQ(cs.Files[ini], c.Result == TReplaced::New ? "new" : "old") << c.Fault;
+    EXPECT_EQ(cs.GetFileAttributesA(ini) & file_attribute::Hidden, file_attribute::Hidden) << c.Fault;
+    EXPECT_EQ(cs.Files.size(), 1u) << c.Fault;  // nothing left beside it
   }
 }
 

@@ -2,6 +2,7 @@
 // the administrator's clicks scripted at virtual times, files kept in memory.
 #pragma once
 
+#include <algorithm>
 #include <map>
 #include <set>
 #include <string>
@@ -57,12 +58,47 @@ class TSimCheckSystem : public TCheckSystem {
     if (Unreadable.count(path) != 0) return TFileRead::Unreadable;
     return Files.count(path) == 0 ? TFileRead::Missing : (bytes = Files[path], TFileRead::Read);
   }
-  bool WriteWholeFile(const std::string& path, const std::string& bytes) override { return (Files[path] = bytes, true); }
+  // Files' attributes (absent: normal), and the errors the next replaces and renames give,
+  // one a call, each half way as Windows documents it.
+  std::map<std::string, std::uint32_t> Attributes;
+  std::vector<std::uint32_t> ReplaceErrors, MoveErrors;
+  // As CREATE_ALWAYS with normal attributes, refused over a hidden or system file.
+  bool WriteWholeFile(const std::string& path, const std::string& bytes) override {
+    if ((Attributes[path] & (file_attribute::Hidden | file_attribute::System)) != 0) return false;
+    return (Files[path] = bytes, true);
+  }
+  std::uint32_t ReplaceFileA(const std::string& replaced, const std::string& replacement, const std::string& backup) override {
+    const std::uint32_t error = Next(ReplaceErrors);
+    if (error == 0 || error == file_error::UnableToMoveReplacement2) Attributes[replacement] = Attributes[replaced], Move(replaced, backup);
+    return error == 0 ? (Move(replacement, replaced), 0) : error;
+  }
+  std::uint32_t MoveFileExA(const std::string& from, const std::string& to) override {
+    const std::uint32_t error = Next(MoveErrors);
+    return error != 0 || Files.count(from) == 0 ? std::max(error, 2u) : (Move(from, to), 0);
+  }
+  std::uint32_t GetFileAttributesA(const std::string& path) override {
+    return Files.count(path) == 0 ? file_attribute::None : Attributes[path] | file_attribute::Normal;
+  }
+  bool SetFileAttributesA(const std::string& path, std::uint32_t attributes) override {
+    return Files.count(path) != 0 && (Attributes[path] = attributes & ~file_attribute::Normal, true);
+  }
+  bool DeleteFileA(const std::string& path) override { return Attributes.erase(path), Files.erase(path) != 0; }
+  void Sleep(std::uint32_t ms) override { desktop_.Pause(ms); }
   void OpenFolder(const std::string&) override {}
   std::string GetProcessImagePath(TProcessId) override { return {}; }
 
  private:
-  TSimDesktop& desktop_;
+  static std::uint32_t Next(std::vector<std::uint32_t>& errors) {
+    if (errors.empty()) return 0;
+    const std::uint32_t error = errors.front();
+    errors.erase(errors.begin());
+    return error;
+  }
+  void Move(const std::string& from, const std::string& to) {
+    Files[to] = Files[from], Attributes[to] = Attributes[from];
+    Files.erase(from), Attributes.erase(from);
+  }
+    TSimDesktop& desktop_;
   std::size_t next_ = 0;
 };
 

@@ -74,7 +74,9 @@ class TSimDesktop : public TWindowSystem {
   // unaware of scaling: window rectangles and the cursor's position are in scaled pixels.
   std::vector<TRect> Monitors = {{0, 0, 1920, 1080}};
   std::vector<int> Scales;
-  TMonitorMapping Mapping = TMonitorMapping::Context;  // DisplayModes: 8.1; None: nothing maps
+  // DisplayModes: 8.1, 10 before 1607, where the physical point calls take this program's
+  // scaled points; None: nothing maps.
+  TMonitorMapping Mapping = TMonitorMapping::Context;
   TWindow PhysicalHit = 0;  // not 0: the window at every physical point, whatever is scaled there
   std::uint64_t RouteDelayMs = 0;  // input reaches the windows this late, as past a slow hook
   bool SwapButtons = false;
@@ -116,6 +118,7 @@ class TSimDesktop : public TWindowSystem {
   std::function<void(TWindow)> OnClick;
   std::function<void(const std::string&)> OnErrorBox;
   std::map<TProcessId, std::int32_t> IntegrityLevels;  // absent: cannot be read; 0: this program
+  bool UacOff = false;  // this program at high integrity is then not elevated, as all run so
   bool MutexAvailable = true;
   bool MadeByHigherRights = false;  // the mutexes and shared value: opened to wait only
   std::uint64_t OtherJobUntil = 0;  // another program holds the job mutex until then
@@ -197,6 +200,7 @@ class TSimDesktop : public TWindowSystem {
   void EndFinerTimer() override;
   std::string GetCommandLineA() override;
   std::int32_t GetTokenIntegrityLevel(TProcessId process) override;
+  bool RunsElevated() override;
   THandle CreateMutexA(const char* name) override;
   THandle OpenMutexToWait(const char* name) override;
   TWaitResult WaitForLockOrQuit(THandle handle, std::uint32_t timeoutMs) override;

@@ -110,7 +110,8 @@ TMonitorMapping TSimDesktop::ReadPhysicalMonitor(TMonitor monitor, TRect& rect, 
 
 TWindow TSimDesktop::WindowFromPhysicalPoint(TPoint point) {
   Log("WindowFromPhysicalPoint");
-  return PhysicalHit != 0 ? PhysicalHit : HitTest(0, Scaled(point));
+  if (PhysicalHit != 0) return PhysicalHit;
+  return HitTest(0, Mapping == TMonitorMapping::Context ? Scaled(point) : point);
 }
 
 bool TSimDesktop::GetLastInputInfo(std::uint32_t& tick) {

@@ -4,7 +4,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <utility>
+
+#include "platform/file_identity.h"
 
 namespace pelmora::sim {
 
@@ -15,13 +18,16 @@ void TSimDesktop::ShellExecuteA(const std::string& path) {
 
 TProcessId TSimDesktop::FindSessionProcessStartedFrom(const std::string& path) {
   Log("FindSessionProcessStartedFrom", 0, 0, 0, path);
-  const auto file = FileIds.find(path);
+  // The ids as the port reads them, judged by the product's own rule.
+  const auto id = [this](const std::string& p) {
+    const auto found = FileIds.find(p);
+    return found == FileIds.end() ? std::optional<TFileId>() : TFileId{1, found->second, 0, false};
+  };
+  const std::optional<TFileId> file = id(path);
   for (const auto& [image, process] : Processes) {
-    const auto imageFile = FileIds.find(image);
-    // An id of 0 is none.
-    const bool same = file != FileIds.end() && imageFile != FileIds.end() && file->second != 0 && imageFile->second != 0
-                          ? file->second == imageFile->second
-                          : SameText(image, path);
+    const std::optional<TFileId> imageFile = id(image);
+    const TSameFile byId = SameFileById(file ? &*file : nullptr, imageFile ? &*imageFile : nullptr);
+    const bool same = byId == TSameFile::Unknown ? SameText(image, path) : byId == TSameFile::Same;
     if (same && OtherSessions.count(process) == 0) return process;
   }
   return 0;
@@ -56,6 +62,12 @@ std::int32_t TSimDesktop::GetTokenIntegrityLevel(TProcessId process) {
   Log("GetTokenIntegrityLevel", 0, process);
   auto level = IntegrityLevels.find(process);
   return level == IntegrityLevels.end() ? -1 : level->second;
+}
+
+bool TSimDesktop::RunsElevated() {
+  Log("RunsElevated");
+  const auto own = IntegrityLevels.find(0);
+  return !UacOff && own != IntegrityLevels.end() && own->second > 0x2000;
 }
 
 THandle TSimDesktop::CreateMutexA(const char* name) {
