@@ -196,6 +196,50 @@ TEST(CheckTest, TheCheckPublishesItsEndAgainBeforeEachScreen) {
   EXPECT_EQ(ends.back().second, 0u);
 }
 
+// A check of no screen at patience 10, the session locked ten minutes, the target slow to appear
+// and show, never idle nor answering. Caught: the idle time-out's patience left out of its end.
+TEST(CheckTest, TheStartUpAtItsSlowestEndsWithinTheEndPublished) {
+  sim::TSimDesktop d;
+  d.Lock(true), d.At(599000, [&d] { d.Lock(false); });
+  sim::TTargetScript script;
+  script.Running = false, script.AppearAfter = 149000, script.ShowAfter = 49000, script.BusyMs = 1 << 30;
+  sim::TSimTarget target(d, script);
+  sim::TSimCheckSystem cs(d);
+  TTrace off;
+  TJob job{sim::TargetPath, {}, "", "", 0.0};
+  RunCheck({d, off, 10, BuiltInTable()}, cs, TSettings(), job, "C:\\out\\");
+  EXPECT_GT(d.SharedValues.at(1).first, 950000u);  // published once, cleared 950 s on, within it
+  EXPECT_LE(d.TickBase + d.SharedValues.at(1).first, d.SharedValues[0].second);
+}
+
+// The shell holds the start till 2 s before the teach's first end; the clicks then take 3 minutes.
+TEST(CheckTest, TheTeachRunsUnderTheLockOnATargetStartedNormally) {
+  const struct { const char* Fault; void (*Set)(sim::TSimDesktop&); bool Taught; } cases[] = {
+      {"a teach with no lock to be had run all the same", [](sim::TSimDesktop& d) { d.MutexAvailable = false; }, false},
+      {"an elevated teach starting the target, which would refuse every normal job", [](sim::TSimDesktop& d) { d.IntegrityLevels[0] = 0x3000; }, false},
+      {"the end not published again once the target is up, or without the waits for clicks", [](sim::TSimDesktop&) {}, true},
+  };
+  for (const auto& c : cases) {
+    sim::TSimDesktop d;
+    sim::TSimCheckSystem cs(d);
+    d.OnShellExecute = [&d, &cs](const std::string&) {
+      d.Pause(d.SharedValue - d.GetTickCount() - 2000);
+      const std::uint64_t t = d.Now();
+      cs.Clicks = {{t + 5000, {160, 190}}, {t + 60000, {720, 335}}, {t + 115000, {700, 475}}, {t + 170000, {660, 418}}};
+    };
+    c.Set(d);
+    sim::TTargetScript script;
+    script.Running = false;
+    sim::TSimTarget target(d, script);
+    TTrace off;
+    TJob job{sim::TargetPath, {"td"}, "", "", 0.0};
+    EXPECT_EQ(TeachScreen({d, off, 1, BuiltInTable()}, cs, job, [](const std::string&) {}).End == TTeachEnd::Taught, c.Taught) << c.Fault;
+    EXPECT_EQ(d.Count("ShellExecuteA"), c.Taught ? 1 : 0) << c.Fault;
+    const auto& ends = d.SharedValues;  // each stood till the next was published
+    for (std::size_t i = 1; i < ends.size(); ++i) EXPECT_LE(d.TickBase + ends[i].first, ends[i - 1].second) << c.Fault;
+  }
+}
+
 // Two teaches a minute apart: a file held without read sharing taken for none and replaced by
 // the taught lines; the file before any teach lost to the second's copy, or no copy of its own.
 TEST(CheckTest, ATeachLosesNoSettings) {
