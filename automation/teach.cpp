@@ -56,6 +56,7 @@ TTeachResult TakeClicks(const TRun& run, TCheckSystem& cs, const TJob& job, cons
   TTeachResult result;
   result.Taught.Code = code;
   result.Taught.Aspect = AspectClassOf(job.AspectRatio);
+  result.Taught.LookupTitle = row->LookupTitle;
   say("画面「" + ws.GetWindowTextA(screen) + "」で、F8の前にクリックする位置をクリックしてください。");
   TClicked clicked;
   const TClickWait first = TakeClickInside(ws, cs, target, screen, waitMs, say, result.Taught.Screen, clicked);
@@ -152,7 +153,7 @@ std::vector<TSettingLine> TaughtSettings(const TTaught& taught) {
   std::vector<TSettingLine> lines = {{"screen " + taught.Code, AspectKey(taught.Aspect), Offset(taught.Screen)}};
   static const char* const Keys[] = {"click1", "click2", "click3"};
   for (std::size_t i = 0; i < taught.Lookup.size(); ++i) {
-    lines.push_back({"lookup", Keys[i], Offset(taught.Lookup[i])});
+    lines.push_back({"lookup " + taught.LookupTitle, Keys[i], Offset(taught.Lookup[i])});
   }
   return lines;
 }

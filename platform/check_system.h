@@ -65,6 +65,9 @@ class TCheckSystem {
   // Replaces the file's content whole, in one step, keeping its attributes, owner and
   // permissions where the file system lets it; false when it cannot be written.
   virtual bool WriteWholeFile(const std::string& path, const std::string& bytes) = 0;
+  // Whether the file could be written in place, made where it is missing, and its folder
+  // take a new file beside it; checked without changing either.
+  virtual bool MayWriteFile(const std::string& path) = 0;
   // Opens the folder in Explorer.
   virtual void OpenFolder(const std::string& path) = 0;
   // The full path of the program file the process runs; empty when it cannot be read.

@@ -26,6 +26,7 @@ class TWin32CheckSystem final : public TCheckSystem {
   TFileRead ReadWholeFile(const std::string& path, std::string& bytes) override;
   bool WriteWholeFile(const std::string& path, const std::string& bytes) override;
   void OpenFolder(const std::string& path) override;
+  bool MayWriteFile(const std::string& path) override;
   std::string GetProcessImagePath(TProcessId process) override;
 };
 

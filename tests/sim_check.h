@@ -51,14 +51,21 @@ class TSimCheckSystem : public TCheckSystem {
   bool CreateDirectoryA(const std::string&) override { return true; }
   std::set<std::string> Unreadable;  // files there that cannot be read
   bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists) override {
-    return Files.count(from) != 0 && !(failIfExists && Files.count(to) != 0) && (Files[to] = Files[from], true);
+    return Files.count(from) != 0 && !(failIfExists && Files.count(to) != 0) && MayWriteFile(to) &&
+           (Files[to] = Files[from], true);
   }
   TFileRead ReadWholeFile(const std::string& path, std::string& bytes) override {
     if (Unreadable.count(path) != 0) return TFileRead::Unreadable;
     return Files.count(path) == 0 ? TFileRead::Missing : (bytes = Files[path], TFileRead::Read);
   }
-  bool WriteWholeFile(const std::string& path, const std::string& bytes) override { return (Files[path] = bytes, true); }
+  bool WriteWholeFile(const std::string& path, const std::string& bytes) override {
+    return MayWriteFile(path) && (Files[path] = bytes, true);
+  }
   void OpenFolder(const std::string&) override {}
+  std::set<std::string> Unwritable;  // files, or folders ending in a separator, that cannot be written
+  bool MayWriteFile(const std::string& path) override {
+    return Unwritable.count(path) == 0 && Unwritable.count(path.substr(0, path.find_last_of('\\') + 1)) == 0;
+  }
   std::string GetProcessImagePath(TProcessId) override { return {}; }
 
  private:
