@@ -5,6 +5,7 @@
 #include <string>
 
 #include "check/commands.h"
+#include "version.h"
 #include "platform/win32_check_system.h"
 #include "platform/win32_window_system.h"
 
@@ -13,7 +14,7 @@ namespace {
 using pelmora::TCheckCommands;
 
 const char* const WindowClass = "TfrmPelmoraCheck";
-const char* const Caption = "Pelmora クリック位置の確認";
+const char* const Caption = "Pelmora クリック位置の確認 " PELMORA_VERSION_TEXT;
 const char* const FontName = "ＭＳ Ｐゴシック";
 constexpr int ClientWidth = 620, ClientHeight = 420;
 constexpr DWORD Style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
