@@ -6,6 +6,9 @@
 #include "version.h"
 
 namespace pelmora {
+
+const char* const CheckVersion = PELMORA_VERSION_TEXT;
+
 namespace {
 
 bool StartsWith(const std::string& text, const char* prefix) {
@@ -101,7 +104,8 @@ void TCheckCommands::Teach(const std::string& path, const std::string& codes) {
                       ? "クリックを待つ時間が過ぎたため終了しました。設定ファイルには何も書いていません。"
                       : "教えられませんでした: " + taught.Failure + ClassesHint(path));
   }
-  std::string copy, whole;
+  std::string copy;
+  std::string whole;
   const std::string why = WriteTaught(cs_, settings_.File, taught.Taught, ws_.GetLocalTime(), copy, &whole);
   const std::string file = settings_.File;
   std::string outcome;
@@ -139,7 +143,7 @@ void TCheckCommands::Taught(const std::string& outcome) {
 
 void TCheckCommands::Report(TCheckResult& result, const std::string& outcome) {
   if (result.Report.empty()) return;
-  std::vector<std::string> head = {"# pelmora-check " PELMORA_VERSION_TEXT};
+  std::vector<std::string> head = {std::string("# pelmora-check ") + CheckVersion};
   std::string line;
   for (const char c : outcome) {
     if (c == '\n') {

@@ -10,6 +10,9 @@
 
 namespace pelmora {
 
+// The program's version, for its window's title and its report.
+extern const char* const CheckVersion;
+
 struct TCheckArgs {
   bool Teach = false;       // /teach
   bool Unattended = false;  // /out: given: no question, the program ends when done

@@ -5,7 +5,6 @@
 #include <string>
 
 #include "check/commands.h"
-#include "version.h"
 #include "platform/win32_check_system.h"
 #include "platform/win32_window_system.h"
 
@@ -14,7 +13,7 @@ namespace {
 using pelmora::TCheckCommands;
 
 const char* const WindowClass = "TfrmPelmoraCheck";
-const char* const Caption = "Pelmora クリック位置の確認 " PELMORA_VERSION_TEXT;
+const char* const Caption = "Pelmora クリック位置の確認";
 const char* const FontName = "ＭＳ Ｐゴシック";
 constexpr int ClientWidth = 620, ClientHeight = 420;
 constexpr DWORD Style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
@@ -180,7 +179,8 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE /*hPrevInstance*/, LPSTR /*lpC
   SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
   const int width = frame.right - frame.left;
   const int height = frame.bottom - frame.top;
-  HWND main = CreateWindowExA(0, WindowClass, Caption, Style, work.right - width, work.bottom - height,
+  const std::string title = std::string(Caption) + " " + pelmora::CheckVersion;
+  HWND main = CreateWindowExA(0, WindowClass, title.c_str(), Style, work.right - width, work.bottom - height,
                               width, height, nullptr, nullptr, instance, &shell);
   if (main == nullptr) return pelmora::CheckNothingDone;
   ShowWindow(main, nShowCmd);
