@@ -1,13 +1,54 @@
 #include "app/form.h"
 
+#include <algorithm>
 #include <exception>
 
 #include "automation/cmdline.h"
 #include "automation/current_window.h"
 #include "automation/messages.h"
+#include "automation/sjis.h"
 #include "version.h"
 
 namespace pelmora {
+namespace {
+
+// Code page 932's full-width digits and plus sign.
+bool FullWidthDigit(const std::string& s, std::size_t i) {
+  return CharLength(s, i) == 2 && s[i] == '\x82' && s[i + 1] >= '\x4F' && s[i + 1] <= '\x58';
+}
+bool FullWidthPlus(const std::string& s, std::size_t i) {
+  return CharLength(s, i) == 2 && s[i] == '\x81' && s[i + 1] == '\x7B';
+}
+
+}  // namespace
+
+std::string NumberByRules(const std::string& number, const TNumberRules& rules) {
+  std::string text;
+  for (std::size_t i = 0; i < number.size(); i += CharLength(number, i)) {
+    if (rules.Digits && FullWidthDigit(number, i)) {
+      text += static_cast<char>('0' + (number[i + 1] - '\x4F'));
+    } else if (rules.Digits && FullWidthPlus(number, i)) {
+      text += '+';
+    } else {
+      text.append(number, i, CharLength(number, i));
+    }
+  }
+  const std::size_t start = text.find_first_not_of(' ');
+  if (rules.Plus81 && start != std::string::npos && text.compare(start, 3, "+81") == 0) {
+    // "+81 3-1234-5678": the blank or hyphen after the country code goes with it.
+    const std::size_t rest = start + 3 + (text.size() > start + 3 && (text[start + 3] == ' ' || text[start + 3] == '-'));
+    text = "0" + text.substr(rest);
+  }
+  if (rules.Digits) text.erase(std::remove_if(text.begin(), text.end(), [](char c) { return c < '0' || c > '9'; }), text.end());
+  return text;
+}
+
+bool HoldsDigit(const std::string& number) {
+  for (std::size_t i = 0; i < number.size(); i += CharLength(number, i)) {
+    if ((number[i] >= '0' && number[i] <= '9') || FullWidthDigit(number, i)) return true;
+  }
+  return false;
+}
 
 void TfrmPelmora::FormCreate() { Job.ScreenCodes.clear(); }
 
@@ -51,10 +92,19 @@ void TfrmPelmora::FormActivate() {
   StartTrace();
 
   if (!Job.ScreenCodes.empty()) Job.ScreenCode = Job.ScreenCodes.front();
+  const std::string sent = Job.PhoneNumber;
+  Job.PhoneNumber = NumberByRules(sent, Settings.Number);
+  if (Trace.On() && Job.PhoneNumber != sent) Trace.Line("number by [number] rules: " + Quoted(MaskNumber(Job.PhoneNumber)));
   if (Job.InstallPath.empty()) {
     ShowErrorBox(msg::MissingArgument(msg::NameInstallPath), "not run");
   } else if (Job.ScreenCode.empty()) {
     ShowErrorBox(msg::MissingArgument(msg::NameScreenCode), "not run");
+  } else if (Settings.Number.Quiet && !HoldsDigit(Job.PhoneNumber)) {
+    // A call without a number (withheld, a public phone) has nothing to search: no box.
+    if (Trace.On()) {
+      Trace.Line("number " + Quoted(sent) + " holds no digit: nothing to search, [number] quiet=1");
+      Trace.Line("outcome: not run");
+    }
   } else if (Job.PhoneNumber.empty()) {
     ShowErrorBox(msg::MissingArgument(msg::NamePhoneNumber), "not run");
   } else {

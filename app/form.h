@@ -13,6 +13,13 @@
 
 namespace pelmora {
 
+// The number as the [number] rules make it: full-width digits made half-width and all but
+// digits dropped (Digits), a leading +81 made 0 (Plus81); untouched when both are off.
+std::string NumberByRules(const std::string& number, const TNumberRules& rules);
+
+// Whether the number holds a digit, half- or full-width: without one there is nothing to search.
+bool HoldsDigit(const std::string& number);
+
 class TfrmPelmora {
  public:
   explicit TfrmPelmora(TWindowSystem& ws) : ws_(ws) {}

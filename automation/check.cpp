@@ -5,7 +5,6 @@
 namespace pelmora {
 namespace {
 
-const char* const ReportName = "pelmora-check.txt";
 const char* const FolderName = "pelmora-check";
 const char* const LookupKeys[] = {"click1", "click2", "click3"};
 const char* const FocusLess = "クリックしてもフォーカスを受け取らない (F8はそのときフォーカスのある欄の参照画面を開くおそれ)";
@@ -155,7 +154,7 @@ std::string ReportText(const TCheckResult& result) {
 
 std::string ChooseOutFolder(TWindowSystem& ws, TCheckSystem& cs, const std::string& out) {
   const auto usable = [&cs](const std::string& folder) {
-    return cs.CreateDirectoryA(folder) && cs.WriteWholeFile(folder + "\\" + ReportName, "");
+    return cs.CreateDirectoryA(folder) && cs.WriteWholeFile(folder + "\\" + CheckReportName, "");
   };
   if (!out.empty()) {
     const std::string folder = out.back() == '\\' || out.back() == '/' ? out.substr(0, out.size() - 1) : out;
@@ -221,11 +220,12 @@ void CheckScreen(const TRun& run, TCheckSystem& cs, const TJob& job, const TTarg
   // first drops is there for the second; the field is judged as the job will find it, and
   // nothing is typed. Past a point that was not clicked the others are judged as they lie.
   const std::size_t lookupFirst = result.Points.size();
-  const std::size_t points = run.Table.LookupClickPoints.size();
+  const std::array<TOffset, 3>& lookupPoints = run.Table.LookupPoints(row->LookupTitle);
+  const std::size_t points = lookupPoints.size();
   TClicked last;
   bool clicking = true;
   for (std::size_t i = 0; i < points; ++i) {
-    const TOffset point = run.Table.LookupClickPoints[i];
+    const TOffset point = lookupPoints[i];
     result.Points.push_back(Judged(run, target, code, LookupKeys[i], lookup,
                                    {box.Left + point.X, box.Top + point.Y}, last.Opened));
     TPointLine& line = result.Points.back();
@@ -280,7 +280,7 @@ TCheckResult RunCheck(const TRun& run, TCheckSystem& cs, const TSettings& settin
     }
   });
   if (result.Context.empty()) result.Context.push_back("# 確認できませんでした: " + result.Failure);
-  const std::string path = folder + ReportName;
+  const std::string path = folder + CheckReportName;
   if (cs.WriteWholeFile(path, ReportText(result))) result.Report = path;
   return result;
 }

@@ -45,6 +45,9 @@ struct TPointLine {
 // The report's line for a point, without its line end.
 std::string FormatPointLine(const TPointLine& line);
 
+// The report's file name, in the folder ChooseOutFolder gives.
+inline const char* const CheckReportName = "pelmora-check.txt";
+
 // The exit codes.
 constexpr int CheckAllOk = 0;
 constexpr int CheckFaults = 1;      // a point NG or skipped, a screen or lookup not found

@@ -229,7 +229,8 @@ TFailure LookUpScreen(const TRun& run, const TJob& job, const TTarget& target,
   // A point may drop a list or open a menu of the lookup's, which the next one picks from.
   TClicked clicked;
   int made = 0;
-  for (const TOffset& point : run.Table.LookupClickPoints) {
+  const std::array<TOffset, 3>& points = run.Table.LookupPoints(row->LookupTitle);
+  for (const TOffset& point : points) {
     if (!ClickTarget(run, target, dialog, {point.X, point.Y}, LookupClickPauseMs,
                      "lookup " + Decimal(++made) + " of 3", clicked)) {
       return lookupFailure + msg::NoSearchField;
@@ -239,7 +240,7 @@ TFailure LookUpScreen(const TRun& run, const TJob& job, const TTarget& target,
   // Where the lookup lies now: it may have moved during its clicks. One that has gone
   // keeps its last rectangle here, and no field lies inside it any more.
   ws.GetWindowRect(dialog, dialogRect);
-  const TOffset fieldPoint = run.Table.LookupClickPoints.back();
+  const TOffset fieldPoint = points.back();
   const TPoint fieldAt{dialogRect.Left + fieldPoint.X, dialogRect.Top + fieldPoint.Y};
   const TWindow field = ws.WindowFromPoint(fieldAt);
   const TField check = CheckField(ws, target, field, dialog);

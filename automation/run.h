@@ -157,6 +157,9 @@ TSession WaitForSession(const TRun& run);
 // `startElevated` false: a program running elevated asks for the target started normally
 // rather than start it (pelmora-check, which an administrator may run elevated).
 TFailure StartTarget(const TRun& run, TJob& job, TTarget& target, bool startElevated = true);
+// The classes of the process's visible top-level windows, comma-separated, each once: a new
+// version of the target whose main window class changed shows its new class among them.
+std::string TopLevelClasses(TWindowSystem& ws, TProcessId process);
 
 // The click guard and the field rule (click_guard.cpp).
 // A drop-down list or pop-up menu of the target's that the job's own last click opened, as

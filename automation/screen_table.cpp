@@ -27,7 +27,7 @@ const TBuiltInRow BuiltInRows[] = {
 }  // namespace
 
 TScreenTable BuiltInTable() {
-  TScreenTable table{"Hanbai15Main", {}, {{{135, 40}, {115, 180}, {65, 117}}}};
+  TScreenTable table{"Hanbai15Main", {}, {{{135, 40}, {115, 180}, {65, 117}}}, {}};
   for (const TBuiltInRow& row : BuiltInRows) {
     table.Screens.push_back({row.Code, {}, row.MenuKeys, row.ClickOffset, row.LookupTitle});
     for (const char* title : row.WindowTitles) {
@@ -49,6 +49,11 @@ const TScreenEntry* TScreenTable::Find(const std::string& code) const {
     if (code == row.Code) return &row;
   }
   return nullptr;
+}
+
+const std::array<TOffset, 3>& TScreenTable::LookupPoints(const std::string& lookupTitle) const {
+  const auto own = LookupClickPointsOf.find(lookupTitle);
+  return own != LookupClickPointsOf.end() ? own->second : LookupClickPoints;
 }
 
 TAspectClass AspectClassOf(double ratio) {

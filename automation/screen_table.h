@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -33,9 +34,14 @@ struct TScreenTable {
   // The lookup dialog's click points from its outer corner, clicked in this order; the
   // last is the search field.
   std::array<TOffset, 3> LookupClickPoints;
+  // A lookup's own points by its title, over LookupClickPoints for that lookup alone: a
+  // teach of one lookup must not move another's.
+  std::map<std::string, std::array<TOffset, 3>> LookupClickPointsOf;
 
   // The row for a code (exact, case-sensitive), or null.
   const TScreenEntry* Find(const std::string& code) const;
+  // The click points of the lookup with this title.
+  const std::array<TOffset, 3>& LookupPoints(const std::string& lookupTitle) const;
 };
 
 // The facts as the program knows them without settings.

@@ -93,6 +93,9 @@ class TProfile {
     return read_.Value(section, key, lacking);
   }
 
+  // A section given twice: Windows reads its first alone.
+  std::vector<std::string> Repeated() const { return read_.Repeated(); }
+
   std::vector<std::string> Names(const char* section) {
     return Encoding() == TSettingsEncoding::Ansi ? ws_.ReadSettingNames(section, file_) : read_.Names(section);
   }
@@ -150,6 +153,16 @@ class TFactReader {
     }
   }
 
+  void Flag(const char* key, bool& fact) {
+    const std::string text = Trim(Value(key));
+    if (text == "0" || text == "1") {
+      if ((text == "1") != fact) Note(key, text);
+      fact = text == "1";
+    } else if (!text.empty()) {
+      Note(key, Quoted(text), "not 0 or 1");
+    }
+  }
+
   void Note(const char* key, const std::string& value, const char* ignored = nullptr) {
     notes_.push_back(NoteLine(section_, key, value, ignored));
   }
@@ -196,6 +209,9 @@ void ReadTable(TProfile& profile, TSettings& settings) {
   for (TScreenEntry& row : table.Screens) ReadScreen(facts, row);
   // Section names as Windows lists them.
   const std::size_t prefix = std::strlen(ScreenSection);
+  for (const std::string& section : profile.Repeated()) {
+    settings.TableNotes.push_back("settings [" + section + "] given again: only its first is read");
+  }
   for (const std::string& section : profile.Names(nullptr)) {
     const char* const name = section.c_str();
     if (std::strncmp(name, ScreenSection, prefix) != 0) continue;
@@ -212,6 +228,18 @@ void ReadTable(TProfile& profile, TSettings& settings) {
       table.Screens.push_back(std::move(row));
     }
   }
+  // A lookup's own points, named by its title, once for the screens that share it.
+  for (const TScreenEntry& row : table.Screens) {
+    if (table.LookupClickPointsOf.count(row.LookupTitle) != 0) continue;
+    std::array<TOffset, 3> points = table.LookupClickPoints;
+    facts.Section("lookup " + row.LookupTitle);
+    for (int i = 0; i < 3; ++i) facts.Offset(LookupKeys[i], points[i]);
+    table.LookupClickPointsOf[row.LookupTitle] = points;
+  }
+  facts.Section("number");
+  facts.Flag("digits", settings.Number.Digits);
+  facts.Flag("plus81", settings.Number.Plus81);
+  facts.Flag("quiet", settings.Number.Quiet);
 }
 
 }  // namespace

@@ -15,6 +15,13 @@ inline const char* const SettingsFileName = "pelmora.ini";
 constexpr int DefaultPatience = 1;
 constexpr int MaxPatience = 10;
 
+// [number]: how the number the phone system sends is made the one typed; each off by default.
+struct TNumberRules {
+  bool Digits = false;  // digits=1: digits only, full-width ones made half-width
+  bool Plus81 = false;  // plus81=1: a leading +81 made 0
+  bool Quiet = false;   // quiet=1: a call without a number ends with no box
+};
+
 struct TSettings {
   std::string File;       // the settings file that was read
   TSettingsEncoding Encoding = TSettingsEncoding::Ansi;  // told from its bytes
@@ -26,6 +33,7 @@ struct TSettings {
   std::string PatienceIgnored;
   // The target's facts in force: the built-in ones with the file's overrides.
   TScreenTable Table = BuiltInTable();
+  TNumberRules Number;
   // For the trace: each fact the file changed, each value ignored and why.
   std::vector<std::string> TableNotes;
 };

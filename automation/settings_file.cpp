@@ -1,5 +1,6 @@
 #include "automation/settings_file.h"
 
+#include <algorithm>
 #include <iterator>
 #include <utility>
 
@@ -270,6 +271,17 @@ std::vector<std::string> TSettingsFile::Names(const char* section) const {
     for (const TEntry& entry : s->Entries) names.push_back(entry.Key);
   }
   return names;
+}
+
+std::vector<std::string> TSettingsFile::Repeated() const {
+  std::vector<std::string> repeated;
+  for (const TSection& s : sections_) {
+    const auto seen = [&s](const std::string& name) { return SameName(name, s.Name); };
+    if (s.Named && !s.Name.empty() && Find(s.Name) != &s && std::none_of(repeated.begin(), repeated.end(), seen)) {
+      repeated.push_back(s.Name);
+    }
+  }
+  return repeated;
 }
 
 bool SetSettingValue(std::string& bytes, const std::string& section, const std::string& key,

@@ -37,6 +37,8 @@ class TSettingsFile {
   // The section names (null section), or one section's key names, in the file's order; a
   // section without a name, and a line without '=', is not listed.
   std::vector<std::string> Names(const char* section) const;
+  // The names of sections given again after their first, once each: none of their keys is read.
+  std::vector<std::string> Repeated() const;
 
  private:
   struct TEntry {

@@ -50,10 +50,37 @@ TFailure FindOrStartMain(const TRun& run, const TJob& job, TTarget& target, bool
     return std::string("search main window class=") + MainWindowClass + ": " +
            FoundOr(ws, target.Main, "not found") + Searches(made, run.Times(StartSearches));
   });
-  if (target.Main == 0) return std::string(msg::StartFailed);
+  if (target.Main == 0) {
+    // Running from the path without a window of the class: most likely a new version.
+    if (const TProcessId running = run.Trace.On() ? ws.FindSessionProcessStartedFrom(job.InstallPath) : 0) {
+      run.Say([&] {
+        return "target runs from " + Quoted(job.InstallPath) + " pid=" + Decimal(running) +
+               " without a window of class " + MainWindowClass + "; its windows' classes: " +
+               TopLevelClasses(ws, running) + " (the new class goes into [target] class=)";
+      });
+    }
+    return std::string(msg::StartFailed);
+  }
   if (!WaitVisible(run, target.Main, "main window")) return NotStarted(msg::MainHidden);
   return std::nullopt;
 }
+
+}  // namespace
+
+std::string TopLevelClasses(TWindowSystem& ws, TProcessId process) {
+  std::string classes;
+  for (TWindow w = ws.FindWindowExA(0, 0, nullptr, nullptr); w != 0; w = ws.FindWindowExA(0, w, nullptr, nullptr)) {
+    const std::string name = ws.GetClassNameA(w);
+    if (ws.GetWindowThreadProcessId(w) != process || !ws.IsWindowVisible(w) ||
+        ("," + classes + ",").find("," + name + ",") != std::string::npos) {
+      continue;
+    }
+    classes += (classes.empty() ? "" : ",") + name;
+  }
+  return classes;
+}
+
+namespace {
 
 // Why input would not reach the target now; empty while the session takes input.
 std::string SessionUnusable(TWindowSystem& ws) {

@@ -2,6 +2,8 @@
 // F8 sent as the job sends it, and the lookup's three points taken in that lookup.
 #include "automation/teach.h"
 
+#include <iterator>
+
 namespace pelmora {
 namespace {
 
@@ -56,6 +58,7 @@ TTeachResult TakeClicks(const TRun& run, TCheckSystem& cs, const TJob& job, cons
   TTeachResult result;
   result.Taught.Code = code;
   result.Taught.Aspect = AspectClassOf(job.AspectRatio);
+  result.Taught.LookupTitle = row->LookupTitle;
   say("画面「" + ws.GetWindowTextA(screen) + "」で、F8の前にクリックする位置をクリックしてください。");
   TClicked clicked;
   const TClickWait first = TakeClickInside(ws, cs, target, screen, waitMs, say, result.Taught.Screen, clicked);
@@ -154,9 +157,8 @@ TTeachResult TeachScreen(const TRun& run, TCheckSystem& cs, TJob& job, const TTe
 std::vector<TSettingLine> TaughtSettings(const TTaught& taught) {
   std::vector<TSettingLine> lines = {{"screen " + taught.Code, AspectKey(taught.Aspect), Offset(taught.Screen)}};
   static const char* const Keys[] = {"click1", "click2", "click3"};
-  for (std::size_t i = 0; i < taught.Lookup.size(); ++i) {
-    lines.push_back({"lookup", Keys[i], Offset(taught.Lookup[i])});
-  }
+  const std::string section = "lookup " + taught.LookupTitle;
+  for (std::size_t i = 0; i < std::size(Keys); ++i) lines.push_back({section, Keys[i], Offset(taught.Lookup[i])});
   return lines;
 }
 

@@ -19,7 +19,11 @@ struct TTaught {
   TAspectClass Aspect = acWide;
   TOffset Screen{0, 0};                // from the screen's outer corner
   std::array<TOffset, 3> Lookup{};     // from the lookup's outer corner
+  std::string LookupTitle;             // the lookup's own section is named by it
 };
+
+// A teach's exit code when pelmora.ini could not be written: the new file is in the report folder.
+constexpr int TeachNotWritten = 3;
 
 enum class TTeachEnd { Taught, Cancelled, TimedOut, Failed };
 
@@ -51,18 +55,20 @@ struct TSettingLine {
   std::string Value;
 };
 
-// The four settings a teach gives, in the order they are written.
+// The four settings a teach gives, in the order they are written: the screen's point for the
+// display's class, the lookup's points in the lookup's own section.
 std::vector<TSettingLine> TaughtSettings(const TTaught& taught);
 
-// The lines an administrator would add by hand, section headers included.
+// The lines an administrator would set by hand, under their section headers.
 std::string TaughtLinesText(const TTaught& taught);
 
 // Writes the taught settings into the settings file `file` in its own encoding, every other
 // line kept byte for byte, after copying it to "<file>.bak", or where that copy exists
 // already to "<file>.YYYYMMDD-HHMMSS.bak" of `now`; `copy` names the copy made. A file
-// that does not exist yet is made; one that cannot be read is left alone. Empty when
-// written, else why not, for the window.
+// that does not exist yet is made; one that cannot be read, or written, is left alone and
+// nothing copied. Empty when written, else why not, for the window. `whole`: the file's new
+// content whenever it is known, for the administrator to put in place by hand.
 std::string WriteTaught(TCheckSystem& cs, const std::string& file, const TTaught& taught, const TSystemTime& now,
-                        std::string& copy);
+                        std::string& copy, std::string* whole = nullptr);
 
 }  // namespace pelmora

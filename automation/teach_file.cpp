@@ -17,13 +17,13 @@ std::string Stamp(const TSystemTime& t) {
 }  // namespace
 
 std::string WriteTaught(TCheckSystem& cs, const std::string& file, const TTaught& taught, const TSystemTime& now,
-                        std::string& copy) {
+                        std::string& copy, std::string* whole) {
   copy.clear();
   std::string bytes;
   const TFileRead read = cs.ReadWholeFile(file, bytes);
   // Taken for no file, it would be replaced by the taught lines alone.
   if (read == TFileRead::Unreadable) {
-    return "ファイルを読めません (ほかのプログラムが開いているか、権限がないか、大きすぎます)";
+    return "ファイルを読めません (ほかのプログラムが開いているか、権限がないか、大きすぎます)。何も変更していません";
   }
   for (const TSettingLine& line : TaughtSettings(taught)) {
     if (!SetSettingValue(bytes, line.Section, line.Key, line.Value)) {
@@ -31,10 +31,17 @@ std::string WriteTaught(TCheckSystem& cs, const std::string& file, const TTaught
              ") で書けない値があります";
     }
   }
+  if (whole != nullptr) *whole = bytes;
+  // A copy made for a write then refused would be left behind, read-only as the file.
+  if (!cs.MayWriteFile(file)) {
+    return "このフォルダーかファイルに書き込む権限がありません (ファイルが読み取り専用か、管理者として実行していません)。"
+           "何も変更していません";
+  }
   // The first copy keeps the file as it was before any teach; each later teach keeps its own.
-  if (read == TFileRead::Read && !cs.CopyFileA(file, copy = file + ".bak", true) &&
-      !cs.CopyFileA(file, copy = file + "." + Stamp(now) + ".bak", true)) {
-    return "バックアップ " + copy + " を作れません";
+  std::string kept;
+  const bool first = cs.ReadWholeFile(file + ".bak", kept) == TFileRead::Missing;
+  if (read == TFileRead::Read && !cs.CopyFileA(file, copy = file + (first ? "" : "." + Stamp(now)) + ".bak", true)) {
+    return "バックアップ " + copy + " を作れません。何も変更していません";
   }
   switch (ReplaceWholeFile(cs, file, bytes)) {
     case TReplaced::New: return {};

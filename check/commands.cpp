@@ -6,6 +6,9 @@
 #include "version.h"
 
 namespace pelmora {
+
+const char* const CheckVersion = PELMORA_VERSION_TEXT;
+
 namespace {
 
 bool StartsWith(const std::string& text, const char* prefix) {
@@ -73,40 +76,97 @@ void TCheckCommands::Check(const std::string& path, const std::string& codes) {
   job.ScreenCodes = SplitCommaText(codes);
   Folder = ChooseOutFolder(ws_, cs_, Args.Out);
   Show("確認しています。弥生販売の画面を開き、クリックする位置を調べます…");
-  const TCheckResult result = RunCheck(Run(), cs_, settings_, job, Folder);
+  TCheckResult result = RunCheck(Run(), cs_, settings_, job, Folder);
   ExitCode = result.ExitCode;
-  Show(CheckText(result));
+  const std::string hint = result.Points.empty() ? ClassesHint(path) : std::string();
+  Report(result, hint);
+  Show(CheckText(result) + hint);
 }
 
 void TCheckCommands::Teach(const std::string& path, const std::string& codes) {
   TJob job;
   job.InstallPath = path;
-  const std::vector<std::string> items = SplitCommaText(codes);
-  job.ScreenCodes = {items.empty() ? std::string() : items.front()};
+  job.ScreenCodes = SplitCommaText(codes);
+  Folder = ChooseOutFolder(ws_, cs_, Args.Out);
+  // The lookup's points are shared by the screens that open it: one screen at a time, so
+  // that what is taught is what the administrator clicked on that screen.
+  if (job.ScreenCodes.size() != 1 || job.ScreenCodes.front().empty()) {
+    ExitCode = CheckNothingDone;
+    return Taught("教えられるのは画面コード1つだけです (指定: " + codes +
+                  ")。1つだけ入力して、もう一度教えてください。設定ファイルには何も書いていません。");
+  }
   Show("弥生販売の画面を開いています…");
   const TTeachResult taught = TeachScreen(Run(), cs_, job, Show);
   if (taught.End != TTeachEnd::Taught) {
     ExitCode = taught.End == TTeachEnd::Failed ? taught.ExitCode : CheckFaults;
-    Show(taught.End == TTeachEnd::Cancelled ? "中止しました。設定ファイルには何も書いていません。"
-         : taught.End == TTeachEnd::TimedOut
-             ? "クリックを待つ時間が過ぎたため終了しました。設定ファイルには何も書いていません。"
-             : "教えられませんでした: " + taught.Failure);
-    return;
+    return Taught(taught.End == TTeachEnd::Cancelled ? "中止しました。設定ファイルには何も書いていません。"
+                  : taught.End == TTeachEnd::TimedOut
+                      ? "クリックを待つ時間が過ぎたため終了しました。設定ファイルには何も書いていません。"
+                      : "教えられませんでした: " + taught.Failure + ClassesHint(path));
   }
-  const std::string lines = TaughtLinesText(taught.Taught);
   std::string copy;
-  const std::string why = WriteTaught(cs_, settings_.File, taught.Taught, ws_.GetLocalTime(), copy);
-  const std::string kept = copy.empty() ? "新しく作りました" : "書き込む前のファイルは " + copy + " に保存";
-  const std::string written =
-      why.empty() ? "設定ファイル " + settings_.File + " に書き込みました (" + kept + "):\r\n" + lines
-                  : "設定ファイル " + settings_.File + " に書き込めませんでした (" + why +
-                        ")。次の行を手で追加してください:\r\n" + lines;
+  std::string whole;
+  const std::string why = WriteTaught(cs_, settings_.File, taught.Taught, ws_.GetLocalTime(), copy, &whole);
+  const std::string file = settings_.File;
+  std::string outcome;
+  if (why.empty()) {
+    outcome = "設定ファイル " + file + " に書き込みました (" +
+              (copy.empty() ? "新しく作りました" : "書き込む前のファイルは " + copy + " に保存") + "):\r\n";
+  } else {
+    const std::string fresh = Folder + SettingsFileName + ".new";
+    outcome = "設定ファイル " + file + " に書き込めませんでした: " + why + "。\r\n" +
+              (!whole.empty() && cs_.WriteWholeFile(fresh, whole)
+                   ? "書き込むはずだった設定ファイル全体を " + fresh + " に置きました。これを pelmora.ini という名前で " +
+                         file + " と置き換えてください (権限のある利用者で)。\r\n手で直すときは、"
+                   : "手で直してください。") +
+              "pelmora.ini の中の次の行を置き換えます (ない行は、その節の中に追加。節がなければ節ごと最後に追加。"
+              "同じ名前の節が2つあると、2つ目は読まれません):\r\n";
+  }
+  const char* const aspect = AspectKey(taught.Taught.Aspect);
+  outcome += TaughtLinesText(taught.Taught) + "画面の位置 (" + aspect + "=) は、このPCのモニターの形 (" + aspect +
+             ") の分だけです。形の違うモニター (narrow、middle、wide) のPCでは、そのPCで教えてください。\r\n";
+  // The lookup's points serve every screen that opens it: each code in force is checked again.
   settings_ = ReadSettings(ws_);
-  Folder = ChooseOutFolder(ws_, cs_, Args.Out);
-  job.ScreenCodes = {taught.Taught.Code};
-  const TCheckResult result = RunCheck(Run(), cs_, settings_, job, Folder);
-  ExitCode = result.ExitCode;
-  Show(written + "\r\n" + CheckText(result));
+  job.ScreenCodes = SplitCommaText(CodesInForce());
+  TCheckResult result = RunCheck(Run(), cs_, settings_, job, Folder);
+  ExitCode = why.empty() ? result.ExitCode : TeachNotWritten;
+  Report(result, outcome);
+  Show(outcome + "\r\n" + CheckText(result));
+}
+
+void TCheckCommands::Taught(const std::string& outcome) {
+  TCheckResult result;
+  result.Report = Folder + CheckReportName;  // the teach's outcome alone
+  Report(result, outcome);
+  Show(outcome + "\r\n\r\n" + (result.Report.empty() ? "報告を書き込めませんでした: " : "報告の保存先: ") + Folder);
+}
+
+void TCheckCommands::Report(TCheckResult& result, const std::string& outcome) {
+  if (result.Report.empty()) return;
+  std::vector<std::string> head = {std::string("# pelmora-check ") + CheckVersion};
+  std::string line;
+  for (const char c : outcome) {
+    if (c == '\n') {
+      head.push_back("# " + line);
+      line.clear();
+    } else if (c != '\r') {
+      line += c;
+    }
+  }
+  if (!line.empty()) head.push_back("# " + line);
+  result.Context.insert(result.Context.begin(), head.begin(), head.end());
+  if (!cs_.WriteWholeFile(result.Report, ReportText(result))) result.Report.clear();
+}
+
+std::string TCheckCommands::ClassesHint(const std::string& path) const {
+  const bool classFound = ws_.FindWindowExA(0, settings_.Table.MainWindowClass.c_str(), nullptr) != 0;
+  const TProcessId running = path.empty() || classFound ? 0 : ws_.FindSessionProcessStartedFrom(path);
+  const std::string classes = running != 0 ? TopLevelClasses(ws_, running) : std::string();
+  if (classes.empty()) return {};
+  return "\r\n\r\n弥生販売 (" + path + ") は動いていますが、ウィンドウのクラスが " + settings_.Table.MainWindowClass +
+         " ではありません。ウィンドウのクラス: " + classes +
+         "\r\n新しい版でクラスが変わったときは、pelmora.ini に次の行を書いてください:\r\n[target]\r\nclass=" +
+         classes.substr(0, classes.find(','));
 }
 
 std::string TCheckCommands::CheckText(const TCheckResult& result) const {

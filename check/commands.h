@@ -10,6 +10,9 @@
 
 namespace pelmora {
 
+// The program's version, for its window's title and its report.
+extern const char* const CheckVersion;
+
 struct TCheckArgs {
   bool Teach = false;       // /teach
   bool Unattended = false;  // /out: given: no question, the program ends when done
@@ -46,6 +49,13 @@ class TCheckCommands {
  private:
   TRun Run() { return {ws_, trace_, settings_.Patience, settings_.Table}; }
   std::string CheckText(const TCheckResult& result) const;
+  // A teach that wrote nothing: its outcome shown, and written as the report.
+  void Taught(const std::string& outcome);
+  // Writes the report again headed by the program's version and `outcome` (a teach's, a hint), "# " a line.
+  void Report(TCheckResult& result, const std::string& outcome);
+  // For a target running from `path` without a main window of the class: the classes its
+  // windows have, and the line that names the new one; empty otherwise.
+  std::string ClassesHint(const std::string& path) const;
 
   TWindowSystem& ws_;
   TCheckSystem& cs_;

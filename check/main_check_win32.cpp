@@ -184,7 +184,8 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE /*hPrevInstance*/, LPSTR /*lpC
   SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
   const int width = frame.right - frame.left;
   const int height = frame.bottom - frame.top;
-  HWND main = CreateWindowExA(0, WindowClass, Caption, Style, work.right - width, work.bottom - height,
+  const std::string title = std::string(Caption) + " " + pelmora::CheckVersion;
+  HWND main = CreateWindowExA(0, WindowClass, title.c_str(), Style, work.right - width, work.bottom - height,
                               width, height, nullptr, nullptr, instance, &shell);
   if (main == nullptr) return pelmora::CheckNothingDone;
   ShowWindow(main, nShowCmd);

@@ -96,6 +96,9 @@ class TCheckSystem {
   virtual bool SetFileAttributesA(const std::string& path, std::uint32_t attributes) = 0;
   virtual bool DeleteFileA(const std::string& path) = 0;
   virtual void Sleep(std::uint32_t ms) = 0;
+  // Whether the file could be written in place, made where it is missing, and its folder
+  // take a new file beside it; checked without changing either.
+  virtual bool MayWriteFile(const std::string& path) = 0;
   // Opens the folder in Explorer.
   virtual void OpenFolder(const std::string& path) = 0;
   // The full path of the program file the process runs; empty when it cannot be read.

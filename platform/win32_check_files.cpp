@@ -119,4 +119,19 @@ std::string TWin32CheckSystem::GetProcessImagePath(TProcessId process) {
   return read ? std::string(path, size) : std::string();
 }
 
+bool TWin32CheckSystem::MayWriteFile(const std::string& path) {
+  // The folder: a file of this program's made there and gone again when closed.
+  const std::string probe = path + ".pelmora-probe";
+  HANDLE handle = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  ::CloseHandle(handle);
+  // The file: opened for writing, nothing written; read-only, denied or held, it refuses.
+  handle = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
+  ::CloseHandle(handle);
+  return true;
+}
+
 }  // namespace pelmora

@@ -33,6 +33,7 @@ class TWin32CheckSystem final : public TCheckSystem {
   bool DeleteFileA(const std::string& path) override;
   void Sleep(std::uint32_t ms) override;
   void OpenFolder(const std::string& path) override;
+  bool MayWriteFile(const std::string& path) override;
   std::string GetProcessImagePath(TProcessId process) override;
 };
 

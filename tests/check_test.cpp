@@ -119,7 +119,7 @@ TEST(CheckTest, TheTeachTakesOffsetsFromClicksInsideTheWindowMeantOnly) {
       EXPECT_LT(d.Now(), 9000 + 2 * TeachClickWaitMs) << c.Fault;
     }
     if (c.End != TTeachEnd::Taught) continue;
-    EXPECT_EQ(TaughtLinesText(result.Taught), "[screen td]\r\nwide=150,120\r\n[lookup]\r\nclick1=120,35\r\n"
+    EXPECT_EQ(TaughtLinesText(result.Taught), "[screen td]\r\nwide=150,120\r\n[lookup 得意先参照]\r\nclick1=120,35\r\n"
                                               "click2=100,175\r\nclick3=60,118\r\n") << c.Fault;
   }
 }
@@ -252,7 +252,7 @@ TEST(CheckTest, ATeachLosesNoSettings) {
     std::map<std::string, std::string> copies;  // each teach's copy, with what the file held before it
     for (int i = 0; i < 2; ++i) {
       std::string copy, was = cs.Files[ini];
-      EXPECT_EQ(WriteTaught(cs, ini, {"td", acWide, {i, i}, {}}, {2026, 12, 9, 11, 30 + i, 5, 0}, copy).empty(), !unreadable);
+      EXPECT_EQ(WriteTaught(cs, ini, {"td", acWide, {i, i}, {}, "得意先参照"}, {2026, 12, 9, 11, 30 + i, 5, 0}, copy).empty(), !unreadable);
       if (!copy.empty()) copies[copy] = was;
     }
     copies[ini] = unreadable ? before : cs.Files[ini];
@@ -263,7 +263,7 @@ TEST(CheckTest, ATeachLosesNoSettings) {
   sim::TSimDesktop d;
   sim::TSimCheckSystem cs(d);
   std::string copy = "-";
-  EXPECT_EQ(WriteTaught(cs, ini, {"td", acWide, {1, 1}, {}}, {}, copy), "");
+  EXPECT_EQ(WriteTaught(cs, ini, {"td", acWide, {1, 1}, {}, "得意先参照"}, {}, copy), "");
   EXPECT_EQ(cs.Files.count(ini) + copy.size(), 1u);
 }
 
@@ -309,7 +309,7 @@ TEST(CheckTest, TaughtSettingsAreReadBackByTheJobForTheirAspectClass) {
     const std::string ini = "C:\\Pelmora\\pelmora.ini";
     cs.Files[ini] = "; kept\r\n[trace]\r\nfile=t.log\r\n";
     std::string copy;
-    ASSERT_EQ(WriteTaught(cs, ini, {"ud", aspect, {301, 202}, {{{11, 12}, {13, 14}, {15, 16}}}}, {}, copy), "");
+    ASSERT_EQ(WriteTaught(cs, ini, {"tm", aspect, {301, 202}, {{{11, 12}, {13, 14}, {15, 16}}}, "請求先参照"}, {}, copy), "");
     EXPECT_EQ(cs.Files[ini + ".bak"], "; kept\r\n[trace]\r\nfile=t.log\r\n") << aspect;
     EXPECT_EQ(cs.Files[ini].rfind("; kept\r\n[trace]\r\nfile=t.log\r\n", 0), 0u) << aspect;
     const TSettingsFile written(cs.Files[ini]);  // the bytes written, as Windows reads them
@@ -320,12 +320,37 @@ TEST(CheckTest, TaughtSettingsAreReadBackByTheJobForTheirAspectClass) {
       }
     }
     const TSettings settings = ReadSettings(d);
-    const TScreenEntry* ud = settings.Table.Find("ud");
-    ASSERT_NE(ud, nullptr);
+    const TScreenEntry* tm = settings.Table.Find("tm");
+    ASSERT_NE(tm, nullptr);
     for (const TAspectClass other : {acNarrow, acMiddle, acWide}) {  // the others keep their defaults
-      EXPECT_EQ(ud->ClickOffset[other].X == 301 && ud->ClickOffset[other].Y == 202, other == aspect) << aspect;
+      EXPECT_EQ(tm->ClickOffset[other].X == 301 && tm->ClickOffset[other].Y == 202, other == aspect) << aspect;
     }
-    EXPECT_EQ(settings.Table.LookupClickPoints[2].X, 15) << aspect;
+    EXPECT_EQ(settings.Table.LookupPoints("請求先参照")[2].X, 15) << aspect;
+    // td and ud open the other lookup: a teach of tm leaves their points as they were.
+    EXPECT_EQ(settings.Table.LookupPoints("得意先参照")[2].X, BuiltInTable().LookupClickPoints[2].X) << aspect;
+  }
+}
+
+// A teach that cannot write changes nothing and copies nothing, and says why.
+TEST(CheckTest, ATeachThatCannotWriteLeavesEverythingAsItWas) {
+  const std::string ini = "C:\\Pelmora\\pelmora.ini", ansi = "[trace]\r\n", bom = "\xEF\xBB\xBF[trace]\r\n";
+  const struct {
+    const char* Fault;
+    std::string File, Unwritable, Title, Why;
+  } cases[] = {
+      {"a copy made before the values are known to fit", bom, "", "亜", "UTF-8"},  // lacking in the code page
+      {"a read-only file copied before its write is refused", ansi, ini, "得意先参照", "権限"},
+      {"a folder without rights blamed on a copy's name", ansi, "C:\\Pelmora\\", "得意先参照", "権限"},
+  };
+  for (const auto& c : cases) {
+    sim::TSimDesktop d;
+    sim::TSimCheckSystem cs(d);
+    cs.Files[ini] = c.File;
+    cs.Unwritable = {c.Unwritable};
+    std::string copy;
+    const std::string why = WriteTaught(cs, ini, {"td", acWide, {1, 1}, {}, c.Title}, {}, copy);
+    EXPECT_NE(why.find(c.Why), std::string::npos) << c.Fault;
+    EXPECT_EQ(cs.Files, (std::map<std::string, std::string>{{ini, c.File}})) << c.Fault;
   }
 }
 

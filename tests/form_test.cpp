@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <stdexcept>
 
 #include "automation/messages.h"
@@ -148,6 +149,32 @@ TEST(FormTest, ShowsTheTextOfAnErrorRaisedInsideTheJobAndCloses) {
   ASSERT_EQ(other.Boxes.size(), 1u);
   EXPECT_EQ(other.Boxes[0], "予期しないエラーが発生しました。");
   EXPECT_EQ(other.Closed, 1);
+}
+
+
+// The number as the phone system sends it, made the one searched only by the rules asked for.
+TEST(FormTest, NumberRulesApplyOnlyWhenSet) {
+  const struct {
+    const char* Fault;
+    std::map<std::string, std::string> Rules;
+    std::string Sent, Typed, Box;  // no box: the job ended quietly
+  } cases[] = {
+      {"a number changed by default", {}, "+81 3-1234-5678", "+81 3-1234-5678", PathInvalid},
+      {"a call without a number still quiet by default", {}, "非通知", "非通知", PathInvalid},
+      {"hyphens, blanks or full-width digits kept", {{"number/digits", "1"}}, "（０３）1234-5678", "0312345678", PathInvalid},
+      {"+81 kept", {{"number/plus81", "1"}}, "+81 3-1234-5678", "03-1234-5678", PathInvalid},
+      {"+81 dropped with its digits", {{"number/plus81", "1"}, {"number/digits", "1"}}, "+81-3-1234-5678", "0312345678", PathInvalid},
+      {"a call without a number shown a box", {{"number/quiet", "1"}}, "非通知", "非通知", ""},
+      {"a real number taken for none", {{"number/quiet", "1"}}, "０３１２", "０３１２", PathInvalid},
+  };
+  for (const auto& c : cases) {
+    TSimDesktop desktop;
+    desktop.Profiles["C:\\Pelmora\\pelmora.ini"] = c.Rules;
+    const TRun run = RunForm(desktop, "pelmora.exe C:\\h.exe td \"" + c.Sent + "\"");
+    EXPECT_EQ(run.Job.PhoneNumber, c.Typed) << c.Fault;
+    EXPECT_EQ(run.Boxes, c.Box.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.Box}) << c.Fault;
+    EXPECT_EQ(desktop.CountSearches("Hanbai15Main") > 0, !c.Box.empty()) << c.Fault;
+  }
 }
 
 }  // namespace

@@ -333,7 +333,7 @@ TEST(SampleSettingsTest, SetsNothingAndShowsEverySettingTheProgramReads) {
     if (!line.empty() && line[0] == '[') section = line;
     shown.insert(section + line.substr(0, line.find('=') + 1));
   }
-  for (const std::string& key : desktop.Asked) EXPECT_EQ(shown.count(key), 1u) << "not shown: " << key;
+  for (const std::string& key : desktop.Asked) EXPECT_EQ(shown.count(Cp932ToUtf8(key)), 1u) << "not shown: " << key;
 }
 
 }  // namespace

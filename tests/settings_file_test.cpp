@@ -2,6 +2,7 @@
 // and changed key by key in its own encoding.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <regex>
 #include <sstream>
 
@@ -133,6 +134,21 @@ TEST(SettingsFileTest, AReplaceFailingHalfWayKeepsTheOldFileOrTheNew) {
     EXPECT_EQ(cs.GetFileAttributesA(ini) & file_attribute::Hidden, file_attribute::Hidden) << c.Fault;
     EXPECT_EQ(cs.Files.size(), 1u) << c.Fault;  // nothing left beside it
   }
+}
+
+// A lookup's own section holds its points over [lookup], for that lookup alone; a section
+// given twice has its second unread, which the trace and the check's report say.
+TEST(SettingsFileTest, ALookupsOwnPointsOverTheSharedOnesAndASecondSectionReported) {
+  sim::TSimDesktop d;
+  d.FileBytes["C:\\Pelmora\\pelmora.ini"] =
+      "[lookup]\r\nclick1=1,2\r\n[LOOKUP 得意先参照]\r\nclick3=7,8\r\n[Lookup]\r\nclick2=3,4\r\n";
+  const TSettings s = ReadSettings(d);
+  const TScreenTable builtIn = BuiltInTable();
+  const auto x = [&s](const char* title, int i) { return s.Table.LookupPoints(title)[i].X; };
+  EXPECT_EQ(std::vector<int>({x("得意先参照", 0), x("得意先参照", 1), x("得意先参照", 2), x("請求先参照", 2)}),
+            std::vector<int>({1, builtIn.LookupClickPoints[1].X, 7, builtIn.LookupClickPoints[2].X}));
+  EXPECT_EQ(std::count_if(s.TableNotes.begin(), s.TableNotes.end(),
+                          [](const std::string& n) { return n.find("[Lookup] given again") != n.npos; }), 1);
 }
 
 }  // namespace

@@ -52,7 +52,8 @@ class TSimCheckSystem : public TCheckSystem {
   bool CreateDirectoryA(const std::string&) override { return true; }
   std::set<std::string> Unreadable;  // files there that cannot be read
   bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists) override {
-    return Files.count(from) != 0 && !(failIfExists && Files.count(to) != 0) && (Files[to] = Files[from], true);
+    return Files.count(from) != 0 && !(failIfExists && Files.count(to) != 0) && MayWriteFile(to) &&
+           (Files[to] = Files[from], true);
   }
   TFileRead ReadWholeFile(const std::string& path, std::string& bytes) override {
     if (Unreadable.count(path) != 0) return TFileRead::Unreadable;
@@ -64,7 +65,7 @@ class TSimCheckSystem : public TCheckSystem {
   std::vector<std::uint32_t> ReplaceErrors, MoveErrors;
   // As CREATE_ALWAYS with normal attributes, refused over a hidden or system file.
   bool WriteWholeFile(const std::string& path, const std::string& bytes) override {
-    if ((Attributes[path] & (file_attribute::Hidden | file_attribute::System)) != 0) return false;
+    if (!MayWriteFile(path) || (Attributes[path] & (file_attribute::Hidden | file_attribute::System)) != 0) return false;
     return (Files[path] = bytes, true);
   }
   std::uint32_t ReplaceFileA(const std::string& replaced, const std::string& replacement, const std::string& backup) override {
@@ -85,6 +86,10 @@ class TSimCheckSystem : public TCheckSystem {
   bool DeleteFileA(const std::string& path) override { return Attributes.erase(path), Files.erase(path) != 0; }
   void Sleep(std::uint32_t ms) override { desktop_.Pause(ms); }
   void OpenFolder(const std::string&) override {}
+  std::set<std::string> Unwritable;  // files, or folders ending in a separator, that cannot be written
+  bool MayWriteFile(const std::string& path) override {
+    return Unwritable.count(path) == 0 && Unwritable.count(path.substr(0, path.find_last_of('\\') + 1)) == 0;
+  }
   std::string GetProcessImagePath(TProcessId) override { return {}; }
 
  private:
