@@ -59,6 +59,9 @@
 //     kinds_list        the lookup's search kinds are a drop-down list at the first
 //                       dialog click point; dropped, its phone kind lies under the
 //                       second (recorded as "kind ... picked=TAG")
+//     kinds_own         as kinds_list, but a box the stand-in draws itself, whose
+//                       list is a pop-up of its own owned by the lookup, holding
+//                       no capture
 //     new_version       as a new version of the application might be: the main
 //                       window's class is "Hanbai16Main" and td's input field lies
 //                       60 px lower; F8 opens td's lookup only for that field,
@@ -368,11 +371,12 @@ Lookup& CreateLookup(const OpenScreen& s) {
                              g_origin.x + at.x, g_origin.y + at.y, kDialogSize.cx, kDialogSize.cy, g_main,
                              nullptr, g_inst, nullptr);
   Name(l.dialog, tag, "-");
-  if (Fault("kinds_list")) {
+  if (Fault("kinds_list") || Fault("kinds_own")) {
     // Dropped, the list reaches past the second click point; closed, the box is as high as its font.
     RECT box = kByPhoneRect;
-    box.bottom = kDialogClicks[1].y + 100;
-    HWND kinds = Control(l.dialog, L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, box, tag, "kinds");
+    if (!Fault("kinds_own")) box.bottom = kDialogClicks[1].y + 100;
+    HWND kinds = Fault("kinds_own") ? Control(l.dialog, L"StandinKindBox", L"", WS_TABSTOP, box, tag, "kinds")
+                                    : Control(l.dialog, L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, box, tag, "kinds");
     RECT r;
     GetWindowRect(l.dialog, &r);
     FillKinds(kinds, r.top + kDialogClicks[1].y);
@@ -800,6 +804,7 @@ void RegisterClasses() {
     wc.lpfnWndProc = c.proc;
     RegisterClassW(&wc);
   }
+  RegisterOwnKinds(g_inst);
 }
 
 HMENU BuildMenu() {

@@ -139,6 +139,21 @@ INSTANTIATE_TEST_SUITE_P(
         TSafetyCase{"ListTheJobDidNotOpen", {"td"}, [](TTargetScript& s) { s.Screens[TdNew].StrayList = true; }, nullptr, NoField, 2, 0},
         // Caught: the focus required on the framing window itself, not on the edit inside it.
         TSafetyCase{"FieldFramingAnInnerEdit", {"td"}, [](TTargetScript& s) { s.Screens[TdNew].FramedField = true; }, nullptr, "", 4, 1},
+        // The first point shows a list the target draws itself (a pop-up owned by the lookup, no
+        // capture), or a captioned box, over the second point. Caught: nothing opened for want of
+        // a capture; a box of any style taken for a list.
+        TSafetyCase{"ListTheTargetDrawsItself", {"td"}, [](TTargetScript& s) { s.Screens[TdNew].OwnList = true; }, nullptr, "", 4, 1, "c8ckc"},
+        TSafetyCase{"CaptionedBoxOverTheSecondPoint", {"td"}, [](TTargetScript& s) { s.Screens[TdNew].KindBox = true; }, nullptr, NoField, 2, 0},
+        // The main window takes the mouse at the first lookup click. Caught: that capture taken
+        // for an opened list, the next click allowed anywhere in the main window.
+        TSafetyCase{"MainWindowCapturesAtTheFirstClick", {"td"}, nullptr, [](sim::TSimDesktop& d, sim::TSimTarget& t) {
+                      d.OnClick = [&d, &t, click = d.OnClick](TWindow w) { click(w), d.Capture[sim::TargetProcess] = d.Window(w).Parent == t.Dialog ? t.Main : 0; };
+                    }, NoField, 2, 0},
+        // Caught: the pick's click taken while its menu is still up, the next click eaten by it.
+        TSafetyCase{"MenuUpAfterItsPick", {"td"}, [](TTargetScript& s) { s.Screens[TdNew].KindMenu = s.Screens[TdNew].MenuLate = true; }, nullptr, "", 4, 1, "c8ckc"},
+        // The field point on the bare margin of a panel holding the kind box and the edit, the
+        // focus left on a button. Caught: a focus anywhere inside the window at the point taken.
+        TSafetyCase{"PanelMarginWithTheFocusElsewhereOnIt", {"td"}, [](TTargetScript& s) { s.Screens[TdNew].Panel = true, s.FieldLower = 30; }, nullptr, NoField, 4, 0},
         // The target answers sent messages while its own posts hold the screen's click back
         // (150..450 ms). Caught: F8 posted before the click was taken, overtaking it.
         TSafetyCase{"ScreenClickQueuedBehindTheTargetsOwnPosts", {"td"}, [](TTargetScript& s) { s.Screens[TdNew].ControlAtClick = true; },
