@@ -158,7 +158,7 @@ void TSimTarget::OpenDialog(TWindow screen) {
   const TWindow choice = desktop_.AddWindow(on, s.KindList ? "ComboBox" : "Button", "", inDialog(100, 30, 180, 50), TargetProcess);
   const bool kinds = s.KindList || s.KindMenu || s.OwnList || s.KindBox;
   kindChoice_ = kinds ? choice : 0;
-  if (!kinds) desktop_.AddWindow(on, "Button", "", inDialog(80, 170, 160, 190), TargetProcess);
+  if (!kinds && !s.BareSecond) desktop_.AddWindow(on, "Button", "", inDialog(80, 170, 160, 190), TargetProcess);
   if (s.StrayList) desktop_.AddWindow(0, "ComboLBox", "", inDialog(100, 50, 180, 192), TargetProcess);
   Field = 0;
   if (s.Field) {

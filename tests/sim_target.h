@@ -39,6 +39,7 @@ struct TScreenScript {
   // KindBox: a captioned box instead; MenuLate: the menu stays up 200 ms after its pick.
   bool OwnList = false, KindBox = false, MenuLate = false;
   bool Panel = false;  // the lookup's controls lie on a panel that takes no focus
+  bool BareSecond = false;  // no control at the second point
   bool FramedField = false;  // the field is a frame that hands its focus to an inner edit
   bool ControlAtClick = false;  // the screen's click point lies on an edit of the screen
 };
