@@ -151,35 +151,30 @@ INSTANTIATE_TEST_SUITE_P(
         TSafetyCase{"ListTheJobDidNotOpen", {"td"}, [](TTargetScript& s) { s.Screens[TdNew].StrayList = true; }, nullptr, NoField, 2, 0},
         // Caught: the focus required on the framing window itself, not on the edit inside it.
         TSafetyCase{"FieldFramingAnInnerEdit", {"td"}, [](TTargetScript& s) { s.Screens[TdNew].FramedField = true; }, nullptr, "", 4, 1},
-        // The first point shows a list the target draws itself (a pop-up owned by the lookup, no
-        // capture), or a captioned box, over the second point. Caught: nothing opened for want of
-        // a capture; a box of any style taken for a list.
+        // The first point shows a list the target draws itself (owned by the lookup, no capture), or a
+        // captioned box, over the second. Caught: nothing opened without a capture; a box taken for a list.
         TSafetyCase{"ListTheTargetDrawsItself", {"td"}, [](TTargetScript& s) { s.Screens[TdNew].OwnList = true; }, nullptr, "", 4, 1, "c8ckc"},
         TSafetyCase{"CaptionedBoxOverTheSecondPoint", {"td"}, [](TTargetScript& s) { s.Screens[TdNew].KindBox = true; }, nullptr, NoField, 2, 0},
-        // The main window takes the mouse at the first lookup click. Caught: that capture taken
-        // for an opened list, the next click allowed anywhere in the main window.
+        // The main window takes the mouse at the first lookup click. Caught: taken for an opened list.
         TSafetyCase{"MainWindowCapturesAtTheFirstClick", {"td"}, nullptr, [](sim::TSimDesktop& d, sim::TSimTarget& t) {
                       d.OnClick = [&d, &t, click = d.OnClick](TWindow w) { click(w), d.Capture[sim::TargetProcess] = d.Window(w).Parent == t.Dialog ? t.Main : 0; };
                     }, NoField, 2, 0},
         // Caught: the pick's click taken while its menu is still up, the next click eaten by it.
         TSafetyCase{"MenuUpAfterItsPick", {"td"}, [](TTargetScript& s) { s.Screens[TdNew].KindMenu = s.Screens[TdNew].MenuLate = true; }, nullptr, "", 4, 1, "c8ckc"},
-        // The field point on the bare margin of a panel holding the kind box and the edit, the
-        // focus left on a button. Caught: a focus anywhere inside the window at the point taken.
+        // The field point on a panel's margin, the focus left on its button. Caught: a focus anywhere in it taken.
         TSafetyCase{"PanelMarginWithTheFocusElsewhereOnIt", {"td"}, [](TTargetScript& s) { s.Screens[TdNew].Panel = true, s.FieldLower = 30; }, nullptr, NoField, 4, 0},
         // Caught: the field's process, or its lookup, not checked: typed into an edit holding its own focus.
         TSafetyCase{"ForeignEditFocusedInsideTheLookup", {"td"}, nullptr, FocusedOverTheField(sim::ForeignProcess), NoField, 4, 0},
         TSafetyCase{"TargetsEditFocusedOutsideTheLookup", {"td"}, nullptr, FocusedOverTheField(sim::TargetProcess), NoField, 5, 0},
         // Caught: the selection posted to the frame, the old text left in its edit.
         TSafetyCase{"FramedFieldHoldingOldText", {"td"}, [](TTargetScript& s) { s.Screens[TdNew].FramedField = true, s.Screens[TdNew].Prefill = "0901"; }, nullptr, "", 4, 1},
-        // The target answers before it handles the first lookup click (its own posts till 530 ms).
-        // Caught: what the click opened not read again after its pause.
+        // The target answers before handling the first lookup click. Caught: what it opened not read after its pause.
         TSafetyCase{"ListShownAfterTheTargetAnswered", {"td"}, [](TTargetScript& s) { s.Screens[TdNew].KindList = true; },
                     [](sim::TSimDesktop& d, sim::TSimTarget&) { d.At(490, [&d] { d.OwnPostsUntil[sim::TargetProcess] = 530; }); }, "", 4, 1, "c8ckc"},
         // A menu of another thread of the target's over the second point. Caught: taken for the one the first click opened.
         TSafetyCase{"MenuOfAnotherThreadOverTheSecondPoint", {"td"}, [](TTargetScript& s) { s.Screens[TdNew].KindMenu = true; },
                     [](sim::TSimDesktop& d, sim::TSimTarget&) { d.At(520, [&d] { d.Window(d.AddWindow(0, "#32768", "", {700, 470, 730, 490}, sim::TargetProcess)).Thread = 99; }); }, NoField, 2, 0},
-        // td's second F8 cannot be posted; its lookup stays shown. Caught: the post's failure
-        // ignored, the lookup left shown taken as the last resort.
+        // td's second F8 not posted, its lookup still shown. Caught: the failure ignored, that lookup the last resort.
         TSafetyCase{"SecondF8NotPosted", {"td", "td"}, [](TTargetScript& s) { s.ActivateDialogs = false; },
                     [](sim::TSimDesktop& d, sim::TSimTarget&) { d.At(1000, [&d] { d.PostsFail = true; }), d.At(1100, [&d] { d.PostsFail = false; }); }, "", 5, 1},
         // The target answers sent messages while its own posts hold the screen's click back

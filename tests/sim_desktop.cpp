@@ -494,10 +494,9 @@ bool TSimDesktop::GetGUIThreadInfo(std::uint32_t thread, TGuiThreadInfo& info) {
 
 std::vector<TWindow> TSimDesktop::EnumThreadWindows(std::uint32_t thread) {
   Log("EnumThreadWindows", 0, thread);
-  std::vector<TWindow> windows;
-  for (auto it = windows_.rbegin(); it != windows_.rend(); ++it) {
+  std::vector<TWindow> windows;  // topmost first
+  for (auto it = windows_.rbegin(); it != windows_.rend(); ++it)
     if (it->Alive && it->Parent == 0 && (it->Thread != 0 ? it->Thread : it->Process) == thread) windows.push_back(it->Handle);
-  }
   return windows;
 }
 
@@ -507,11 +506,7 @@ std::int32_t TSimDesktop::GetWindowLongA(TWindow window, int index) {
   return w && index == gwl::Style ? static_cast<std::int32_t>(w->Style | (w->Visible ? style::Visible : 0)) : 0;
 }
 
-void TSimDesktop::HandClick(TPoint at) {
-  Cursor = at;
-  Route({0, 0, mouse::LeftDown});
-  Route({0, 0, mouse::LeftUp});
-}
+void TSimDesktop::HandClick(TPoint at) { Cursor = at, Route({0, 0, mouse::LeftDown}), Route({0, 0, mouse::LeftUp}); }
 
 int TSimDesktop::GetSystemMetrics(int index) {
   Log("GetSystemMetrics", 0, static_cast<std::uint32_t>(index));

@@ -26,8 +26,7 @@ struct TSimWindow {
   TWindow Owner = 0;  // a popup's owner; a window owning a visible popup hands it the foreground
   bool TakesFocus = true;  // a click on it gives it its thread's keyboard focus
   TWindow FocusTo = 0;     // a frame: a click on it gives the focus to this inner control
-  std::uint32_t Style = 0;  // besides style::Visible, which Visible gives
-  std::uint32_t Thread = 0;  // 0: its process's one thread
+  std::uint32_t Style = 0, Thread = 0;  // besides style::Visible, which Visible gives; 0: its process's one thread
 };
 
 struct TCall {

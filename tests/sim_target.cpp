@@ -101,8 +101,7 @@ void TSimTarget::OpenKinds() {
   const TScreenScript& s = ScriptOf(dialogScreen_[Dialog]);
   const bool menu = s.KindMenu, own = s.OwnList || s.KindBox;
   kindPopup_ = desktop_.AddWindow(0, menu ? "#32768" : own ? "TPopupList" : "ComboLBox", "", {r.Left + 100, r.Top + 50, r.Left + 180, r.Top + 192}, TargetProcess);
-  desktop_.Window(kindPopup_).Owner = own ? Dialog : 0;
-  desktop_.Window(kindPopup_).Style = s.KindBox ? style::Caption : 0x00800000;  // WS_BORDER
+  desktop_.Window(kindPopup_).Owner = own ? Dialog : 0, desktop_.Window(kindPopup_).Style = s.KindBox ? style::Caption : 0x00800000;  // or WS_BORDER
   desktop_.Capture[TargetProcess] = menu ? Dialog : own ? 0 : kindPopup_;  // a menu loop captures for its owner
   desktop_.ThreadModes[TargetProcess] = menu ? gui::InMenuMode | gui::PopupMenuMode : 0;
 }
@@ -110,8 +109,7 @@ void TSimTarget::OpenKinds() {
 void TSimTarget::PickKind() {
   const auto close = [this, popup = std::exchange(kindPopup_, 0), screen = dialogScreen_[Dialog]] {
     desktop_.Destroy(popup);
-    desktop_.Capture[TargetProcess] = 0;
-    desktop_.ThreadModes[TargetProcess] = 0;
+    desktop_.Capture[TargetProcess] = 0, desktop_.ThreadModes[TargetProcess] = 0;
     taken_[screen] += 'k';
   };
   if (!ScriptOf(dialogScreen_[Dialog]).MenuLate) return close();

@@ -38,8 +38,7 @@ struct TScreenScript {
   // OwnList: the list a pop-up of the target's own, owned by the lookup, holding no capture;
   // KindBox: a captioned box instead; MenuLate: the menu stays up 200 ms after its pick.
   bool OwnList = false, KindBox = false, MenuLate = false;
-  bool Panel = false;  // the lookup's controls lie on a panel that takes no focus
-  bool BareSecond = false;  // no control at the second point
+  bool Panel = false, BareSecond = false;  // its controls on a panel taking no focus; none at the second point
   bool FramedField = false;  // the field is a frame that hands its focus to an inner edit
   bool ControlAtClick = false;  // the screen's click point lies on an edit of the screen
 };
