@@ -195,10 +195,9 @@ void CheckScreen(const TRun& run, TCheckSystem& cs, const TJob& job, const TTarg
   const std::size_t first = result.Points.size();
   result.Points.push_back(Judged(run, target, code, key, screen, {rect.Left + offset.X, rect.Top + offset.Y}));
   TPointLine& screenPoint = result.Points.back();
-  bool clicked = false;
   if (screenPoint.State == TPointState::Ok) {
     bool focused = false;
-    clicked = ClickScreen(run, target, screen, offset, code, focused);
+    const bool clicked = ClickScreen(run, target, screen, offset, code, focused);
     // As for the lookup's points: where the job would not click it (its physical point
     // elsewhere, on no monitor, never taken), an OK here would hide why the job fails. F8
     // goes to whichever field has the focus: one the point did not give would open another
