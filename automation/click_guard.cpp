@@ -59,8 +59,9 @@ std::string NotMeant(TWindowSystem& ws, const TTarget& target, TWindow meant, TW
 // target the keys posted next would overtake the click, and a slow low-level hook may hold
 // the click back before it even reaches the target's queue. Taken whole: the system has
 // routed it (its last input is no older than the click), the target's thread has come back
-// for its messages since, and the click's own control has let go of the mouse. Tested
-// until `limitMs` have passed since `sentAt`.
+// for its messages since, nothing that was there before the click holds the mouse and a
+// menu it picked from has closed (ClickHandled). Tested until `limitMs` have passed since
+// `sentAt`.
 bool TakenWhole(TWindowSystem& ws, TWindow window, std::uint32_t sentAt, std::uint32_t limitMs,
                 TClicked& clicked) {
   for (std::uint32_t spent = 0; spent < limitMs; spent = ws.GetTickCount() - sentAt) {
