@@ -7,6 +7,8 @@ namespace {
 
 const char* const FolderName = "pelmora-check";
 const char* const LookupKeys[] = {"click1", "click2", "click3"};
+// A point judged OK whose click the job's guard would not send or the target never took.
+const char* const Unclicked = "クリックが受け付けられない: ";
 const char* const FocusLess = "クリックしてもフォーカスを受け取らない (F8はそのときフォーカスのある欄の参照画面を開くおそれ)";
 // What the end the check publishes counts for a picture, times patience: the window asked
 // to draw itself and the file written.
@@ -192,22 +194,22 @@ void CheckScreen(const TRun& run, TCheckSystem& cs, const TJob& job, const TTarg
   const std::size_t first = result.Points.size();
   result.Points.push_back(Judged(run, target, code, key, screen, {rect.Left + offset.X, rect.Top + offset.Y}));
   TPointLine& screenPoint = result.Points.back();
-  bool clicked = false;
   if (screenPoint.State == TPointState::Ok) {
     bool focused = false;
-    clicked = ClickScreen(run, target, screen, offset, code, focused);
-    // F8 goes to whichever field has the focus: one the point did not give would open
-    // another field's lookup, or none.
-    if (clicked && !focused) {
+    const bool clicked = ClickScreen(run, target, screen, offset, code, focused);
+    // As for the lookup's points: where the job would not click it (its physical point
+    // elsewhere, on no monitor, never taken), an OK here would hide why the job fails. F8
+    // goes to whichever field has the focus: one the point did not give would open another
+    // field's lookup, or none.
+    if (!clicked || !focused) {
       screenPoint.State = TPointState::Ng;
-      screenPoint.What = std::string(FocusLess) + ": " + screenPoint.What;
+      screenPoint.What = (clicked ? std::string(FocusLess) + ": " : std::string(Unclicked)) + screenPoint.What;
     }
   }
   Picture(cs, screen, result.Points, first, folder + code + "-screen.png", result);
   if (result.Points[first].State != TPointState::Ok) {
     return SkipLookup(result, code, "画面の点がNGのため、F8を送っていません");
   }
-  if (!clicked) return SkipLookup(result, code, "画面をクリックできませんでした");
   const std::string lookupFailure = std::string(msg::NotStarted) + row->LookupTitle;
   const TWindow lookup = OpenOwnLookup(run, target, screen, *row, code);
   if (lookup == 0) return SkipLookup(result, code, "参照画面なし: " + lookupFailure + msg::NoLookup);
@@ -234,7 +236,7 @@ void CheckScreen(const TRun& run, TCheckSystem& cs, const TJob& job, const TTarg
                                  "lookup " + Decimal(i + 1) + " of 3", last)) {
       clicking = false;
       line.State = TPointState::Ng;
-      line.What = "クリックが受け付けられない: " + line.What;
+      line.What = Unclicked + line.What;
     }
   }
   Picture(cs, lookup, result.Points, lookupFirst, folder + code + "-lookup.png", result);

@@ -1,5 +1,7 @@
 // The click guard: a click only on the window it is meant for, handled by the target before
 // anything follows it; and the number only into a field inside the lookup F8 gave.
+#include <algorithm>
+
 #include "automation/run.h"
 
 namespace pelmora {
@@ -13,11 +15,16 @@ std::string NotTheTargets(TWindowSystem& ws, const TTarget& target, TWindow wind
 // The menu windows of a thread's menu loop.
 const char* const MenuClass = "#32768";
 
-// The list or menu that the last click opened, or a control inside that list.
-bool IsOnOpened(TWindowSystem& ws, const TOpened& opened, TWindow under) {
-  if (opened.Thread == 0 || ws.GetWindowThreadId(under) != opened.Thread) return false;
-  if (opened.List != 0 && IsOrInside(ws, opened.List, under)) return true;
-  return opened.Menu && ws.GetClassNameA(under) == MenuClass;
+TWindowFacts FactsOf(TWindowSystem& ws, TWindow window) {
+  return {window, ws.GetAncestor(window), ws.GetWindowThreadId(window), ws.GetWindowThreadProcessId(window),
+          ws.GetClassNameA(window)};
+}
+
+// The list or menu that the last click opened, or a control inside that list; judged by
+// the window as it was at the press, as a pick may close it before its release.
+bool IsOnOpened(const TOpened& opened, const TWindowFacts& at) {
+  if (opened.Thread == 0 || at.Thread != opened.Thread) return false;
+  return (opened.List != 0 && at.Root == opened.List) || (opened.Menu && at.Class == MenuClass);
 }
 
 // The window at the point is the one meant, or a control inside it, of the target's process,
@@ -25,7 +32,20 @@ bool IsOnOpened(TWindowSystem& ws, const TOpened& opened, TWindow under) {
 bool IsMeant(TWindowSystem& ws, const TTarget& target, TWindow meant, TWindow under,
              const TOpened& opened) {
   return under != 0 && target.Process != 0 && ws.GetWindowThreadProcessId(under) == target.Process &&
-         (IsOrInside(ws, meant, under) || IsOnOpened(ws, opened, under));
+         (IsOrInside(ws, meant, under) || (opened.Thread != 0 && IsOnOpened(opened, FactsOf(ws, under))));
+}
+
+// What the click brought up: a visible top-level window of the thread that was not shown
+// before it and has no caption (a question box is never a list); 0: none.
+TWindow NewlyShown(TWindowSystem& ws, const TBefore& before) {
+  for (const TWindow window : ws.EnumThreadWindows(before.Thread)) {
+    const auto bits = static_cast<std::uint32_t>(ws.GetWindowLongA(window, gwl::Style));
+    if ((bits & style::Visible) != 0 && (bits & style::Caption) != style::Caption &&
+        std::find(before.Shown.begin(), before.Shown.end(), window) == before.Shown.end()) {
+      return window;
+    }
+  }
+  return 0;
 }
 
 std::string NotMeant(TWindowSystem& ws, const TTarget& target, TWindow meant, TWindow under) {
@@ -39,19 +59,19 @@ std::string NotMeant(TWindowSystem& ws, const TTarget& target, TWindow meant, TW
 // target the keys posted next would overtake the click, and a slow low-level hook may hold
 // the click back before it even reaches the target's queue. Taken whole: the system has
 // routed it (its last input is no older than the click), the target's thread has come back
-// for its messages since, and the click's own control has let go of the mouse. Tested
-// until `limitMs` have passed since `sentAt`.
-bool TakenWhole(TWindowSystem& ws, TWindow window, TWindow under, std::uint32_t sentAt,
-                std::uint32_t limitMs, TOpened& opened) {
+// for its messages since, nothing that was there before the click holds the mouse and a
+// menu it picked from has closed (ClickHandled). Tested until `limitMs` have passed since
+// `sentAt`.
+bool TakenWhole(TWindowSystem& ws, TWindow window, std::uint32_t sentAt, std::uint32_t limitMs,
+                TClicked& clicked) {
   for (std::uint32_t spent = 0; spent < limitMs; spent = ws.GetTickCount() - sentAt) {
     // A window gone (the click closed it) has nothing left to take the click.
-    const std::uint32_t thread = ws.GetWindowThreadId(window);
-    if (thread == 0) return false;
+    if (ws.GetWindowThreadId(window) == 0) return false;
     std::uint32_t input = 0;
     // Where the system cannot tell, the sent message alone.
     const bool routed = !ws.GetLastInputInfo(input) || static_cast<std::int32_t>(input - sentAt) >= 0;
     if (routed && ws.SendMessageTimeoutA(window, wm::Null, 0, 0, limitMs - spent) &&
-        ClickHandled(ws, window, under, thread, opened)) {
+        ClickHandled(ws, clicked)) {
       return true;
     }
     ws.Pause(ClickTakenPauseMs);
@@ -61,11 +81,10 @@ bool TakenWhole(TWindowSystem& ws, TWindow window, TWindow under, std::uint32_t 
 
 // A thread that answered before it handled the click shows the list it dropped only after
 // the click's pause.
-void NoteOpened(const TRun& run, TWindow window, const std::string& what, TClicked& clicked) {
+void NoteOpened(const TRun& run, const std::string& what, TClicked& clicked) {
   TWindowSystem& ws = run.Ws;
-  if (TOpened later; clicked.Opened.Thread == 0 &&
-                     ClickHandled(ws, window, clicked.Under, ws.GetWindowThreadId(window), later)) {
-    clicked.Opened = later;
+  if (TClicked later = clicked; clicked.Opened.Thread == 0 && ClickHandled(ws, later)) {
+    clicked.Opened = later.Opened;
   }
   if (const TOpened& o = clicked.Opened; o.Thread != 0) {
     run.Say([&] {
@@ -82,26 +101,45 @@ bool IsOnMeantWindow(TWindowSystem& ws, const TTarget& target, TWindow meant, TW
   return IsMeant(ws, target, meant, under, opened);
 }
 
-bool ClickHandled(TWindowSystem& ws, TWindow meant, TWindow clicked, std::uint32_t thread,
-                  TOpened& opened) {
+bool IsOnMeantWindow(TWindowSystem& ws, const TTarget& target, TWindow meant, const TWindowFacts& pressed,
+                     const TOpened& opened) {
+  return pressed.Window != 0 && target.Process != 0 && pressed.Process == target.Process &&
+         (IsOrInside(ws, meant, pressed.Window) || IsOnOpened(opened, pressed));
+}
+
+TBefore ReadBefore(TWindowSystem& ws, std::uint32_t thread) {
+  TBefore before{thread, {}, 0, false};
+  for (const TWindow window : ws.EnumThreadWindows(thread)) {
+    if ((static_cast<std::uint32_t>(ws.GetWindowLongA(window, gwl::Style)) & style::Visible) != 0) {
+      before.Shown.push_back(window);
+    }
+  }
+  if (TGuiThreadInfo info; ws.GetGUIThreadInfo(thread, info)) {
+    before.Focus = info.Focus;
+    before.Menu = (info.Flags & (gui::InMenuMode | gui::PopupMenuMode)) != 0;
+  }
+  return before;
+}
+
+bool ClickHandled(TWindowSystem& ws, TClicked& clicked) {
+  const TBefore& before = clicked.Before;
   TGuiThreadInfo info;
-  if (!ws.GetGUIThreadInfo(thread, info) || (info.Flags & (gui::InMoveSize | gui::SystemMenuMode)) != 0) {
+  if (before.Thread == 0 || !ws.GetGUIThreadInfo(before.Thread, info) ||
+      (info.Flags & (gui::InMoveSize | gui::SystemMenuMode)) != 0) {
     return false;
   }
-  // A menu loop the click started holds the mouse for its menu: the click was taken.
+  // A menu loop the click started holds the mouse for its menu: the click was taken. One
+  // that was up before it is the menu it picks from: its item is handled once it has ended.
   if ((info.Flags & (gui::InMenuMode | gui::PopupMenuMode)) != 0) {
-    opened = {thread, 0, true};
-    return true;
+    clicked.Opened = {before.Thread, 0, true};
+    return !before.Menu;
   }
-  if (info.Capture == 0) {
-    opened = {};
-    return true;
-  }
-  // Capture on the window meant or the one clicked: the click's button-up is still queued.
-  // Anywhere else in the thread: a list the click dropped, which keeps the mouse while open.
-  if (IsOrInside(ws, meant, info.Capture) || IsOrInside(ws, clicked, info.Capture)) return false;
-  opened = {thread, info.Capture, false};
-  return true;
+  const TWindow list = NewlyShown(ws, before);
+  clicked.Opened = {list != 0 ? before.Thread : 0, list, false};
+  // Capture alone grants nothing: on a window that was there before the click (the one
+  // clicked, its form, the main window) it is a button still held, whose up is queued. A
+  // list the click dropped may keep the mouse while open.
+  return info.Capture == 0 || (list != 0 && IsOrInside(ws, list, info.Capture));
 }
 
 // A click is real input and reaches whatever lies at the point: only the window it is meant
@@ -137,8 +175,9 @@ bool ClickTarget(const TRun& run, const TTarget& target, TWindow window, TPoint 
     }
     ws.Pause(ClickTestPauseMs);
   }
-  // Nothing between the last test and the click but the physical test: the trace is
-  // written after it.
+  // Nothing between the last test and the click but the note of what the thread shows and
+  // the physical test: the trace is written after it.
+  clicked.Before = ReadBefore(ws, ws.GetWindowThreadId(window));
   const std::uint32_t sentAt = ws.GetTickCount();
   TWindow landed = 0;
   const TClickSent sent = SendClick(ws, click, under, landed);
@@ -152,30 +191,35 @@ bool ClickTarget(const TRun& run, const TTarget& target, TWindow window, TPoint 
   });
   clicked.Under = under;
   const std::uint32_t takenMs = ClickTakenMs * run.Patience;
-  if (!TakenWhole(ws, window, under, sentAt, takenMs, clicked.Opened)) {
+  if (!TakenWhole(ws, window, sentAt, takenMs, clicked)) {
     return refused("not taken by the target within " + Decimal(takenMs) + " ms");
   }
   ws.Pause(pauseMs);
-  NoteOpened(run, window, what, clicked);
+  NoteOpened(run, what, clicked);
   return true;
 }
 
-bool WaitForFocusIn(const TRun& run, TWindow control, TWindow& focus) {
+bool FocusGiven(TWindowSystem& ws, TWindow clicked, TWindow before, TWindow focus) {
+  return focus != 0 && (focus == clicked || (focus != before && ws.IsChild(clicked, focus)));
+}
+
+bool WaitForFocusIn(const TRun& run, const TClicked& clicked, TWindow& focus) {
   TWindowSystem& ws = run.Ws;
-  const std::uint32_t thread = ws.GetWindowThreadId(control);
+  const std::uint32_t thread = ws.GetWindowThreadId(clicked.Under);
   const std::uint32_t start = ws.GetTickCount();
   const std::uint32_t limitMs = ScreenFocusMs * run.Patience;
   TGuiThreadInfo info;
   for (focus = 0; thread != 0 && ws.GetGUIThreadInfo(thread, info);) {
     focus = info.Focus;
-    if (IsOrInside(ws, control, focus)) return true;
+    if (FocusGiven(ws, clicked.Under, clicked.Before.Focus, focus)) return true;
     if (ws.GetTickCount() - start >= limitMs) return false;
     ws.Pause(ClickTakenPauseMs);
   }
   return false;
 }
 
-// Clicks the screen at its point and waits until the control there holds the focus: a
+// Clicks the screen at its point and waits until the click gave the control there the
+// focus (a container holding a focused control is no proof): a
 // target busy with messages it posted itself answers a sent message while the click still
 // waits behind them, and F8, posted, would overtake it and open the lookup of whichever
 // field had the focus. A point on a label or the bare screen takes none: past the bound
@@ -187,7 +231,7 @@ bool ClickScreen(const TRun& run, const TTarget& target, TWindow screen, TOffset
     return false;
   }
   TWindow focus = 0;
-  focused = WaitForFocusIn(run, clicked.Under, focus);
+  focused = WaitForFocusIn(run, clicked, focus);
   if (!focused) {
     run.Say([&] {
       return "screen " + code + ": the point took no focus: " + DescribeWindow(run.Ws, clicked.Under) +
@@ -199,15 +243,15 @@ bool ClickScreen(const TRun& run, const TTarget& target, TWindow screen, TOffset
   return true;
 }
 
-// The window with the keyboard focus in the field's thread once it is the field or a
-// control inside it (an edit framed by a window of its own), tested briefly: the third
-// click was taken whole, so the focus is set or it never will be.
-TWindow FocusAfterClick(const TRun& run, TWindow field) {
+// The window with the keyboard focus in the field's thread once the click gave it to the
+// field, tested briefly: the third click was taken whole, so the focus is set or it never
+// will be.
+TWindow FocusAfterClick(const TRun& run, TWindow field, TWindow before) {
   const std::uint32_t thread = run.Ws.GetWindowThreadId(field);
   TGuiThreadInfo info;
   for (int tests = 1; thread != 0; ++tests) {
     if (!run.Ws.GetGUIThreadInfo(thread, info)) return 0;
-    if (IsOrInside(run.Ws, field, info.Focus) || tests == run.Times(FocusTests)) return info.Focus;
+    if (FocusGiven(run.Ws, field, before, info.Focus) || tests == run.Times(FocusTests)) return info.Focus;
     run.Ws.Pause(ClickTestPauseMs);
   }
   return 0;

@@ -252,8 +252,8 @@ TFailure LookUpScreen(const TRun& run, const TJob& job, const TTarget& target,
   }
   // A control that ignored the third click (a label, a disabled box, a shifted layout) would
   // get the number while Enter presses the lookup's default button.
-  const TWindow focus = FocusAfterClick(run, field);
-  if (!IsOrInside(ws, field, focus)) {
+  const TWindow focus = FocusAfterClick(run, field, clicked.Before.Focus);
+  if (!FocusGiven(ws, field, clicked.Before.Focus, focus)) {
     run.Say([&] {
       return "refused field at " + Point(fieldAt) + ": " + DescribeWindow(ws, field) +
              " did not take the focus; it is on " + (focus != 0 ? DescribeWindow(ws, focus) : "no window");

@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "automation/job.h"
 #include "automation/messages.h"
@@ -163,37 +164,51 @@ std::string TopLevelClasses(TWindowSystem& ws, TProcessId process);
 
 // The click guard and the field rule (click_guard.cpp).
 // A drop-down list or pop-up menu of the target's that the job's own last click opened, as
-// its thread showed right after taking that click: the next click may land on it.
+// its thread showed it after taking that click: the next click may land on it.
 struct TOpened {
   std::uint32_t Thread = 0;  // 0: nothing opened
-  TWindow List = 0;          // the window holding the thread's mouse capture
-  bool Menu = false;         // the thread's menu loop: its menu windows count
+  TWindow List = 0;          // a top-level window of the thread that the click showed
+  bool Menu = false;         // a menu loop the click started: its menu windows count
 };
-// What a click left behind: the window it landed on and what it opened there.
+// What the clicked window's thread showed just before a click.
+struct TBefore {
+  std::uint32_t Thread = 0;
+  std::vector<TWindow> Shown;  // its visible top-level windows
+  TWindow Focus = 0;
+  bool Menu = false;  // a menu was up: the click picks from it
+};
+TBefore ReadBefore(TWindowSystem& ws, std::uint32_t thread);
+// What a click left behind: the window it landed on, what the thread showed before it and
+// what it opened.
 struct TClicked {
   TWindow Under = 0;
+  TBefore Before;
   TOpened Opened;
 };
 // The window at a point, `under`, is the one meant or a control inside it, of the target's
 // process, or the list or menu that the last click opened: what a click there would be
-// allowed to reach.
+// allowed to reach. With TWindowFacts: the window as it was at a press.
 bool IsOnMeantWindow(TWindowSystem& ws, const TTarget& target, TWindow meant, TWindow under,
                      const TOpened& opened = {});
-// What the thread shows once a click on `clicked`, meant for `meant`, was handled: false
-// while either still holds the mouse (the click's button-up is queued) or the thread moves
-// or sizes a window; else true, with the list or menu the click opened.
-bool ClickHandled(TWindowSystem& ws, TWindow meant, TWindow clicked, std::uint32_t thread,
-                  TOpened& opened);
+bool IsOnMeantWindow(TWindowSystem& ws, const TTarget& target, TWindow meant, const TWindowFacts& pressed,
+                     const TOpened& opened);
+// Whether the click on `clicked.Under` was handled by its thread, given
+// what it showed before: false while a window that was there holds the mouse (the click's
+// button-up is queued), a menu it picked from is still up, or the thread moves or sizes a
+// window; once true, `clicked.Opened` is what the click brought up.
+bool ClickHandled(TWindowSystem& ws, TClicked& clicked);
 // Clicks `window` at `offset` from its corner, taken from its rectangle at the time, once
 // the target has taken the click; then pauses. `clicked`: on entry what the last click
 // opened, on return what this one landed on and opened. False, traced, when it was not
 // clicked.
 bool ClickTarget(const TRun& run, const TTarget& target, TWindow window, TPoint offset,
                  std::uint32_t pauseMs, const std::string& what, TClicked& clicked);
-// True when `control` or a control inside it holds its thread's keyboard focus within
-// ScreenFocusMs times patience; `focus`: where the focus is then (0: nowhere, or the thread
-// is gone).
-bool WaitForFocusIn(const TRun& run, TWindow control, TWindow& focus);
+// The focus `focus` is the one the click gave: on the window clicked, or moved by the click
+// (from `before`) into a control inside it, as a frame hands it to its edit.
+bool FocusGiven(TWindowSystem& ws, TWindow clicked, TWindow before, TWindow focus);
+// True when the click gave the focus (FocusGiven) within ScreenFocusMs times patience;
+// `focus`: where the focus is then (0: nowhere, or the thread is gone).
+bool WaitForFocusIn(const TRun& run, const TClicked& clicked, TWindow& focus);
 // The window that would get the number must be a control of the target's own process
 // inside the lookup that this screen's F8 gave. Never another program's window covering
 // the dialog or merely titled like it, nor an older lookup of the same title, nor the
@@ -201,9 +216,9 @@ bool WaitForFocusIn(const TRun& run, TWindow control, TWindow& focus);
 enum class TField { Field, NotTheTargets, TopLevel, OutsideTheLookup };
 
 TField CheckField(TWindowSystem& ws, const TTarget& target, TWindow field, TWindow lookup);
-// The focus in the field's thread once it is in the field, or after FocusTests times
-// patience tests; 0 when the thread is gone.
-TWindow FocusAfterClick(const TRun& run, TWindow field);
+// The focus in the field's thread once the click gave it to the field (FocusGiven, from
+// `before`), or after FocusTests times patience tests; 0 when the thread is gone.
+TWindow FocusAfterClick(const TRun& run, TWindow field, TWindow before);
 // Why the window at the field's point was refused, for the trace.
 std::string FieldRefusal(TWindowSystem& ws, const TTarget& target, TWindow field, TField check);
 

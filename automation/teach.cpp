@@ -29,10 +29,8 @@ void TakenByTarget(const TRun& run, TWindow window, TClicked& clicked) {
   ws.Pause(ScreenClickPauseMs);
   ws.SendMessageTimeoutA(window, wm::Null, 0, 0, limitMs);
   const std::uint32_t start = ws.GetTickCount();
-  const std::uint32_t thread = ws.GetWindowThreadId(window);
   clicked.Opened = {};
-  while (thread != 0 && !ClickHandled(ws, window, clicked.Under, thread, clicked.Opened) &&
-         ws.GetTickCount() - start < limitMs) {
+  while (clicked.Before.Thread != 0 && !ClickHandled(ws, clicked) && ws.GetTickCount() - start < limitMs) {
     ws.Pause(ClickTakenPauseMs);
   }
   ws.Pause(ScreenClickPauseMs);
@@ -70,7 +68,7 @@ TTeachResult TakeClicks(const TRun& run, TCheckSystem& cs, const TJob& job, cons
   // click: it is handed posted keys before input, and the field must have the focus first.
   TakenByTarget(run, screen, clicked);
   TWindow focus = 0;
-  if (!WaitForFocusIn(run, clicked.Under, focus)) {
+  if (!WaitForFocusIn(run, clicked, focus)) {
     say("クリックした位置はフォーカスを受け取りませんでした。F8はそのときフォーカスのある欄の参照画面を開くおそれがあります。");
   }
   clicked = {};
@@ -107,18 +105,20 @@ TClickWait TakeClickInside(TWindowSystem& ws, TCheckSystem& cs, const TTarget& t
   for (;;) {
     const std::uint32_t spent = ws.GetTickCount() - start;
     if (spent >= timeoutMs) return TClickWait::TimedOut;
+    // What the window's thread shows before the click, which the click is judged against.
+    clicked.Before = ReadBefore(ws, ws.GetWindowThreadId(window));
     TPoint at;
-    TWindow under = 0;
-    const TClickWait wait = cs.WaitForLeftClick(timeoutMs - spent, at, under);
+    TWindowFacts pressed;
+    const TClickWait wait = cs.WaitForLeftClick(timeoutMs - spent, at, pressed);
     if (wait != TClickWait::Clicked) return wait;
     TRect rect;
     if (!ws.GetWindowRect(window, rect)) return TClickWait::TimedOut;
     const bool inside = at.X >= rect.Left && at.X < rect.Right && at.Y >= rect.Top && at.Y < rect.Bottom;
     // A list the last click dropped may reach past the window's edge.
-    const bool meant = IsOnMeantWindow(ws, target, window, under);
-    if (meant ? inside : IsOnMeantWindow(ws, target, window, under, clicked.Opened)) {
+    const bool meant = IsOnMeantWindow(ws, target, window, pressed, {});
+    if (meant ? inside : IsOnMeantWindow(ws, target, window, pressed, clicked.Opened)) {
       offset = {at.X - rect.Left, at.Y - rect.Top};
-      clicked.Under = under;
+      clicked.Under = pressed.Window;
       return TClickWait::Clicked;
     }
     say("そのクリックは対象のウィンドウ「" + ws.GetWindowTextA(window) +

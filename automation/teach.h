@@ -39,8 +39,9 @@ using TTeachSay = std::function<void(const std::string&)>;
 
 // Waits for the next left click inside `window` (on it or a control of it, of the target's,
 // or on the list or menu the last click opened, `clicked.Opened`), judged by the window at
-// the press, at most `timeoutMs` in all; a click elsewhere is said and waited past. The
-// offset from the window's outer corner; `clicked.Under`: the window pressed.
+// the press (its thread, class and top-level window as they were then), at most `timeoutMs`
+// in all; a click elsewhere is said and waited past. The offset from the window's outer
+// corner; `clicked.Under`: the window pressed, `clicked.Before`: what its thread showed.
 TClickWait TakeClickInside(TWindowSystem& ws, TCheckSystem& cs, const TTarget& target,
                            TWindow window, std::uint32_t timeoutMs, const TTeachSay& say,
                            TOffset& offset, TClicked& clicked);

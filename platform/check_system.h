@@ -61,11 +61,12 @@ class TCheckSystem {
                                         const std::string& path) = 0;
   // Waits at most `timeoutMs` for the next left-button press anywhere on the desktop, input
   // that other programs inject included, and gives its point in this program's screen
-  // coordinates, and the window at that point as it was at the press (0: none); the click
+  // coordinates, and the window at that point as it was at the press (its Window 0: none),
+  // read then, as a list or menu the click picks from is gone by its release; the click
   // goes on to the window under it as usual, and the wait ends at its release. A press on this program's own windows is theirs and not waited for. Esc
   // ends the wait as Cancelled and goes to no window. This program's windows keep
   // answering meanwhile.
-  virtual TClickWait WaitForLeftClick(std::uint32_t timeoutMs, TPoint& at, TWindow& under) = 0;
+  virtual TClickWait WaitForLeftClick(std::uint32_t timeoutMs, TPoint& at, TWindowFacts& pressed) = 0;
   // Ends a WaitForLeftClick in progress as Cancelled (the window's cancel button).
   virtual void CancelClickWait() = 0;
   // The file's version from its version resource, as "1.2.3.4"; empty when it has none.

@@ -14,7 +14,7 @@ class TWin32CheckSystem final : public TCheckSystem {
                                 const std::string& path) override;
 
   // win32_click_wait.cpp: the administrator's click, and the display's scaling.
-  TClickWait WaitForLeftClick(std::uint32_t timeoutMs, TPoint& at, TWindow& under) override;
+  TClickWait WaitForLeftClick(std::uint32_t timeoutMs, TPoint& at, TWindowFacts& pressed) override;
   void CancelClickWait() override;
   int GetMonitorScalePercent(TMonitor monitor) override;
 

@@ -17,7 +17,7 @@ struct TWaitState {
   bool Pressed = false;  // the press is taken; the wait lasts until its release
   DWORD PressedAt = 0;
   POINT At{};
-  HWND Under = nullptr;  // at the press: a list it picks from is gone by the release
+  TWindowFacts Under;  // at the press: a list or menu it picks from is gone by the release
   HANDLE Cancel = nullptr;  // set by CancelClickWait
 };
 TWaitState* g_wait = nullptr;
@@ -69,7 +69,12 @@ LRESULT CALLBACK OnMouse(int code, WPARAM message, LPARAM data) {
         g_wait->Pressed = true;
         g_wait->PressedAt = ::GetTickCount();
         g_wait->At = at;
-        g_wait->Under = under;
+        TWindowFacts& facts = g_wait->Under;
+        DWORD process = 0;
+        char name[256];
+        const int n = under != nullptr ? GetClassNameA(under, name, sizeof name) : 0;
+        facts = {Handle(under), Handle(GetAncestor(under, GA_ROOT)), GetWindowThreadProcessId(under, &process),
+                 process, std::string(name, static_cast<std::size_t>(n > 0 ? n : 0))};
       }
     } else if (message == WM_LBUTTONUP && g_wait->Pressed) {
       g_wait->Ended = true;
@@ -112,7 +117,7 @@ bool PumpMessages(const TWaitState& wait) {
 
 }  // namespace
 
-TClickWait TWin32CheckSystem::WaitForLeftClick(std::uint32_t timeoutMs, TPoint& at, TWindow& under) {
+TClickWait TWin32CheckSystem::WaitForLeftClick(std::uint32_t timeoutMs, TPoint& at, TWindowFacts& pressed) {
   if (g_wait != nullptr) return TClickWait::Cancelled;  // a window's handler inside a wait
   TWaitState wait;
   wait.Cancel = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -147,7 +152,7 @@ TClickWait TWin32CheckSystem::WaitForLeftClick(std::uint32_t timeoutMs, TPoint& 
   if (wait.Result == TClickWait::Clicked) {
     at.X = wait.At.x;
     at.Y = wait.At.y;
-    under = Handle(wait.Under);
+    pressed = wait.Under;
   }
   return wait.Result;
 }

@@ -37,6 +37,8 @@ class TWin32WindowSystem final : public TWindowSystem {
   bool IsHungAppWindow(TWindow window) override;
   bool AttachThreadInput(std::uint32_t thread, std::uint32_t toThread, bool attach) override;
   bool GetGUIThreadInfo(std::uint32_t thread, TGuiThreadInfo& info) override;
+  std::vector<TWindow> EnumThreadWindows(std::uint32_t thread) override;
+  std::int32_t GetWindowLongA(TWindow window, int index) override;
 
   // win32_input.cpp: input, the cursor and the monitors.
   std::uint32_t SendInput(const std::vector<TMouseInput>& events) override;

@@ -97,4 +97,23 @@ bool TWin32WindowSystem::GetGUIThreadInfo(std::uint32_t thread, TGuiThreadInfo& 
   return true;
 }
 
+namespace {
+
+BOOL CALLBACK AddWindow(HWND hwnd, LPARAM windows) {
+  reinterpret_cast<std::vector<TWindow>*>(windows)->push_back(Handle(hwnd));
+  return TRUE;
+}
+
+}  // namespace
+
+std::vector<TWindow> TWin32WindowSystem::EnumThreadWindows(std::uint32_t thread) {
+  std::vector<TWindow> windows;
+  ::EnumThreadWindows(thread, AddWindow, reinterpret_cast<LPARAM>(&windows));
+  return windows;
+}
+
+std::int32_t TWin32WindowSystem::GetWindowLongA(TWindow window, int index) {
+  return ::GetWindowLongA(Hwnd(window), index);
+}
+
 }  // namespace pelmora

@@ -62,6 +62,10 @@ class TWindowSystem {
   virtual bool AttachThreadInput(std::uint32_t thread, std::uint32_t toThread, bool attach) = 0;
   // The thread's focus, capture and modes; false when the thread is gone.
   virtual bool GetGUIThreadInfo(std::uint32_t thread, TGuiThreadInfo& info) = 0;
+  // The top-level windows the thread made, hidden ones included, topmost first.
+  virtual std::vector<TWindow> EnumThreadWindows(std::uint32_t thread) = 0;
+  // A window value; only gwl::Style is asked for. 0 when the window is gone.
+  virtual std::int32_t GetWindowLongA(TWindow window, int index) = 0;
 
   // --- Input, the cursor and the monitors: where a click goes and what the display is.
   // Inserts the events into the input stream as one series that no other input can split;

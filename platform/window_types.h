@@ -102,6 +102,25 @@ constexpr std::uint32_t SystemMenuMode = 0x8;
 constexpr std::uint32_t PopupMenuMode = 0x10;
 }  // namespace gui
 
+// GetWindowLongA's index, and the style bits the click guard reads.
+namespace gwl {
+constexpr int Style = -16;
+}  // namespace gwl
+namespace style {
+constexpr std::uint32_t Visible = 0x10000000;
+constexpr std::uint32_t Caption = 0x00C00000;  // WS_BORDER | WS_DLGFRAME: a list has the border alone
+}  // namespace style
+
+// A window as it was when read, judged later when it may be gone: the window, its top-level
+// window, thread, process and class.
+struct TWindowFacts {
+  TWindow Window = 0;
+  TWindow Root = 0;
+  std::uint32_t Thread = 0;
+  TProcessId Process = 0;
+  std::string Class;
+};
+
 struct TOsVersion {
   std::uint32_t Major = 0;
   std::uint32_t Minor = 0;

@@ -8,3 +8,6 @@
 void FillKinds(HWND combo, LONG secondY);
 // The picked kind's tag for the record ("phone", "name", ...); "" when none is picked.
 const char* KindTag(HWND combo);
+// Registers the classes of a search-kind box the stand-in draws itself ("StandinKindBox"),
+// which FillKinds and KindTag fill and read as they do a combo box, and of the list it drops.
+void RegisterOwnKinds(HINSTANCE inst);

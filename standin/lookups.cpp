@@ -69,11 +69,12 @@ Lookup& CreateLookup(const OpenScreen& s) {
                              g_origin.x + at.x, g_origin.y + at.y, kDialogSize.cx, kDialogSize.cy, g_main,
                              nullptr, g_inst, nullptr);
   Name(l.dialog, tag, "-");
-  if (Fault("kinds_list")) {
+  if (Fault("kinds_list") || Fault("kinds_own")) {
     // Dropped, the list reaches past the second click point; closed, the box is as high as its font.
     RECT box = kByPhoneRect;
-    box.bottom = kDialogClicks[1].y + 100;
-    HWND kinds = Control(l.dialog, L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, box, tag, "kinds");
+    if (!Fault("kinds_own")) box.bottom = kDialogClicks[1].y + 100;
+    HWND kinds = Fault("kinds_own") ? Control(l.dialog, L"StandinKindBox", L"", WS_TABSTOP, box, tag, "kinds")
+                                    : Control(l.dialog, L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, box, tag, "kinds");
     RECT r;
     GetWindowRect(l.dialog, &r);
     FillKinds(kinds, r.top + kDialogClicks[1].y);

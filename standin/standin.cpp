@@ -59,6 +59,9 @@
 //     kinds_list        the lookup's search kinds are a drop-down list at the first
 //                       dialog click point; dropped, its phone kind lies under the
 //                       second (recorded as "kind ... picked=TAG")
+//     kinds_own         as kinds_list, but a box the stand-in draws itself, whose
+//                       list is a pop-up of its own owned by the lookup, holding
+//                       no capture
 //     new_version       as a new version of the application might be: the main
 //                       window's class is "Hanbai16Main" and td's input field lies
 //                       60 px lower; F8 opens td's lookup only for that field,
@@ -186,6 +189,7 @@ void RegisterClasses() {
     wc.lpfnWndProc = c.proc;
     RegisterClassW(&wc);
   }
+  RegisterOwnKinds(g_inst);
 }
 
 HMENU BuildMenu() {

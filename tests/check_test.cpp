@@ -33,6 +33,7 @@ TEST(CheckTest, EachKindOfThingAtAPointGetsItsVerdict) {
   d.AddWindow(mdi, "TScreen", "得意先元帳", {500, 400, 1100, 800}, TargetProcess);
   d.AddWindow(0, "#32770", "確認", {900, 100, 1100, 200}, TargetProcess);
   d.AddWindow(0, "Notepad", "memo", {1300, 100, 1500, 300}, sim::ForeignProcess);
+  d.Monitors.push_back({0, 1080, 1920, 2160}), d.Scales = {100, 200};  // seen 960x540 below
   const struct {
     const char* Fault;
     TPoint At;
@@ -47,6 +48,7 @@ TEST(CheckTest, EachKindOfThingAtAPointGetsItsVerdict) {
       {"the bare desktop taken for a window", {1600, 1000}, TSpot::Nothing},
       {"a point right of the monitor looked up", {1920, 500}, TSpot::OffMonitor},
       {"a point above the monitor looked up", {100, -1}, TSpot::OffMonitor},
+      {"a point in the gap beside a monitor scaled unlike looked up", {1500, 1300}, TSpot::OffMonitor},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(JudgePoint(d, {main, mdi, TargetProcess}, screen, c.At).Spot, c.Spot) << c.Fault;
@@ -83,12 +85,14 @@ TEST(CheckTest, TheTeachTakesOffsetsFromClicksInsideTheWindowMeantOnly) {
     TTeachEnd End;
     int Refused;  // clicks said not to be taken
     int F8s = 1;
+    bool Kinds = false;  // the first lookup point drops a list of kinds, picked from at the second
   } cases[] = {
       {"offsets not taken from the outer corners", with({{9000, {160, 190}}}), TTeachEnd::Taught, 0},
       {"a click outside the screen or the lookup taken",
        with({{5000, {1500, 500}}, {9000, {160, 190}}, {15000, {1100, 335}}}), TTeachEnd::Taught, 2},
       // Another program's notice lies over (200..300, 180..220).
       {"a click on a window covering the one meant taken", with({{5000, {250, 200}}, {9000, {160, 190}}}), TTeachEnd::Taught, 1},
+      {"a pick on the list the last click dropped judged after its release, as refused", with({{9000, {160, 190}}}), TTeachEnd::Taught, 0, 1, true},
       {"Esc not ending the teach", {{9000, {}, true}}, TTeachEnd::Cancelled, 0, 0},
       {"the wait for a click unbounded", {{9000, {160, 190}}}, TTeachEnd::TimedOut, 0},
       {"a screen click that timed out going on to F8", {}, TTeachEnd::TimedOut, 0, 0},
@@ -97,6 +101,7 @@ TEST(CheckTest, TheTeachTakesOffsetsFromClicksInsideTheWindowMeantOnly) {
     sim::TSimDesktop d;
     sim::TTargetScript script;
     script.OpenAtStart = {TdNew};
+    script.Screens[TdNew].KindList = c.Kinds;
     sim::TSimTarget target(d, script);
     d.AddWindow(target.ScreenWindow(TdNew), "Edit", "", {150, 180, 300, 220}, TargetProcess);
     d.AddWindow(0, "Notice", "", {200, 180, 300, 220}, sim::ForeignProcess);
@@ -124,6 +129,14 @@ TEST(CheckTest, TheTeachTakesOffsetsFromClicksInsideTheWindowMeantOnly) {
   }
 }
 
+// The edit at td's point hands the focus its click gives to a control inside it, or beside it.
+auto FocusTo(bool inside) {
+  return [inside](sim::TSimDesktop& d, sim::TSimTarget& t) {
+    const TWindow screen = t.ScreenWindow(TdNew), edit = d.FindWindowExA(screen, "Edit", nullptr);
+    d.Window(edit).FocusTo = d.AddWindow(inside ? edit : screen, "Edit", "", {400, 400, 420, 410}, TargetProcess);
+  };
+}
+
 // The check of each screen as the job would work it: the verdicts in order, the F8s sent
 // and the exit code. The simulated target's screens have a bare surface at their points
 // unless an edit is put there.
@@ -137,13 +150,19 @@ TEST(CheckTest, EachScreenIsJudgedAndClickedAsTheJobWouldWorkIt) {
     int Exit;
     std::string States;  // each point's first letter: OK, NG, SKIP
     int F8s;
+    int Clicks = -1;  // -1: not counted
   } cases[] = {
       {"the screen's bare surface judged OK, or F8 sent after an NG point", {"td"}, nullptr, nullptr, 1, "NSSS", 0},
-      {"the lookup's points judged against the screen", {"td"}, [](TScreen& s) { s.ControlAtClick = true; }, nullptr, 0, "OOOO", 1},
+      {"the lookup's points judged against the screen, or its field's point clicked", {"td"}, [](TScreen& s) { s.ControlAtClick = true; }, nullptr, 0, "OOOO", 1, 3},
+      {"the lookup's bare surface at its second point clicked", {"td"}, [](TScreen& s) { s.ControlAtClick = s.BareSecond = true; }, nullptr, 1, "OONO", 1, 2},
+      {"the focus the screen point's control hands inward not counted", {"td"}, [](TScreen& s) { s.ControlAtClick = true; }, FocusTo(true), 0, "OOOO", 1},
+      {"a focus anywhere in the screen counted as the point's", {"td"}, [](TScreen& s) { s.ControlAtClick = true; }, FocusTo(false), 1, "NSSS", 0},
       {"a list the first lookup point dropped not judged as the lookup's",
        {"td"}, [](TScreen& s) { s.ControlAtClick = s.KindList = true; }, nullptr, 0, "OOOO", 1},
       {"a screen point whose control takes no focus judged OK", {"td"}, [](TScreen& s) { s.ControlAtClick = true; },
        [](sim::TSimDesktop& d, sim::TSimTarget& t) { d.Window(d.FindWindowExA(t.ScreenWindow(TdNew), "Edit", nullptr)).TakesFocus = false; }, 1, "NSSS", 0},
+      {"a screen point the job's click would not reach judged OK", {"td"}, [](TScreen& s) { s.ControlAtClick = true; },
+       [](sim::TSimDesktop& d, sim::TSimTarget&) { d.InputBlocked = true; }, 1, "NSSS", 0},
       {"exit code 0 with skipped points", {"xx"}, nullptr, nullptr, 1, "SSSS", 0},
       {"exit code 0 with no screen code given", {}, nullptr, nullptr, 1, "", 0},
       {"the check going on after its wait for the job lock timed out, or publishing an end as it gave up", {"td"}, [](TScreen& s) { s.ControlAtClick = true; },
@@ -174,6 +193,7 @@ TEST(CheckTest, EachScreenIsJudgedAndClickedAsTheJobWouldWorkIt) {
     EXPECT_EQ(states, c.States) << c.Fault;
     EXPECT_EQ(std::count_if(posts.begin(), posts.end(), [](const sim::TCall& p) { return p.Message == wm::KeyDown && p.WParam == vk::F8; }), c.F8s) << c.Fault;
     EXPECT_TRUE(c.Exit != CheckNothingDone || d.SharedValues.empty()) << c.Fault;
+    EXPECT_TRUE(c.Clicks < 0 || d.Clicks.size() == static_cast<std::size_t>(c.Clicks)) << c.Fault;
   }
 }
 

@@ -48,6 +48,18 @@ auto BusyFrom(std::uint64_t at, std::uint64_t ms) {  // the target's thread take
   return [=](sim::TSimDesktop& d, sim::TSimTarget&) { d.At(at, [&d, at, ms] { d.BusyUntil[sim::TargetProcess] = at + ms; }); };
 }
 
+// After the last click (600 ms) a hand focuses an edit set over the field: another program's
+// in the lookup, or the target's in a window of its own.
+auto FocusedOverTheField(TProcessId owner) {
+  return [owner](sim::TSimDesktop& d, sim::TSimTarget& t) {
+    d.At(620, [&d, &t, owner] {
+      d.AddWindow(owner == sim::TargetProcess ? d.AddWindow(0, "TLookup", "", {600, 400, 1000, 440}, owner) : t.Dialog, "Edit", "", {600, 400, 1000, 440}, owner);
+      d.HandClick({610, 410});
+      if (owner != sim::TargetProcess) d.Clicks.pop_back();  // the hand's, not the job's
+    });
+  };
+}
+
 class SafetyTest : public JobFixture, public ::testing::WithParamInterface<TSafetyCase> {};
 
 TEST_P(SafetyTest, OnlyTheTargetsLookupGetsClicksAndTheNumber) {
@@ -139,6 +151,32 @@ INSTANTIATE_TEST_SUITE_P(
         TSafetyCase{"ListTheJobDidNotOpen", {"td"}, [](TTargetScript& s) { s.Screens[TdNew].StrayList = true; }, nullptr, NoField, 2, 0},
         // Caught: the focus required on the framing window itself, not on the edit inside it.
         TSafetyCase{"FieldFramingAnInnerEdit", {"td"}, [](TTargetScript& s) { s.Screens[TdNew].FramedField = true; }, nullptr, "", 4, 1},
+        // The first point shows a list the target draws itself (owned by the lookup, no capture), or a
+        // captioned box, over the second. Caught: nothing opened without a capture; a box taken for a list.
+        TSafetyCase{"ListTheTargetDrawsItself", {"td"}, [](TTargetScript& s) { s.Screens[TdNew].OwnList = true; }, nullptr, "", 4, 1, "c8ckc"},
+        TSafetyCase{"CaptionedBoxOverTheSecondPoint", {"td"}, [](TTargetScript& s) { s.Screens[TdNew].KindBox = true; }, nullptr, NoField, 2, 0},
+        // The main window takes the mouse at the first lookup click. Caught: taken for an opened list.
+        TSafetyCase{"MainWindowCapturesAtTheFirstClick", {"td"}, nullptr, [](sim::TSimDesktop& d, sim::TSimTarget& t) {
+                      d.OnClick = [&d, &t, click = d.OnClick](TWindow w) { click(w), d.Capture[sim::TargetProcess] = d.Window(w).Parent == t.Dialog ? t.Main : 0; };
+                    }, NoField, 2, 0},
+        // Caught: the pick's click taken while its menu is still up, the next click eaten by it.
+        TSafetyCase{"MenuUpAfterItsPick", {"td"}, [](TTargetScript& s) { s.Screens[TdNew].KindMenu = s.Screens[TdNew].MenuLate = true; }, nullptr, "", 4, 1, "c8ckc"},
+        // The field point on a panel's margin, the focus left on its button. Caught: a focus anywhere in it taken.
+        TSafetyCase{"PanelMarginWithTheFocusElsewhereOnIt", {"td"}, [](TTargetScript& s) { s.Screens[TdNew].Panel = true, s.FieldLower = 30; }, nullptr, NoField, 4, 0},
+        // Caught: the field's process, or its lookup, not checked: typed into an edit holding its own focus.
+        TSafetyCase{"ForeignEditFocusedInsideTheLookup", {"td"}, nullptr, FocusedOverTheField(sim::ForeignProcess), NoField, 4, 0},
+        TSafetyCase{"TargetsEditFocusedOutsideTheLookup", {"td"}, nullptr, FocusedOverTheField(sim::TargetProcess), NoField, 5, 0},
+        // Caught: the selection posted to the frame, the old text left in its edit.
+        TSafetyCase{"FramedFieldHoldingOldText", {"td"}, [](TTargetScript& s) { s.Screens[TdNew].FramedField = true, s.Screens[TdNew].Prefill = "0901"; }, nullptr, "", 4, 1},
+        // The target answers before handling the first lookup click. Caught: what it opened not read after its pause.
+        TSafetyCase{"ListShownAfterTheTargetAnswered", {"td"}, [](TTargetScript& s) { s.Screens[TdNew].KindList = true; },
+                    [](sim::TSimDesktop& d, sim::TSimTarget&) { d.At(490, [&d] { d.OwnPostsUntil[sim::TargetProcess] = 530; }); }, "", 4, 1, "c8ckc"},
+        // A menu of another thread of the target's over the second point. Caught: taken for the one the first click opened.
+        TSafetyCase{"MenuOfAnotherThreadOverTheSecondPoint", {"td"}, [](TTargetScript& s) { s.Screens[TdNew].KindMenu = true; },
+                    [](sim::TSimDesktop& d, sim::TSimTarget&) { d.At(520, [&d] { d.Window(d.AddWindow(0, "#32768", "", {700, 470, 730, 490}, sim::TargetProcess)).Thread = 99; }); }, NoField, 2, 0},
+        // td's second F8 not posted, its lookup still shown. Caught: the failure ignored, that lookup the last resort.
+        TSafetyCase{"SecondF8NotPosted", {"td", "td"}, [](TTargetScript& s) { s.ActivateDialogs = false; },
+                    [](sim::TSimDesktop& d, sim::TSimTarget&) { d.At(1000, [&d] { d.PostsFail = true; }), d.At(1100, [&d] { d.PostsFail = false; }); }, "", 5, 1},
         // The target answers sent messages while its own posts hold the screen's click back
         // (150..450 ms). Caught: F8 posted before the click was taken, overtaking it.
         TSafetyCase{"ScreenClickQueuedBehindTheTargetsOwnPosts", {"td"}, [](TTargetScript& s) { s.Screens[TdNew].ControlAtClick = true; },

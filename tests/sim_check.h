@@ -33,7 +33,8 @@ class TSimCheckSystem : public TCheckSystem {
     return path;
   }
   // The clock runs to the next scripted click, or to the time-out when none comes within it.
-  TClickWait WaitForLeftClick(std::uint32_t timeoutMs, TPoint& at, TWindow& under) override {
+  // The click reaches the target; the window pressed is read before it does.
+  TClickWait WaitForLeftClick(std::uint32_t timeoutMs, TPoint& at, TWindowFacts& pressed) override {
     while (next_ < Clicks.size() && Clicks[next_].AtMs < desktop_.Now()) ++next_;
     if (next_ == Clicks.size() || Clicks[next_].AtMs > desktop_.Now() + timeoutMs) {
       desktop_.Pause(timeoutMs);
@@ -42,7 +43,9 @@ class TSimCheckSystem : public TCheckSystem {
     const TScriptedClick& click = Clicks[next_++];
     desktop_.Pause(static_cast<std::uint32_t>(click.AtMs - desktop_.Now()));
     at = click.At;
-    under = desktop_.WindowFromPoint(at);
+    const TWindow w = desktop_.WindowFromPoint(at);
+    pressed = {w, desktop_.GetAncestor(w), desktop_.GetWindowThreadId(w), desktop_.GetWindowThreadProcessId(w), desktop_.GetClassNameA(w)};
+    if (!click.Cancel) desktop_.HandClick(at);
     return click.Cancel ? TClickWait::Cancelled : TClickWait::Clicked;
   }
   void CancelClickWait() override {}

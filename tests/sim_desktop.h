@@ -26,6 +26,7 @@ struct TSimWindow {
   TWindow Owner = 0;  // a popup's owner; a window owning a visible popup hands it the foreground
   bool TakesFocus = true;  // a click on it gives it its thread's keyboard focus
   TWindow FocusTo = 0;     // a frame: a click on it gives the focus to this inner control
+  std::uint32_t Style = 0, Thread = 0;  // besides style::Visible, which Visible gives; 0: its process's one thread
 };
 
 struct TCall {
@@ -55,6 +56,8 @@ class TSimDesktop : public TWindowSystem {
   // Brings the window to the top and makes it the foreground window, as a program
   // activating its own window does.
   void Activate(TWindow handle);
+  // The user's own left click at a point, as a hand on the mouse makes it.
+  void HandClick(TPoint at);
   // Runs `action` once the clock reaches `timeMs` (at the next port call or pause).
   void At(std::uint64_t timeMs, std::function<void()> action);
   std::uint64_t Now() const { return now_; }
@@ -189,6 +192,8 @@ class TSimDesktop : public TWindowSystem {
   TWindow WindowFromPhysicalPoint(TPoint point) override;
   bool GetLastInputInfo(std::uint32_t& tick) override;
   bool GetGUIThreadInfo(std::uint32_t thread, TGuiThreadInfo& info) override;
+  std::vector<TWindow> EnumThreadWindows(std::uint32_t thread) override;
+  std::int32_t GetWindowLongA(TWindow window, int index) override;
   int GetSystemMetrics(int index) override;
   TMonitor MonitorFromWindow(TWindow window) override;
   bool GetMonitorInfoA(TMonitor monitor, TRect& rect, std::string& device) override;

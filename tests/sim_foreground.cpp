@@ -39,7 +39,7 @@ TWindow TSimDesktop::GetForegroundWindow() {
 std::uint32_t TSimDesktop::GetWindowThreadId(TWindow window) {
   Log("GetWindowThreadId", window);
   const TSimWindow* w = Find(window);
-  return w ? w->Process : 0;
+  return w ? (w->Thread != 0 ? w->Thread : w->Process) : 0;
 }
 
 std::uint32_t TSimDesktop::GetCurrentThreadId() { return ProcessId; }

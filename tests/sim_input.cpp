@@ -81,6 +81,8 @@ void TSimDesktop::Route(const TMouseInput& e) {
       if (hit == 0) continue;
       Deliver(hit, true, [this, hit] {
         const TSimWindow& w = Window(hit);
+        // A click off a menu still up only ends its loop.
+        if ((ThreadModes[w.Process] & gui::InMenuMode) != 0 && w.Class != "#32768") return void(ThreadModes[w.Process] = 0);
         if (w.FocusTo != 0 || w.TakesFocus) focus_[w.Process] = w.FocusTo != 0 ? w.FocusTo : hit;
         if (OnClick) OnClick(hit);
       });
@@ -125,6 +127,22 @@ bool TSimDesktop::GetGUIThreadInfo(std::uint32_t thread, TGuiThreadInfo& info) {
   info = {ThreadModes[thread], focus_[thread], Capture[thread]};
   return true;
 }
+
+std::vector<TWindow> TSimDesktop::EnumThreadWindows(std::uint32_t thread) {
+  Log("EnumThreadWindows", 0, thread);
+  std::vector<TWindow> windows;  // topmost first
+  for (auto it = windows_.rbegin(); it != windows_.rend(); ++it)
+    if (it->Alive && it->Parent == 0 && (it->Thread != 0 ? it->Thread : it->Process) == thread) windows.push_back(it->Handle);
+  return windows;
+}
+
+std::int32_t TSimDesktop::GetWindowLongA(TWindow window, int index) {
+  Log("GetWindowLongA", window, static_cast<std::uint32_t>(index));
+  const TSimWindow* w = Find(window);
+  return w && index == gwl::Style ? static_cast<std::int32_t>(w->Style | (w->Visible ? style::Visible : 0)) : 0;
+}
+
+void TSimDesktop::HandClick(TPoint at) { Cursor = at, Route({0, 0, mouse::LeftDown}), Route({0, 0, mouse::LeftUp}); }
 
 int TSimDesktop::GetSystemMetrics(int index) {
   Log("GetSystemMetrics", 0, static_cast<std::uint32_t>(index));

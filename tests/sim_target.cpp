@@ -98,17 +98,22 @@ TWindow TSimTarget::OpenScreen(const std::string& title) {
 // As a combo box's list or a menu: top-level, the thread's capture or menu loop while open.
 void TSimTarget::OpenKinds() {
   const TRect r = desktop_.Window(Dialog).Rect;
-  const bool menu = ScriptOf(dialogScreen_[Dialog]).KindMenu;
-  kindPopup_ = desktop_.AddWindow(0, menu ? "#32768" : "ComboLBox", "", {r.Left + 100, r.Top + 50, r.Left + 180, r.Top + 192}, TargetProcess);
-  desktop_.Capture[TargetProcess] = menu ? Dialog : kindPopup_;  // a menu loop captures for its owner
+  const TScreenScript& s = ScriptOf(dialogScreen_[Dialog]);
+  const bool menu = s.KindMenu, own = s.OwnList || s.KindBox;
+  kindPopup_ = desktop_.AddWindow(0, menu ? "#32768" : own ? "TPopupList" : "ComboLBox", "", {r.Left + 100, r.Top + 50, r.Left + 180, r.Top + 192}, TargetProcess);
+  desktop_.Window(kindPopup_).Owner = own ? Dialog : 0, desktop_.Window(kindPopup_).Style = s.KindBox ? style::Caption : 0x00800000;  // or WS_BORDER
+  desktop_.Capture[TargetProcess] = menu ? Dialog : own ? 0 : kindPopup_;  // a menu loop captures for its owner
   desktop_.ThreadModes[TargetProcess] = menu ? gui::InMenuMode | gui::PopupMenuMode : 0;
 }
 
 void TSimTarget::PickKind() {
-  desktop_.Destroy(std::exchange(kindPopup_, 0));
-  desktop_.Capture[TargetProcess] = 0;
-  desktop_.ThreadModes[TargetProcess] = 0;
-  taken_[dialogScreen_[Dialog]] += 'k';
+  const auto close = [this, popup = std::exchange(kindPopup_, 0), screen = dialogScreen_[Dialog]] {
+    desktop_.Destroy(popup);
+    desktop_.Capture[TargetProcess] = 0, desktop_.ThreadModes[TargetProcess] = 0;
+    taken_[screen] += 'k';
+  };
+  if (!ScriptOf(dialogScreen_[Dialog]).MenuLate) return close();
+  desktop_.At(desktop_.Now() + 200, close);
 }
 
 TWindow TSimTarget::ScreenWindow(const std::string& title) const {
@@ -146,14 +151,17 @@ void TSimTarget::OpenDialog(TWindow screen) {
   const auto inDialog = [&rect](int l, int t, int r, int b) {
     return TRect{rect.Left + l, rect.Top + t, rect.Left + r, rect.Top + b};
   };
-  const TWindow choice = desktop_.AddWindow(Dialog, s.KindList ? "ComboBox" : "Button", "", inDialog(100, 30, 180, 50), TargetProcess);
-  kindChoice_ = s.KindList || s.KindMenu ? choice : 0;
-  if (!s.KindList && !s.KindMenu) desktop_.AddWindow(Dialog, "Button", "", inDialog(80, 170, 160, 190), TargetProcess);
+  const TWindow on = s.Panel ? desktop_.AddWindow(Dialog, "TPanel", "", inDialog(10, 20, 390, 200), TargetProcess) : Dialog;
+  if (on != Dialog) desktop_.Window(on).TakesFocus = false;
+  const TWindow choice = desktop_.AddWindow(on, s.KindList ? "ComboBox" : "Button", "", inDialog(100, 30, 180, 50), TargetProcess);
+  const bool kinds = s.KindList || s.KindMenu || s.OwnList || s.KindBox;
+  kindChoice_ = kinds ? choice : 0;
+  if (!kinds && !s.BareSecond) desktop_.AddWindow(on, "Button", "", inDialog(80, 170, 160, 190), TargetProcess);
   if (s.StrayList) desktop_.AddWindow(0, "ComboLBox", "", inDialog(100, 50, 180, 192), TargetProcess);
   Field = 0;
   if (s.Field) {
     const TRect at = inDialog(20, 108 + script_.FieldLower, 300, 128 + script_.FieldLower);
-    Field = desktop_.AddWindow(Dialog, "Edit", "", at, TargetProcess);
+    Field = desktop_.AddWindow(on, "Edit", "", at, TargetProcess);
     if (s.FramedField) {
       const TWindow frame = std::exchange(Field, desktop_.AddWindow(Field, "Edit", "", {at.Left + 50, at.Top + 2, at.Right - 2, at.Bottom - 2}, TargetProcess));
       desktop_.Window(frame).Class = "TFrame";

@@ -35,6 +35,10 @@ struct TScreenScript {
   // phone kind lies under the second point while it is open; StrayList: a list of the
   // target's lies there from the start, which no click of the lookup opened.
   bool KindList = false, KindMenu = false, StrayList = false;
+  // OwnList: the list a pop-up of the target's own, owned by the lookup, holding no capture;
+  // KindBox: a captioned box instead; MenuLate: the menu stays up 200 ms after its pick.
+  bool OwnList = false, KindBox = false, MenuLate = false;
+  bool Panel = false, BareSecond = false;  // its controls on a panel taking no focus; none at the second point
   bool FramedField = false;  // the field is a frame that hands its focus to an inner edit
   bool ControlAtClick = false;  // the screen's click point lies on an edit of the screen
 };

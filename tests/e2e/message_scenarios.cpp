@@ -119,6 +119,9 @@ std::vector<Scenario> MessageScenarios() {
       // The first point drops a list of search kinds, the second picks the phone kind from it.
       {"td: search kinds in a drop-down list, the phone kind picked", "middle", Target::Running, "kinds_list", none,
        "{S} td 0312345678", nullptr, "", "td", kPhone, kQuick, 0, PhoneKindPicked},
+      // The same from a box the target draws itself, whose list is a pop-up of its own holding no capture.
+      {"td: search kinds in a list the target draws itself, the phone kind picked", "wide", Target::Running, "kinds_own",
+       none, "{S} td 0312345678", nullptr, "", "td", kPhone, kQuick, 0, PhoneKindPicked},
       {"multi td,ud: td screen click covered, silent", "wide", Target::Running, "cover_screen=td", none,
        "{S} td,ud 0312345678", nullptr, "", "ud", kPhone, kQuick, 0, Refused("td", 0)},
       {"multi td,: trailing comma makes it multi, failure silent", "wide", Target::Running, "dialog_never=td", none,
