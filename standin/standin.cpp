@@ -66,6 +66,7 @@
 //                       window's class is "Hanbai16Main" and td's input field lies
 //                       60 px lower; F8 opens td's lookup only for that field,
 //                       which the screen click must have focused
+#include "kinds.h"
 #include "standin.h"
 
 namespace standin {
