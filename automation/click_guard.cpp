@@ -178,6 +178,7 @@ bool ClickTarget(const TRun& run, const TTarget& target, TWindow window, TPoint 
   // Nothing between the last test and the click but the note of what the thread shows and
   // the physical test: the trace is written after it.
   clicked.Before = ReadBefore(ws, ws.GetWindowThreadId(window));
+  if (run.Overtaken()) return refused("another job went on past this job's end");
   const std::uint32_t sentAt = ws.GetTickCount();
   TWindow landed = 0;
   const TClickSent sent = SendClick(ws, click, under, landed);

@@ -107,6 +107,8 @@ class TJobLock {
     own_ = end;
     return true;
   }
+  // This job's end still stands (or none was published for it).
+  bool Holds() { return own_ == 0 || end_ == 0 || ReadPublished() == own_; }
   // How the wait ended; with no lock to be had, as if timed out.
   TWaitResult Outcome() const { return wait_; }
   // Neither created, opened nor opened to wait: no job may run.
@@ -208,13 +210,14 @@ TFailure RunJob(const TRun& run, TJob& job, TJobLock& lock) {
   std::size_t typed = 0;
   std::string passedOver;
   std::size_t left = job.ScreenCodes.size();
+  const auto overtaken = [&run] {
+    run.Say([] { return std::string("wait for another job: overtaken by one gone on past this job's end, stopped"); });
+    return TFailure(msg::OtherJob);
+  };
   for (const std::string& code : job.ScreenCodes) {
     // After the start-up, and after each screen. Overtaken by a job that went on past this
     // one's end: that one is clicking and typing now.
-    if (!lock.PublishAgain(left--)) {
-      run.Say([] { return std::string("wait for another job: overtaken by one gone on past this job's end, stopped"); });
-      return std::string(msg::OtherJob);
-    }
+    if (!lock.PublishAgain(left--)) return overtaken();
     // Locked since (the person stepped away), each click would be refused and every screen
     // passed over: waited for as at the start, and past the bound no screen is tried.
     session = WaitForSession(run);
@@ -222,6 +225,8 @@ TFailure RunJob(const TRun& run, TJob& job, TJobLock& lock) {
     if (session == TSession::StaysLocked) return std::string(msg::ScreenLocked);
     job.ScreenCode = code;
     TFailure failure = LookUpScreen(run, job, target, singleScreen);
+    // Stopped before its next click or key, whichever screen it was on.
+    if (failure && run.Overtaken()) return overtaken();
     if (failure && singleScreen) return failure;
     if (!failure) {
       ++typed;
@@ -267,7 +272,9 @@ void GetCurrentWindow(TWindowSystem& ws, TJob& job, const TJobOptions& options) 
   } else {
     TJobLock lock(run, job.ScreenCodes.size(), 0, true);
     if (lock.Quit()) return;
-    failure = lock.Refused() ? TFailure(msg::OtherJob) : RunJob(run, job, lock);
+    TRun held = run;
+    held.Holds = [&lock] { return lock.Holds(); };
+    failure = lock.Refused() ? TFailure(msg::OtherJob) : RunJob(held, job, lock);
   }
   // Released first: the next job need not wait for the user to answer this one's message.
   if (failure) {

@@ -41,6 +41,7 @@ TFailure FindOrOpenScreen(const TRun& run, const TJob& job, const TTarget& targe
     return ScreenLine(ws, code, row, screen, screen ? "" : "; opening it by the menu");
   });
   if (screen != 0) return std::nullopt;
+  if (run.Overtaken()) return NotStarted(msg::NoChild);
   PostKey(ws, target.Main, vk::F10);
   ws.Pause(MenuKeyPauseMs);
   // Key-downs only: the menu acts on them.
@@ -162,7 +163,7 @@ TWindow OpenOwnLookup(const TRun& run, const TTarget& target, TWindow screen,
   run.Say([&] {
     return "screen " + code + ": lookups " + Quoted(row.LookupTitle) + " before F8: " + lookups.Noted();
   });
-  if (!PostKey(ws, screen, vk::F8)) {
+  if (run.Overtaken() || !PostKey(ws, screen, vk::F8)) {
     SayNotPosted(run, code, "F8");
     return 0;
   }
@@ -263,7 +264,7 @@ TFailure LookUpScreen(const TRun& run, const TJob& job, const TTarget& target,
 
   // The field may still hold text (a reused lookup keeps the last number): replace it. All
   // goes to the window with the focus: the field, or the edit it frames.
-  bool posted = ws.PostMessageA(focus, wm::EmSetSel, 0, -1);
+  bool posted = !run.Overtaken() && ws.PostMessageA(focus, wm::EmSetSel, 0, -1);
   for (const char c : job.PhoneNumber) {
     posted = posted && ws.PostMessageA(focus, wm::Char, static_cast<unsigned char>(c), 0);
   }

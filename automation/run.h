@@ -72,7 +72,11 @@ struct TRun {
   TTrace& Trace;
   int Patience;
   const TScreenTable& Table;
+  // False once another job went on past the end this one published: that one clicks and
+  // types now, and this one must touch nothing more. Unset where nothing can overtake it.
+  std::function<bool()> Holds = nullptr;
   int Times(int count) const { return count * Patience; }
+  bool Overtaken() const { return Holds && !Holds(); }
   // Traces the line `text` builds; with the trace off nothing is built and nothing asked.
   template <class Text>
   void Say(Text text) const {

@@ -330,17 +330,19 @@ TEST_F(OtherJobTest, LockIsReleasedBeforeTheMessageIsShown) {
 // The shell holds the start past this job's end, and a job waiting behind goes on meanwhile.
 // Caught: the overtaken holder clicking and typing alongside it.
 TEST_F(OtherJobTest, OvertakenHolderStopsWithoutTyping) {
-  Desktop.OnShellExecute = [this](const std::string&) {
-    Desktop.Pause(Desktop.SharedValue - Desktop.GetTickCount() + 1000);
-    Desktop.SharedValue = Desktop.GetTickCount() + 60001;  // odd: gone on without the lock
-  };
-  TTargetScript s;
-  s.Running = false;
-  Start(s);
-  RunJob({"td"});
-  EXPECT_EQ(Boxes(), std::vector<std::string>{msg::OtherJob});
-  EXPECT_TRUE(Desktop.Clicks.empty());
-  EXPECT_TRUE(Target->Searches.empty());
+  for (const bool atTheScreenClick : {false, true}) {  // else while the shell holds the start
+    Desktop = sim::TSimDesktop();
+    const auto overtake = [this] { Desktop.SharedValue = Desktop.GetTickCount() + 60001; };  // odd: gone on without the lock
+    Desktop.OnShellExecute = [&](const std::string&) { Desktop.Pause(Desktop.SharedValue - Desktop.GetTickCount() + 1000), overtake(); };
+    TTargetScript s;
+    s.Running = atTheScreenClick;
+    Start(s);
+    if (atTheScreenClick) Desktop.OnClick = [&, taken = Desktop.OnClick](TWindow w) { taken(w), overtake(); };
+    RunJob({"td"});
+    EXPECT_EQ(Boxes(), std::vector<std::string>{msg::OtherJob}) << atTheScreenClick;
+    EXPECT_EQ(Desktop.Clicks.size(), atTheScreenClick ? 1u : 0u);
+    EXPECT_TRUE(Target->Searches.empty() && Target->Typed.empty()) << atTheScreenClick;
+  }
 }
 
 // The first job names six screens on a slow target, the PC locked for a while before each:
