@@ -23,6 +23,15 @@ std::uint32_t Retried(TCheckSystem& cs, Step step) {
   return error;
 }
 
+// Puts back the hidden, system and not-indexed attributes `before` had where the file in
+// place lacks them; added only, so that the archive bit set for the change stays.
+void KeepAttributes(TCheckSystem& cs, const std::string& path, std::uint32_t before) {
+  using namespace file_attribute;
+  constexpr std::uint32_t Kept = Hidden | System | NotIndexed;
+  const std::uint32_t now = cs.GetFileAttributesA(path);
+  if (now != None && (before & Kept & ~now) != 0) cs.SetFileAttributesA(path, (now & ~Normal) | (before & Kept));
+}
+
 }  // namespace
 
 TReplaced ReplaceWholeFile(TCheckSystem& cs, const std::string& path, const std::string& bytes) {
@@ -42,18 +51,15 @@ TReplaced ReplaceWholeFile(TCheckSystem& cs, const std::string& path, const std:
   }
   if (exists) cs.DeleteFileA(old);
   if (exists && Retried(cs, [&] { return cs.ReplaceFileA(path, fresh, old); }) == 0) {
+    // Wine's ReplaceFile only renames.
+    KeepAttributes(cs, path, attributes);
     cs.DeleteFileA(old);
     return TReplaced::New;
   }
   // Renamed where it cannot (no file yet, a file system without it, Wine's that only
   // renames), or where it stopped half way: the new file is still under its own name.
   if (Retried(cs, [&] { return cs.MoveFileExA(fresh, path); }) == 0) {
-    // Added only, so that the archive bit set for the change stays.
-    constexpr std::uint32_t Kept = Hidden | System | NotIndexed;
-    const std::uint32_t now = cs.GetFileAttributesA(path);
-    if (exists && now != None && (attributes & Kept & ~now) != 0) {
-      cs.SetFileAttributesA(path, (now & ~Normal) | (attributes & Kept));
-    }
+    if (exists) KeepAttributes(cs, path, attributes);
     cs.DeleteFileA(old);
     return TReplaced::New;
   }
