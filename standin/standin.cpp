@@ -59,6 +59,8 @@
 //     kinds_list        the lookup's search kinds are a drop-down list at the first
 //                       dialog click point; dropped, its phone kind lies under the
 //                       second (recorded as "kind ... picked=TAG")
+//     lookup_lower=CODE that screen's lookup is 60 px taller, each control as much
+//                       lower, as a version that lays one lookup out anew
 //     new_version       as a new version of the application might be: the main
 //                       window's class is "Hanbai16Main" and td's input field lies
 //                       60 px lower; F8 opens td's lookup only for that field,
