@@ -23,13 +23,13 @@ std::uint32_t Retried(TCheckSystem& cs, Step step) {
   return error;
 }
 
-// Puts back the hidden, system and not-indexed attributes `before` had where the file in
-// place lacks them; added only, so that the archive bit set for the change stays.
-void KeepAttributes(TCheckSystem& cs, const std::string& path, std::uint32_t before) {
+// The old file's hidden, system and not-indexed attributes on the new one, where the step that
+// put it in place dropped them; added only, so that the archive bit set for the change stays.
+void PutBackAttributes(TCheckSystem& cs, const std::string& path, std::uint32_t attributes) {
   using namespace file_attribute;
   constexpr std::uint32_t Kept = Hidden | System | NotIndexed;
   const std::uint32_t now = cs.GetFileAttributesA(path);
-  if (now != None && (before & Kept & ~now) != 0) cs.SetFileAttributesA(path, (now & ~Normal) | (before & Kept));
+  if (now != None && (attributes & Kept & ~now) != 0) cs.SetFileAttributesA(path, (now & ~Normal) | (attributes & Kept));
 }
 
 }  // namespace
@@ -50,16 +50,16 @@ TReplaced ReplaceWholeFile(TCheckSystem& cs, const std::string& path, const std:
     return TReplaced::Old;
   }
   if (exists) cs.DeleteFileA(old);
+  // Wine's replace only renames, and succeeds with the attributes dropped.
   if (exists && Retried(cs, [&] { return cs.ReplaceFileA(path, fresh, old); }) == 0) {
-    // Wine's ReplaceFile only renames.
-    KeepAttributes(cs, path, attributes);
+    PutBackAttributes(cs, path, attributes);
     cs.DeleteFileA(old);
     return TReplaced::New;
   }
-  // Renamed where it cannot (no file yet, a file system without it, Wine's that only
-  // renames), or where it stopped half way: the new file is still under its own name.
+  // Renamed where it cannot (no file yet, a file system without it), or where it stopped
+  // half way: the new file is still under its own name.
   if (Retried(cs, [&] { return cs.MoveFileExA(fresh, path); }) == 0) {
-    if (exists) KeepAttributes(cs, path, attributes);
+    if (exists) PutBackAttributes(cs, path, attributes);
     cs.DeleteFileA(old);
     return TReplaced::New;
   }

@@ -57,6 +57,19 @@ void HideAfterSearch(const Lookup& l) {
   if (Fault("hide_on_enter")) ShowWindow(l.dialog, SW_HIDE);
 }
 
+// A version that lays one lookup out anew: the dialog 60 px taller, each control as much
+// lower, so that the other lookup's points land on a label, a radio button or nothing.
+void LayOutLower(HWND dialog) {
+  const int down = 60;
+  SetWindowPos(dialog, nullptr, 0, 0, kDialogSize.cx, kDialogSize.cy + down, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+    RECT r;
+    GetWindowRect(c, &r);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+    SetWindowPos(c, nullptr, r.left, r.top + down, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+}
+
 Lookup& CreateLookup(const OpenScreen& s) {
   static int serial = 0;
   g_lookups.push_back({++serial, s.kind, s.wnd, nullptr, nullptr, nullptr, nullptr, 0});
@@ -92,6 +105,7 @@ Lookup& CreateLookup(const OpenScreen& s) {
   Control(l.dialog, L"BUTTON", L"検索", BS_PUSHBUTTON, kSearchButtonRect, tag, "search_button");
   l.results = Control(l.dialog, L"LISTBOX", L"", WS_VSCROLL, kResultsRect, tag, "results");
   l.resultText = Control(l.dialog, L"STATIC", L"", 0, kResultTextRect, tag, "");
+  if (FaultFor("lookup_lower", s.kind->code)) LayOutLower(l.dialog);
   return l;
 }
 

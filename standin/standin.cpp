@@ -62,6 +62,8 @@
 //     kinds_own         as kinds_list, but a box the stand-in draws itself, whose
 //                       list is a pop-up of its own owned by the lookup, holding
 //                       no capture
+//     lookup_lower=CODE that screen's lookup is 60 px taller, each control as much
+//                       lower, as a version that lays one lookup out anew
 //     new_version       as a new version of the application might be: the main
 //                       window's class is "Hanbai16Main" and td's input field lies
 //                       60 px lower; F8 opens td's lookup only for that field,

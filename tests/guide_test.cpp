@@ -16,7 +16,8 @@
 
 #include "automation/messages.h"
 #include "automation/settings.h"
-#include "tests/sim_desktop.h"
+#include "tests/settings_run.h"
+#include "version.h"
 
 namespace pelmora {
 namespace {
@@ -334,6 +335,36 @@ TEST(SampleSettingsTest, SetsNothingAndShowsEverySettingTheProgramReads) {
     shown.insert(section + line.substr(0, line.find('=') + 1));
   }
   for (const std::string& key : desktop.Asked) EXPECT_EQ(shown.count(Cp932ToUtf8(key)), 1u) << "not shown: " << key;
+}
+
+// The release ships the read-me and the change list it names; a new version never goes out
+// with the last one's changes on top.
+TEST(ReleaseTextsTest, ChangeListOpensWithThisVersion) {
+  EXPECT_NE(ReadFile(PELMORA_SOURCE_DIR "/docs/ja/README-ja.txt").find("CHANGES-ja.txt"), std::string::npos);
+  const std::string changes = ReadFile(PELMORA_SOURCE_DIR "/docs/ja/CHANGES-ja.txt");
+  EXPECT_EQ(changes.find(PELMORA_VERSION_TEXT), changes.find_first_of("0123456789")) << changes.substr(0, 80);
+}
+
+// The shapes of a trace's lines: their words, with quoted texts, numbers and times masked.
+std::vector<std::string> Shapes(const std::string& text) {
+  std::vector<std::string> shapes;
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    const std::string s = std::regex_replace(Trim(line), std::regex("\"[^\"]*\""), "\"\"");
+    shapes.push_back(std::regex_replace(std::regex_replace(s, std::regex("0x[0-9A-F]+"), "#"), std::regex("[0-9]+"), "#"));
+  }
+  return shapes;
+}
+
+// The guide walks its example trace line by line: each line as the program writes the same
+// job (td,ud, patience 2, a 1024x768 monitor, each F8 a new lookup as there), none added.
+using GuideTraceTest = SettingsRunTest;
+TEST_F(GuideTraceTest, ExampleTraceIsTheProgramsLinesInOrder) {
+  RunProgram({{"trace/file", "trace.log"}, {"timing/patience", "2"}}, " td,ud 0312345678",
+             [](TTargetScript& s, sim::TSimDesktop& d) { d.Monitors = {{0, 0, 1024, 768}}, s.NewDialogPerF8 = true; });
+  const std::string guide = ReadFile(GuidePath);
+  const std::size_t from = guide.find("```\n", guide.find(u8"### 8.6")) + 4;
+  EXPECT_EQ(Shapes(guide.substr(from, guide.find("```", from) - from)), Shapes(Cp932ToUtf8(Desktop.WrittenFiles[TraceFile])));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // pelmora-check under Wine against the stand-in, in the wide group: the default layout
 // checked, td's field moved checked, and that layout taught by real clicks, after which a
-// job types the number into td's lookup.
+// job types the number into td's lookup; tm's lookup laid out anew and taught, after which
+// jobs on td and ud (the other lookup) and on tm are all searched.
 #include "tests/e2e/runner.h"
 
 namespace e2e {
@@ -63,14 +64,15 @@ void RealClick(HWND window, POINT offset) {
   mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
 }
 
-// The administrator teaching td's moved field and the lookup's three points.
-void TeachByClicks(Result& r) {
-  r.Expect(CheckSays("F8", 30000) && NewVersionScreen(), "no prompt for the screen's click");
-  RealClick(NewVersionScreen(), {188, 186});  // td's field, 60 px lower in this mode
+// The administrator teaching the screen's field at `at` and its lookup's points, `lower` px lower.
+void TeachByClicks(Result& r, bool newVersion, POINT at, LONG lower) {
+  HWND screen = CheckSays("F8", 30000) ? (newVersion ? NewVersionScreen() : TargetScreen()) : nullptr;
+  r.Expect(screen != nullptr, "no prompt for the screen's click");
+  RealClick(screen, at);
   const char* const prompts[] = {"1番目", "2番目", "3番目"};
   for (int i = 0; i < 3; ++i) {
     r.Expect(CheckSays(prompts[i], 20000) && TargetLookup(), std::string("no prompt for lookup point ") + prompts[i]);
-    RealClick(TargetLookup(), kDialogClicks[i].offset);
+    RealClick(TargetLookup(), {kDialogClicks[i].offset.x, kDialogClicks[i].offset.y + lower});
   }
 }
 
@@ -105,7 +107,7 @@ void RunCheckScenario(const CheckScenario& c, int index, Result& r) {
   // The teach's file, UTF-8 with Japanese comments and hidden, must stay so; its .bak the file as it was.
   const std::string ini = dir + "\\pelmora.ini", before = u8"; 弥生販売 16\r\n[target]\r\n; 主画面\r\nclass=Hanbai16Main\r\n";
   if (c.teach) DeleteFileA((ini + ".bak").c_str());
-  FILE* f = c.teach ? fopen(ini.c_str(), "wb") : nullptr;
+  FILE* f = c.teach && newVersion ? fopen(ini.c_str(), "wb") : nullptr;
   if (f) fwrite(before.data(), 1, before.size(), f), fclose(f), SetFileAttributesA(ini.c_str(), FILE_ATTRIBUTE_HIDDEN);
   const std::string record = dir + "\\standin.rec";
   DeleteFileA(record.c_str());
@@ -116,10 +118,11 @@ void RunCheckScenario(const CheckScenario& c, int index, Result& r) {
   if (!Launch(g.standin, "", pi) || !WaitForRecord(record, " ready ", 20000)) return r.Fail("stand-in not ready");
   CloseHandle(pi.hThread), CloseHandle(pi.hProcess);
   const size_t recorded = Slurp(record).size();
-  const std::string codes = c.teach ? "/teach \"" + g.standin + "\" td" : "\"" + g.standin + "\" td,tm,ud";
+  const std::string codes = c.teach ? "/teach \"" + g.standin + "\" " + c.taught : "\"" + g.standin + "\" td,tm,ud";
+  const POINT at = newVersion ? POINT{188, 186} : ScreenClickOffset(c.taught);  // td's field 60 px lower there
   DWORD code = 99;
   if (!Launch(dir + "\\pelmora-check.exe", "/out:\"" + out + "\" " + codes, pi)) return r.Fail("cannot start pelmora-check");
-  if (c.teach) TeachByClicks(r);
+  if (c.teach) TeachByClicks(r, newVersion, at, c.fault != nullptr && strstr(c.fault, "lookup_lower") ? 60 : 0);
   if (c.western) AnswerCodePageBox(pi.dwProcessId, r);
   if (WaitForSingleObject(pi.hProcess, 90000) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 99), r.Fail("pelmora-check did not end");
   GetExitCodeProcess(pi.hProcess, &code);
@@ -130,7 +133,7 @@ void RunCheckScenario(const CheckScenario& c, int index, Result& r) {
     return KillStandins(record);
   }
   std::map<std::string, std::string> states = ReportStates(out + "\\pelmora-check.txt");
-  // A teach checks every code in force again, as the check does.
+  // A teach checks again every code in force, as the lookup's points may serve them all.
   r.Expect(states.size() == 12u, Format("%u point lines in the report", (unsigned)states.size()));
   for (const auto& [point, state] : states) {
     const auto want = c.states.find(point);
@@ -152,20 +155,22 @@ void RunCheckScenario(const CheckScenario& c, int index, Result& r) {
   if (c.fault != nullptr && strstr(c.fault, "kinds_") != nullptr) PhoneKindPickedUnsearched(r);
   if (c.teach) {
     char value[64] = "";
-    GetPrivateProfileStringA("screen td", "wide", "", value, sizeof value, (dir + "\\pelmora.ini").c_str());
-    r.Expect(std::string(value) == "188,186", std::string("pelmora.ini holds td's wide offset '") + value + "'");
-    r.Expect(Slurp(ini).rfind(before, 0) == 0 && Slurp(ini + ".bak") == before, "pelmora.ini's lines or its .bak changed");
-    r.Expect(GetFileAttributesA(ini.c_str()) & FILE_ATTRIBUTE_HIDDEN, "pelmora.ini's attributes lost");
-    // A job of the host's in this mode now finds td's field.
-    Scenario job{"", "", Target::Running, c.fault, nullptr, "", nullptr, "", "td", kPhone, kQuick, 0, nullptr};
-    const size_t before = r.events.size();
-    if (!Launch(dir + "\\pelmora.exe", "\"" + g.standin + "\" td " + kPhone, pi)) return r.Fail("cannot start the job");
-    if (WaitForSingleObject(pi.hProcess, 30000) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 1), r.Fail("the job did not end");
-    CloseHandle(pi.hThread), CloseHandle(pi.hProcess);
-    SyncWith("Hanbai16Main", record, r);
-    r.events = ParseRecord(Slurp(record));
-    r.events.erase(r.events.begin(), r.events.begin() + before);
-    CheckTyping(job, r);
+    GetPrivateProfileStringA(("screen " + std::string(c.taught)).c_str(), "wide", "", value, sizeof value, ini.c_str());
+    r.Expect(std::string(value) == Format("%ld,%ld", at.x, at.y), std::string("pelmora.ini holds the wide offset '") + value + "'");
+    r.Expect(!newVersion || (Slurp(ini).rfind(before, 0) == 0 && Slurp(ini + ".bak") == before), "pelmora.ini's lines or its .bak changed");
+    r.Expect(!newVersion || GetFileAttributesA(ini.c_str()) & FILE_ATTRIBUTE_HIDDEN, "pelmora.ini's attributes lost");
+    // The host's jobs now find the taught field, and a lookup not taught keeps its points.
+    for (const char* code : newVersion ? std::vector<const char*>{"td"} : std::vector<const char*>{"td", "ud", "tm"}) {
+      Scenario job{"", "", Target::Running, c.fault, nullptr, "", nullptr, "", code, kPhone, kQuick, 0, nullptr};
+      const size_t seen = ParseRecord(Slurp(record)).size();
+      if (!Launch(dir + "\\pelmora.exe", "\"" + g.standin + "\" " + code + " " + kPhone, pi)) return r.Fail("cannot start the job");
+      if (WaitForSingleObject(pi.hProcess, 30000) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 1), r.Fail("the job did not end");
+      CloseHandle(pi.hThread), CloseHandle(pi.hProcess);
+      SyncWith(newVersion ? "Hanbai16Main" : "Hanbai15Main", record, r);
+      r.events = ParseRecord(Slurp(record));
+      r.events.erase(r.events.begin(), r.events.begin() + (ptrdiff_t)seen);
+      CheckTyping(job, r);
+    }
   }
   KillStandins(record);
   for (int i = 0; i < 100 && FindWindowExA(nullptr, nullptr, "Hanbai16Main", nullptr); ++i) Settle(50);
@@ -176,6 +181,7 @@ const std::vector<CheckScenario> kCheckScenarios = {
     {"check: td's field moved, td's screen point NG", "new_version", false, 1,
      {{"td wide", "NG"}, {"td click1", "SKIP"}, {"td click2", "SKIP"}, {"td click3", "SKIP"}}},
     {"teach: td's moved field and the lookup clicked, then a job finds it", "new_version", true, 0, {}},
+    {"teach: tm's lookup laid out anew taught, then td, ud and tm searched", "lookup_lower=tm", true, 0, {}, false, "tm"},
     {"check: search kinds in a drop-down list, the second point on it OK", "kinds_list", false, 0, {}},
     {"check: search kinds in a list the target draws itself, the second point on it OK", "kinds_own", false, 0, {}},
     {"check: code page 1252, its message shown, nothing touched, exit 2", nullptr, false, 2, {}, true},

@@ -146,6 +146,7 @@ int main(int argc, char** argv) {
   for (const CheckScenario& c : kCheckScenarios) {
     ++index;
     if (group != (c.western ? "western" : "wide") || g_check.empty() || (!only.empty() && only != c.name)) continue;
+    g_aspect = grp->aspect;
     Result r;
     const DWORD start = GetTickCount();
     RunCheckScenario(c, index, r);

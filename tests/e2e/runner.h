@@ -207,6 +207,7 @@ struct CheckScenario {
   int exit;
   std::map<std::string, std::string> states;  // report lines that must read so; others OK
   bool western = false;  // run in the group whose Wine has code page 1252 (scripts/e2e), not in wide
+  const char* taught = "td";  // the code a teach takes
 };
 extern const std::vector<CheckScenario> kCheckScenarios;
 void RunCheckScenario(const CheckScenario& c, int index, Result& r);
