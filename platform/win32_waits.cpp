@@ -3,29 +3,33 @@
 
 #include <sddl.h>
 
-#include <string>
+#include <cwchar>
+#include <vector>
 
 namespace pelmora {
 namespace {
 
-// The token's logon SID (the logon session's group) as a string; empty when it has none.
-std::wstring LogonSid(HANDLE token) {
+// Appends the NUL-terminated `text`, without its NUL.
+void Append(std::vector<wchar_t>& to, const wchar_t* text) { to.insert(to.end(), text, text + std::wcslen(text)); }
+
+// Appends an entry of full access for the token's logon SID (the logon session's group);
+// nothing when it has none.
+void AppendLogonSid(HANDLE token, std::vector<wchar_t>& sddl) {
   DWORD size = 0;
   ::GetTokenInformation(token, TokenGroups, nullptr, 0, &size);
   std::vector<unsigned char> buffer(size);
-  std::wstring text;
-  if (size < sizeof(TOKEN_GROUPS) || !::GetTokenInformation(token, TokenGroups, buffer.data(), size, &size)) return text;
+  if (size < sizeof(TOKEN_GROUPS) || !::GetTokenInformation(token, TokenGroups, buffer.data(), size, &size)) return;
   const auto* groups = reinterpret_cast<const TOKEN_GROUPS*>(buffer.data());
-  for (DWORD i = 0; i < groups->GroupCount && text.empty(); ++i) {
+  for (DWORD i = 0; i < groups->GroupCount; ++i) {
     LPWSTR sid = nullptr;
     // NOLINTNEXTLINE(cppcoreguidelines-pro-bounds-constant-array-index): GroupCount entries follow
     const SID_AND_ATTRIBUTES& group = groups->Groups[i];
     if ((group.Attributes & SE_GROUP_LOGON_ID) == SE_GROUP_LOGON_ID && ConvertSidToStringSidW(group.Sid, &sid)) {
-      text = sid;
+      Append(sddl, L"(A;;GA;;;"), Append(sddl, sid), Append(sddl, L")");
       LocalFree(sid);
+      return;
     }
   }
-  return text;
 }
 
 // The objects jobs share, for every integrity level of this user: full access for the user's
@@ -48,12 +52,14 @@ SECURITY_ATTRIBUTES* SharedWithTheUser() {
     // "D:(A;;GA;;;<SID>)(A;;GA;;;<logon SID>)S:(ML;;NW;;;ME)", NUL-terminated: the session's
     // logon SID too, so that an administrator's program run on a user's desktop with its own
     // account shares the lock with the user's jobs.
-    const std::wstring logon = LogonSid(token);
-    std::wstring sddl = L"D:(A;;GA;;;" + std::wstring(sid) + L")";
-    if (!logon.empty()) sddl += L"(A;;GA;;;" + logon + L")";
-    sddl += L"S:(ML;;NW;;;ME)";
+    // Built in a vector: std::wstring would add its own code to the program.
+    std::vector<wchar_t> sddl;
+    Append(sddl, L"D:(A;;GA;;;"), Append(sddl, sid), Append(sddl, L")");
+    AppendLogonSid(token, sddl);
+    Append(sddl, L"S:(ML;;NW;;;ME)");
+    sddl.push_back(L'\0');
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr)) {
+    if (ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.data(), SDDL_REVISION_1, &descriptor, nullptr)) {
       attributes.lpSecurityDescriptor = descriptor;
     }
     LocalFree(sid);
