@@ -148,16 +148,12 @@ TEST(CheckTest, EachEndTheCheckPublishesStandsTillTheNext) {
     std::uint32_t LastAfterMs;  // the last end cleared this late at least
     void (*Set)(sim::TSimDesktop&, sim::TTargetScript&);
   } cases[] = {
-      // The start held by the shell till 2 s before the end first published: a job waiting
-      // behind goes on while the check clicks.
+      // The start held by the shell till 2 s before the end first published; a job waiting behind goes on meanwhile.
       {"the end not published again before each screen", {"td", "ud"}, 1, 0, [](sim::TSimDesktop& d, sim::TTargetScript&) {
-         d.OnShellExecute = [&d](const std::string&) { d.Pause(d.SharedValue - d.GetTickCount() - 2000); };
-       }},
-      // No screen, the session locked ten minutes, the target slow to appear and show, never idle nor answering.
+         d.OnShellExecute = [&d](const std::string&) { d.Pause(d.SharedValue - d.GetTickCount() - 2000); }; }},
+      // The session locked ten minutes, the target slow to appear and show, never idle nor answering.
       {"the idle time-out's patience left out of the end", {}, 10, 950000, [](sim::TSimDesktop& d, sim::TTargetScript& s) {
-         d.Lock(true), d.At(599000, [&d] { d.Lock(false); });
-         s.AppearAfter = 149000, s.ShowAfter = 49000, s.BusyMs = 1 << 30;
-       }},
+         d.Lock(true), d.At(599000, [&d] { d.Lock(false); }), s.AppearAfter = 149000, s.ShowAfter = 49000, s.BusyMs = 1 << 30; }},
   };
   for (const auto& c : cases) {
     sim::TSimDesktop d;
