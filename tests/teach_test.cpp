@@ -180,10 +180,7 @@ TEST(CheckTest, TaughtSettingsAreReadBackByTheJobForTheirAspectClass) {
 // A teach that cannot write changes nothing and copies nothing, and says why.
 TEST(CheckTest, ATeachThatCannotWriteLeavesEverythingAsItWas) {
   const std::string ini = "C:\\Pelmora\\pelmora.ini", ansi = "[trace]\r\n", bom = "\xEF\xBB\xBF[trace]\r\n";
-  const struct {
-    const char* Fault;
-    std::string File, Unwritable, Title, Why;
-  } cases[] = {
+  const struct { const char* Fault; std::string File, Unwritable, Title, Why; } cases[] = {
       {"a copy made before the values are known to fit", bom, "", "亜", "UTF-8"},  // lacking in the code page
       {"a read-only file copied before its write is refused", ansi, ini, "得意先参照", "権限"},
       {"a folder without rights blamed on a copy's name", ansi, "C:\\Pelmora\\", "得意先参照", "権限"},
