@@ -201,12 +201,8 @@ TEST(CheckTest, ATeachThatCannotWriteLeavesEverythingAsItWas) {
 // checked again, and an outcome an unattended run reads from its report and exit code.
 TEST(TeachCommandTest, OneCodeTaughtEveryCodeCheckedAgainAndTheOutcomeReported) {
   const std::string ini = "C:\\Pelmora\\pelmora.ini";
-  const struct {
-    const char* Fault;
-    std::string Codes, Unwritable;
-    int Exit;
-    std::vector<std::string> Says;  // in the report
-  } cases[] = {
+  // Says: what the report holds.
+  const struct { const char* Fault; std::string Codes, Unwritable; int Exit; std::vector<std::string> Says; } cases[] = {
       {"several codes taught as the first", "td,tm", "", CheckNothingDone, {"# pelmora-check ", "1つだけ"}},
       {"nothing written yet exit code 0, or no new file to put in place", "td", "C:\\Pelmora\\", TeachNotWritten,
        {"C:\\Out\\pelmora.ini.new", "\ntm\t", "\nud\t"}},
