@@ -139,39 +139,37 @@ TEST(CheckTest, EachScreenIsJudgedAndClickedAsTheJobWouldWorkIt) {
   }
 }
 
-// The start held by the shell till 2 s before the end first published: a check that does
-// not publish its end again outlasts it, and a job waiting behind goes on while it clicks.
-TEST(CheckTest, TheCheckPublishesItsEndAgainBeforeEachScreen) {
-  sim::TSimDesktop d;
-  d.OnShellExecute = [&d](const std::string&) { d.Pause(d.SharedValue - d.GetTickCount() - 2000); };
-  sim::TTargetScript script;
-  script.Running = false;
-  sim::TSimTarget target(d, script);
-  sim::TSimCheckSystem cs(d);
-  TTrace off;
-  const TScreenTable table = BuiltInTable();
-  TJob job;
-  job.InstallPath = sim::TargetPath, job.ScreenCodes = {"td", "ud"};
-  EXPECT_EQ(RunCheck({d, off, 1, table}, cs, TSettings(), job, "C:\\out\\").Points.size(), 8u);
-  const auto& ends = d.SharedValues;  // each stood till the next was published; the last cleared
-  for (std::size_t i = 1; i < ends.size(); ++i) EXPECT_LE(d.TickBase + ends[i].first, ends[i - 1].second);
-  EXPECT_EQ(ends.back().second, 0u);
-}
-
-// A check of no screen at patience 10, the session locked ten minutes, the target slow to appear
-// and show, never idle nor answering. Caught: the idle time-out's patience left out of its end.
-TEST(CheckTest, TheStartUpAtItsSlowestEndsWithinTheEndPublished) {
-  sim::TSimDesktop d;
-  d.Lock(true), d.At(599000, [&d] { d.Lock(false); });
-  sim::TTargetScript script;
-  script.Running = false, script.AppearAfter = 149000, script.ShowAfter = 49000, script.BusyMs = 1 << 30;
-  sim::TSimTarget target(d, script);
-  sim::TSimCheckSystem cs(d);
-  TTrace off;
-  TJob job{sim::TargetPath, {}, "", "", 0.0};
-  RunCheck({d, off, 10, BuiltInTable()}, cs, TSettings(), job, "C:\\out\\");
-  EXPECT_GT(d.SharedValues.at(1).first, 950000u);  // published once, cleared 950 s on, within it
-  EXPECT_LE(d.TickBase + d.SharedValues.at(1).first, d.SharedValues[0].second);
+// Each end the check publishes stands till it publishes the next, and it clears the last.
+TEST(CheckTest, EachEndTheCheckPublishesStandsTillTheNext) {
+  const struct {
+    const char* Fault;
+    std::vector<std::string> Codes;
+    int Patience;
+    std::uint32_t LastAfterMs;  // the last end cleared this late at least
+    void (*Set)(sim::TSimDesktop&, sim::TTargetScript&);
+  } cases[] = {
+      // The start held by the shell till 2 s before the end first published; a job waiting behind goes on meanwhile.
+      {"the end not published again before each screen", {"td", "ud"}, 1, 0, [](sim::TSimDesktop& d, sim::TTargetScript&) {
+         d.OnShellExecute = [&d](const std::string&) { d.Pause(d.SharedValue - d.GetTickCount() - 2000); }; }},
+      // The session locked ten minutes, the target slow to appear and show, never idle nor answering.
+      {"the idle time-out's patience left out of the end", {}, 10, 950000, [](sim::TSimDesktop& d, sim::TTargetScript& s) {
+         d.Lock(true), d.At(599000, [&d] { d.Lock(false); }), s.AppearAfter = 149000, s.ShowAfter = 49000, s.BusyMs = 1 << 30; }},
+  };
+  for (const auto& c : cases) {
+    sim::TSimDesktop d;
+    sim::TTargetScript script;
+    script.Running = false;
+    c.Set(d, script);
+    sim::TSimTarget target(d, script);
+    sim::TSimCheckSystem cs(d);
+    TTrace off;
+    TJob job{sim::TargetPath, c.Codes, "", "", 0.0};
+    EXPECT_EQ(RunCheck({d, off, c.Patience, BuiltInTable()}, cs, TSettings(), job, "C:\\out\\").Points.size(), 4 * c.Codes.size()) << c.Fault;
+    const auto& ends = d.SharedValues;
+    for (std::size_t i = 1; i < ends.size(); ++i) EXPECT_LE(d.TickBase + ends[i].first, ends[i - 1].second) << c.Fault;
+    EXPECT_EQ(ends.back().second, 0u) << c.Fault;
+    EXPECT_GT(ends.back().first, c.LastAfterMs) << c.Fault;
+  }
 }
 
 // Run as administrator, the check would start the target elevated, and every later job be

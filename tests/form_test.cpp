@@ -151,14 +151,10 @@ TEST(FormTest, ShowsTheTextOfAnErrorRaisedInsideTheJobAndCloses) {
   EXPECT_EQ(other.Closed, 1);
 }
 
-
 // The number as the phone system sends it, made the one searched only by the rules asked for.
+// No box: the job ended quietly.
 TEST(FormTest, NumberRulesApplyOnlyWhenSet) {
-  const struct {
-    const char* Fault;
-    std::map<std::string, std::string> Rules;
-    std::string Sent, Typed, Box;  // no box: the job ended quietly
-  } cases[] = {
+  const struct { const char* Fault; std::map<std::string, std::string> Rules; std::string Sent, Typed, Box; } cases[] = {
       {"a number changed by default", {}, "+81 3-1234-5678", "+81 3-1234-5678", PathInvalid},
       {"a call without a number still quiet by default", {}, "非通知", "非通知", PathInvalid},
       {"hyphens, blanks or full-width digits kept", {{"number/digits", "1"}}, "（０３）1234-5678", "0312345678", PathInvalid},

@@ -350,8 +350,7 @@ std::vector<std::string> Shapes(const std::string& text) {
   std::vector<std::string> shapes;
   std::istringstream lines(text);
   for (std::string line; std::getline(lines, line);) {
-    const std::string s = std::regex_replace(Trim(line), std::regex("\"[^\"]*\""), "\"\"");
-    shapes.push_back(std::regex_replace(std::regex_replace(s, std::regex("0x[0-9A-F]+"), "#"), std::regex("[0-9]+"), "#"));
+    shapes.push_back(std::regex_replace(std::regex_replace(Trim(line), std::regex("\"[^\"]*\""), "\"\""), std::regex("0x[0-9A-F]+|[0-9]+"), "#"));
   }
   return shapes;
 }

@@ -48,12 +48,14 @@ auto BusyFrom(std::uint64_t at, std::uint64_t ms) {  // the target's thread take
   return [=](sim::TSimDesktop& d, sim::TSimTarget&) { d.At(at, [&d, at, ms] { d.BusyUntil[sim::TargetProcess] = at + ms; }); };
 }
 
-// After the last click (600 ms) a hand focuses an edit set over the field: another program's
-// in the lookup, or the target's in a window of its own.
-auto FocusedOverTheField(TProcessId owner) {
-  return [owner](sim::TSimDesktop& d, sim::TSimTarget& t) {
-    d.At(620, [&d, &t, owner] {
+// After the last click (600 ms), before the field is taken (650 ms), an edit is set over the
+// field: another program's in the lookup, or the target's in a window of its own; a hand
+// focuses it unless `left`.
+auto EditOverTheField(TProcessId owner, bool left = false) {
+  return [owner, left](sim::TSimDesktop& d, sim::TSimTarget& t) {
+    d.At(620, [&d, &t, owner, left] {
       d.AddWindow(owner == sim::TargetProcess ? d.AddWindow(0, "TLookup", "", {600, 400, 1000, 440}, owner) : t.Dialog, "Edit", "", {600, 400, 1000, 440}, owner);
+      if (left) return;
       d.HandClick({610, 410});
       if (owner != sim::TargetProcess) d.Clicks.pop_back();  // the hand's, not the job's
     });
@@ -109,14 +111,7 @@ INSTANTIATE_TEST_SUITE_P(
         TSafetyCase{"ForeignChildInsideTheDialogAtTheField", {"td"},
                     [](TTargetScript& s) { s.Screens[TdNew].ForeignChildInField = true; }, nullptr,
                     NoField, 3, 0},
-        // Set in after the third click (600 ms), before the field is taken (650 ms).
-        TSafetyCase{"ForeignChildSetInsideTheDialogAfterTheLastClick", {"td"}, nullptr,
-                    [](sim::TSimDesktop& d, sim::TSimTarget& t) {
-                      d.At(620, [&d, &t] {
-                        d.AddWindow(t.Dialog, "Edit", "", {600, 400, 1000, 440}, sim::ForeignProcess);
-                      });
-                    },
-                    NoField, 4, 0},
+        TSafetyCase{"ForeignChildSetInsideTheDialogAfterTheLastClick", {"td"}, nullptr, EditOverTheField(sim::ForeignProcess, true), NoField, 4, 0},
         // The dialog goes after the first click: the screen behind it gets no other click.
         TSafetyCase{"DialogClosedAfterTheFirstClick", {"td"}, nullptr,
                     [](sim::TSimDesktop& d, sim::TSimTarget& t) {
@@ -164,8 +159,8 @@ INSTANTIATE_TEST_SUITE_P(
         // The field point on a panel's margin, the focus left on its button. Caught: a focus anywhere in it taken.
         TSafetyCase{"PanelMarginWithTheFocusElsewhereOnIt", {"td"}, [](TTargetScript& s) { s.Screens[TdNew].Panel = true, s.FieldLower = 30; }, nullptr, NoField, 4, 0},
         // Caught: the field's process, or its lookup, not checked: typed into an edit holding its own focus.
-        TSafetyCase{"ForeignEditFocusedInsideTheLookup", {"td"}, nullptr, FocusedOverTheField(sim::ForeignProcess), NoField, 4, 0},
-        TSafetyCase{"TargetsEditFocusedOutsideTheLookup", {"td"}, nullptr, FocusedOverTheField(sim::TargetProcess), NoField, 5, 0},
+        TSafetyCase{"ForeignEditFocusedInsideTheLookup", {"td"}, nullptr, EditOverTheField(sim::ForeignProcess), NoField, 4, 0},
+        TSafetyCase{"TargetsEditFocusedOutsideTheLookup", {"td"}, nullptr, EditOverTheField(sim::TargetProcess), NoField, 5, 0},
         // Caught: the selection posted to the frame, the old text left in its edit.
         TSafetyCase{"FramedFieldHoldingOldText", {"td"}, [](TTargetScript& s) { s.Screens[TdNew].FramedField = true, s.Screens[TdNew].Prefill = "0901"; }, nullptr, "", 4, 1},
         // The target answers before handling the first lookup click. Caught: what it opened not read after its pause.

@@ -113,16 +113,12 @@ TEST(SettingsFileTest, KeySetInTheFilesOwnEncodingKeepingEveryOtherLine) {
 TEST(SettingsFileTest, AReplaceFailingHalfWayKeepsTheOldFileOrTheNew) {
   const std::string ini = "C:\\Pelmora\\pelmora.ini";
   const std::vector<std::uint32_t> held(5, file_error::SharingViolation);
-  const struct {
-    const char* Fault;
-    std::vector<std::uint32_t> Replace, Move;
-    bool StaleHiddenNew;
-    TReplaced Result;
-  } cases[] = {{"the old file left under the backup's name", {file_error::UnableToMoveReplacement2}, {}, false, TReplaced::New},
-               {"the new file deleted with no pelmora.ini left", {file_error::UnableToMoveReplacement2}, held, false, TReplaced::Old},
-               {"the rename not tried where the replace gave up", {file_error::UnableToMoveReplacement}, {}, false, TReplaced::New},
-               {"a file held a moment not tried again", {32, 32}, held, false, TReplaced::New},
-               {"a .new an earlier failure left hidden refusing every later write", {}, {}, true, TReplaced::New}};
+  const struct { const char* Fault; std::vector<std::uint32_t> Replace, Move; bool StaleHiddenNew; TReplaced Result; } cases[] = {
+      {"the old file left under the backup's name", {file_error::UnableToMoveReplacement2}, {}, false, TReplaced::New},
+      {"the new file deleted with no pelmora.ini left", {file_error::UnableToMoveReplacement2}, held, false, TReplaced::Old},
+      {"the rename not tried where the replace gave up", {file_error::UnableToMoveReplacement}, {}, false, TReplaced::New},
+      {"a file held a moment not tried again", {32, 32}, held, false, TReplaced::New},
+      {"a .new an earlier failure left hidden refusing every later write", {}, {}, true, TReplaced::New}};
   for (const auto& c : cases) {
     sim::TSimDesktop desktop;
     sim::TSimCheckSystem cs(desktop);

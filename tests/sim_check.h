@@ -68,8 +68,7 @@ class TSimCheckSystem : public TCheckSystem {
   std::vector<std::uint32_t> ReplaceErrors, MoveErrors;
   // As CREATE_ALWAYS with normal attributes, refused over a hidden or system file.
   bool WriteWholeFile(const std::string& path, const std::string& bytes) override {
-    if (!MayWriteFile(path) || (Attributes[path] & (file_attribute::Hidden | file_attribute::System)) != 0) return false;
-    return (Files[path] = bytes, true);
+    return MayWriteFile(path) && (Attributes[path] & (file_attribute::Hidden | file_attribute::System)) == 0 && (Files[path] = bytes, true);
   }
   std::uint32_t ReplaceFileA(const std::string& replaced, const std::string& replacement, const std::string& backup) override {
     const std::uint32_t error = Next(ReplaceErrors);
@@ -97,16 +96,14 @@ class TSimCheckSystem : public TCheckSystem {
 
  private:
   static std::uint32_t Next(std::vector<std::uint32_t>& errors) {
-    if (errors.empty()) return 0;
-    const std::uint32_t error = errors.front();
-    errors.erase(errors.begin());
-    return error;
+    const std::uint32_t error = errors.empty() ? 0 : errors.front();
+    return errors.empty() ? 0 : (errors.erase(errors.begin()), error);
   }
   void Move(const std::string& from, const std::string& to) {
     Files[to] = Files[from], Attributes[to] = Attributes[from];
     Files.erase(from), Attributes.erase(from);
   }
-    TSimDesktop& desktop_;
+  TSimDesktop& desktop_;
   std::size_t next_ = 0;
 };
 

@@ -126,23 +126,6 @@ TEST_F(StartUpTest, MainWindowShownLateIsAwaitedTestByTest) {
   EXPECT_TRUE(Boxes().empty());
 }
 
-// A new version of the target runs from the path with another main window class: the job's
-// message stays, and the trace names the classes the administrator can set instead.
-TEST_F(StartUpTest, TargetWhoseClassChangedHasItsWindowsClassesTraced) {
-  TTargetScript s;
-  s.MainClass = "Hanbai16Main";
-  Start(s);
-  Desktop.Files.insert(sim::TargetPath), Desktop.Processes[sim::TargetPath] = sim::TargetProcess;
-  Desktop.AddWindow(0, "Notepad", "", {0, 0, 10, 10}, sim::ForeignProcess);  // another program's, not named
-  TTrace trace;
-  trace.Open(Desktop, "C:\\t.log", 0);
-  Options.Trace = &trace;
-  RunJob({"td"});
-  EXPECT_EQ(Boxes(), std::vector<std::string>{"弥生販売を起動できませんでした。"});
-  const std::string& lines = Desktop.WrittenFiles["C:\\t.log"];
-  EXPECT_NE(lines.find("classes: Hanbai16Main ("), std::string::npos) << lines;
-}
-
 TEST_F(StartUpTest, BusyTargetCostsTheIdleLimitAndTheJobGoesOn) {
   TTargetScript s;
   s.BusyMs = 20000;

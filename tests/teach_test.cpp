@@ -1,5 +1,5 @@
-// The teach on the simulated desktop: the offsets it takes, the lock it runs under, and the
-// settings it writes, or leaves as they were.
+// The teach on the simulated desktop: the offsets it takes, the lock it runs under, the
+// settings it writes, or leaves as they were, and the outcome an unattended run reads.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,6 +7,7 @@
 
 #include "automation/settings_file.h"
 #include "automation/teach.h"
+#include "check/commands.h"
 #include "tests/sim_check.h"
 #include "tests/sim_target.h"
 
@@ -17,13 +18,13 @@ using sim::TargetProcess;
 const std::string TdNew = "得意先台帳 (新規)";
 
 // The simulated target's td screen lies at (10,70) with a control at (150..300, 180..220);
-// the lookup F8 opens lies at (600,300), 400x260.
+// the lookup F8 opens lies at (600,300), 400x260. The screen's clicks, then the lookup's three.
+std::vector<sim::TScriptedClick> AndTheLookups(std::vector<sim::TScriptedClick> first) {
+  first.insert(first.end(), {{20000, {720, 335}}, {21000, {700, 475}}, {22000, {660, 418}}});
+  return first;
+}
+
 TEST(CheckTest, TheTeachTakesOffsetsFromClicksInsideTheWindowMeantOnly) {
-  const std::vector<sim::TScriptedClick> lookup = {{20000, {720, 335}}, {21000, {700, 475}}, {22000, {660, 418}}};
-  const auto with = [&](std::vector<sim::TScriptedClick> first) {
-    first.insert(first.end(), lookup.begin(), lookup.end());
-    return first;
-  };
   const struct {
     const char* Fault;
     std::vector<sim::TScriptedClick> Clicks;
@@ -32,12 +33,12 @@ TEST(CheckTest, TheTeachTakesOffsetsFromClicksInsideTheWindowMeantOnly) {
     int F8s = 1;
     bool Kinds = false;  // the first lookup point drops a list of kinds, picked from at the second
   } cases[] = {
-      {"offsets not taken from the outer corners", with({{9000, {160, 190}}}), TTeachEnd::Taught, 0},
+      {"offsets not taken from the outer corners", AndTheLookups({{9000, {160, 190}}}), TTeachEnd::Taught, 0},
       {"a click outside the screen or the lookup taken",
-       with({{5000, {1500, 500}}, {9000, {160, 190}}, {15000, {1100, 335}}}), TTeachEnd::Taught, 2},
+       AndTheLookups({{5000, {1500, 500}}, {9000, {160, 190}}, {15000, {1100, 335}}}), TTeachEnd::Taught, 2},
       // Another program's notice lies over (200..300, 180..220).
-      {"a click on a window covering the one meant taken", with({{5000, {250, 200}}, {9000, {160, 190}}}), TTeachEnd::Taught, 1},
-      {"a pick on the list the last click dropped judged after its release, as refused", with({{9000, {160, 190}}}), TTeachEnd::Taught, 0, 1, true},
+      {"a click on a window covering the one meant taken", AndTheLookups({{5000, {250, 200}}, {9000, {160, 190}}}), TTeachEnd::Taught, 1},
+      {"a pick on the list the last click dropped judged after its release, as refused", AndTheLookups({{9000, {160, 190}}}), TTeachEnd::Taught, 0, 1, true},
       {"Esc not ending the teach", {{9000, {}, true}}, TTeachEnd::Cancelled, 0, 0},
       {"the wait for a click unbounded", {{9000, {160, 190}}}, TTeachEnd::TimedOut, 0},
       {"a screen click that timed out going on to F8", {}, TTeachEnd::TimedOut, 0, 0},
@@ -179,10 +180,7 @@ TEST(CheckTest, TaughtSettingsAreReadBackByTheJobForTheirAspectClass) {
 // A teach that cannot write changes nothing and copies nothing, and says why.
 TEST(CheckTest, ATeachThatCannotWriteLeavesEverythingAsItWas) {
   const std::string ini = "C:\\Pelmora\\pelmora.ini", ansi = "[trace]\r\n", bom = "\xEF\xBB\xBF[trace]\r\n";
-  const struct {
-    const char* Fault;
-    std::string File, Unwritable, Title, Why;
-  } cases[] = {
+  const struct { const char* Fault; std::string File, Unwritable, Title, Why; } cases[] = {
       {"a copy made before the values are known to fit", bom, "", "亜", "UTF-8"},  // lacking in the code page
       {"a read-only file copied before its write is refused", ansi, ini, "得意先参照", "権限"},
       {"a folder without rights blamed on a copy's name", ansi, "C:\\Pelmora\\", "得意先参照", "権限"},
@@ -196,6 +194,39 @@ TEST(CheckTest, ATeachThatCannotWriteLeavesEverythingAsItWas) {
     const std::string why = WriteTaught(cs, ini, {"td", acWide, {1, 1}, {}, c.Title}, {}, copy);
     EXPECT_NE(why.find(c.Why), std::string::npos) << c.Fault;
     EXPECT_EQ(cs.Files, (std::map<std::string, std::string>{{ini, c.File}})) << c.Fault;
+  }
+}
+
+// pelmora-check's teach as the administrator runs it: one code at a time, every code in force
+// checked again, and an outcome an unattended run reads from its report and exit code.
+TEST(TeachCommandTest, OneCodeTaughtEveryCodeCheckedAgainAndTheOutcomeReported) {
+  const std::string ini = "C:\\Pelmora\\pelmora.ini";
+  // Says: what the report holds.
+  const struct { const char* Fault; std::string Codes, Unwritable; int Exit; std::vector<std::string> Says; } cases[] = {
+      {"several codes taught as the first", "td,tm", "", CheckNothingDone, {"# pelmora-check ", "1つだけ"}},
+      {"nothing written yet exit code 0, or no new file to put in place", "td", "C:\\Pelmora\\", TeachNotWritten,
+       {"C:\\Out\\pelmora.ini.new", "\ntm\t", "\nud\t"}},
+      {"only the code taught checked again", "td", "", CheckFaults, {"\ntd\t", "\ntm\t", "\nud\t"}},
+  };
+  for (const auto& c : cases) {
+    sim::TSimDesktop d;
+    sim::TTargetScript script;
+    script.OpenAtStart = {TdNew};
+    sim::TSimTarget target(d, script);
+    d.AddWindow(target.ScreenWindow(TdNew), "Edit", "", {150, 180, 300, 220}, TargetProcess);
+    sim::TSimCheckSystem cs(d);
+    cs.Clicks = AndTheLookups({{9000, {160, 190}}});
+    cs.Unwritable = {c.Unwritable};
+    d.CommandLine = "pelmora-check.exe /teach /out:C:\\Out " + sim::TargetPath + " " + c.Codes;
+    TCheckCommands commands(d, cs);
+    commands.Show = [](const std::string&) {};
+    ASSERT_TRUE(commands.Start());
+    commands.Teach(commands.Args.Path, commands.Args.Codes);
+    EXPECT_EQ(commands.ExitCode, c.Exit) << c.Fault;
+    EXPECT_EQ(cs.Files.count(ini), c.Exit == CheckFaults ? 1u : 0u) << c.Fault;
+    for (const std::string& says : c.Says) {
+      EXPECT_NE(cs.Files["C:\\Out\\pelmora-check.txt"].find(says), std::string::npos) << c.Fault << ": " << says;
+    }
   }
 }
 

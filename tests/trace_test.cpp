@@ -179,6 +179,11 @@ const TTraceCase TraceCases[] = {
                {{"start target \"C:\\Yayoi\\Hanbai.exe\""}, {"outcome", "1 of 1"}}},
     TTraceCase{"NeverStarts", " td 0312345678", [](TTargetScript& s, auto&) { s.Running = false; s.AppearAfter.reset(); },
                {{"main window", "not found", "75 searches", "limit 75"}, {"shown", "弥生販売を起動できませんでした"}}},
+    // A new version runs from the path with another class: the job's message stays, the trace names its own classes only.
+    TTraceCase{"MainClassChanged", " td 0312345678", [](TTargetScript& s, auto& d) {
+                 s.MainClass = "Hanbai16Main", d.Files.insert(sim::TargetPath), d.Processes[sim::TargetPath] = sim::TargetProcess;
+                 d.At(0, [&d] { d.AddWindow(0, "Notepad", "", {0, 0, 10, 10}, sim::ForeignProcess); });
+               }, {{"classes: Hanbai16Main ("}, {"shown", "弥生販売を起動できませんでした。"}}},
     TTraceCase{"MainHidden", " td 0312345678", [](TTargetScript& s, auto&) { s.Running = false; s.ShowAfter.reset(); },
                {{"main window not visible", "500 tests"}, {"shown", "メインウィンドウの表示不可"}}},
     TTraceCase{"HigherRights", " td 0312345678",
